@@ -496,16 +496,87 @@ std::pair<int, int> PositionRange(const TMappingTable& table)
     return {lo, hi};
 }
 
-// A 16.16 fixed-point sum as the stored byte.
-inline uint8_t SumToByte(int32_t sum, bool clamp)
+// The clusters of one axis laid out for the inner loops: cluster i is entries
+// [i * Taps, (i + 1) * Taps) of Offset (the element offset of its pixel in
+// the row it reads) and Weight.  Shorter clusters are padded with zero
+// weights at their last position, so every cluster has the same trip count;
+// a zero weight adds nothing to a sum, the bytes come out the same.
+struct TFlatTable {
+    std::size_t Count = 0;
+    std::size_t Taps = 0;
+    std::vector<int32_t> Offset;
+    std::vector<int32_t> Weight;
+};
+
+TFlatTable Flatten(const TMappingTable& table, int firstPos, int step)
 {
-    if (clamp) {
-        if (sum > 0xFF0000)
-            sum = 0xFF0000;
-        else if (sum < 0)
-            sum = 0;
+    TFlatTable flat;
+    flat.Count = table.size();
+    for (const TCluster& cluster : table)
+        flat.Taps = std::max(flat.Taps, cluster.size());
+    flat.Offset.reserve(flat.Count * flat.Taps);
+    flat.Weight.reserve(flat.Count * flat.Taps);
+    for (const TCluster& cluster : table)
+        for (std::size_t k = 0; k < flat.Taps; ++k) {
+            const bool padding = k >= cluster.size();
+            const TClusterEntry& entry = cluster[padding ? cluster.size() - 1 : k];
+            flat.Offset.push_back((entry.Pos - firstPos) * step);
+            flat.Weight.push_back(padding ? 0 : entry.Weight);
+        }
+    return flat;
+}
+
+// The hot loops are compiled twice, for AVX2 and for the baseline, and the
+// loader picks the one the processor runs.  Both do the same integer
+// arithmetic, so the bytes never depend on the processor.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KV_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define KV_VECTOR_CLONES
+#endif
+
+// Vertical pass, one source row: sums (+)= line * weight, byte by byte.
+KV_VECTOR_CLONES
+void AccumulateRow(int32_t* sums, const uint8_t* line, int32_t weight, std::size_t count, bool first)
+{
+    if (first)
+        for (std::size_t i = 0; i < count; ++i)
+            sums[i] = line[i] * weight;
+    else
+        for (std::size_t i = 0; i < count; ++i)
+            sums[i] += line[i] * weight;
+}
+
+// Four 32-bit lanes: the three channel sums of one pixel and one lane that
+// is computed and thrown away.
+typedef int32_t TInt4 __attribute__((vector_size(16)));
+typedef uint32_t TUInt4 __attribute__((vector_size(16)));
+
+// Horizontal pass: one destination row from the vertical sums.  sums must
+// have one readable element past its last pixel (the spare lane).  The 16.16
+// sums are clamped when the kernel has negative lobes, and truncated.
+KV_VECTOR_CLONES
+void ResampleRow(uint8_t* out, const int32_t* sums, const TFlatTable& columns, bool clamp)
+{
+    const int32_t* offset = columns.Offset.data();
+    const int32_t* weight = columns.Weight.data();
+    const std::size_t taps = columns.Taps;
+    for (std::size_t x = 0; x < columns.Count; ++x, out += 3, offset += taps, weight += taps) {
+        TInt4 sum = {0, 0, 0, 0};
+        for (std::size_t e = 0; e < taps; ++e) {
+            TInt4 pixel;
+            std::memcpy(&pixel, sums + offset[e], sizeof pixel);
+            sum += pixel * weight[e];
+        }
+        if (clamp) {
+            sum = sum < 0 ? 0 : sum;
+            sum = sum > 0xFF0000 ? 0xFF0000 : sum;
+        }
+        const TUInt4 bytes = TUInt4(sum) >> 16;
+        out[0] = uint8_t(bytes[0]);
+        out[1] = uint8_t(bytes[1]);
+        out[2] = uint8_t(bytes[2]);
     }
-    return static_cast<uint8_t>(static_cast<uint32_t>(sum) >> 16);
 }
 
 } // namespace
@@ -534,31 +605,20 @@ void ResamplePixels(TKvPixels& dest, const TRect& destRect, const TRect& destCli
     ClampPositions(columns, readable.Left, readable.Right - 1);
     ClampPositions(rows, readable.Top, readable.Bottom - 1);
 
-    const auto [xLo, xHi] = PositionRange(columns);
+    const auto [xLo, xHi] = PositionRange(columns); // the source columns needed
+    const TFlatTable flatColumns = Flatten(columns, xLo, Step);
     const bool clamp = kernel.NeedsClamping();
-    std::vector<int32_t> rowSums(std::size_t(xHi - xLo + 1) * Step);
-    const std::size_t rowBytes = rowSums.size();
+    const std::size_t sumCount = std::size_t(xHi - xLo + 1) * Step;
+    std::vector<int32_t> rowSums(sumCount + 1); // + the spare lane of the last pixel
 
     for (int y = clip.Top; y < clip.Bottom; ++y) {
-        // Vertical pass: every needed source column, 8 fractional bits.
-        std::fill(rowSums.begin(), rowSums.end(), 0);
+        // Vertical pass over every needed source column: 8 fractional bits.
+        bool first = true;
         for (const TClusterEntry& entry : rows[y - clip.Top]) {
-            const uint8_t* line = source.PixelAt(xLo, entry.Pos);
-            for (std::size_t i = 0; i < rowBytes; ++i)
-                rowSums[i] += line[i] * entry.Weight;
+            AccumulateRow(rowSums.data(), source.PixelAt(xLo, entry.Pos), entry.Weight, sumCount, first);
+            first = false;
         }
         // Horizontal pass: 16 fractional bits, cut to whole bytes.
-        uint8_t* out = dest.PixelAt(clip.Left, y);
-        for (const TCluster& cluster : columns) {
-            int32_t sum[Step] = {0, 0, 0};
-            for (const TClusterEntry& entry : cluster) {
-                const int32_t* from = &rowSums[std::size_t(entry.Pos - xLo) * Step];
-                for (int k = 0; k < Step; ++k)
-                    sum[k] += from[k] * entry.Weight;
-            }
-            for (int k = 0; k < Step; ++k)
-                out[k] = SumToByte(sum[k], clamp);
-            out += Step;
-        }
+        ResampleRow(dest.PixelAt(clip.Left, y), rowSums.data(), flatColumns, clamp);
     }
 }

@@ -616,6 +616,81 @@ TEST(ResamplePixels, SourceRectanglePastTheSourceReusesItsEdge)
         }
 }
 
+namespace {
+
+// ResamplePixels as plainly as it can be written: every destination byte
+// summed straight from the two cluster tables, no row buffer, no vectors.
+void PlainResample(TKvPixels& dest, const TRect& destRect, const TRect& destClip,
+                   const TPixelResampler& kernel, const TRect& sourceRect, const TKvPixels& source)
+{
+    const TRect clip = IntersectRect(dest.GetBounds(), destClip);
+    const TMappingTable columns = MakeMappingTable(destRect.Left, destRect.Right, clip.Left, clip.Right,
+                                                   sourceRect.Left, sourceRect.Right, kernel);
+    const TMappingTable rows = MakeMappingTable(destRect.Top, destRect.Bottom, clip.Top, clip.Bottom,
+                                                sourceRect.Top, sourceRect.Bottom, kernel);
+    for (int y = clip.Top; y < clip.Bottom; ++y)
+        for (int x = clip.Left; x < clip.Right; ++x)
+            for (int k = 0; k < 3; ++k) {
+                int32_t sum = 0;
+                for (const TClusterEntry& column : columns[x - clip.Left]) {
+                    int32_t columnSum = 0;
+                    for (const TClusterEntry& row : rows[y - clip.Top])
+                        columnSum += source.PixelAt(column.Pos, row.Pos)[k] * row.Weight;
+                    sum += columnSum * column.Weight;
+                }
+                if (kernel.NeedsClamping())
+                    sum = std::clamp(sum, 0, 0xFF0000);
+                dest.PixelAt(x, y)[k] = uint8_t(uint32_t(sum) >> 16);
+            }
+}
+
+TRect RandomRectIn(std::mt19937& random, const TRect& bounds)
+{
+    std::uniform_int_distribution<int> left(bounds.Left, bounds.Right - 1);
+    std::uniform_int_distribution<int> top(bounds.Top, bounds.Bottom - 1);
+    const int l = left(random);
+    const int t = top(random);
+    return {l, t, std::uniform_int_distribution<int>(l + 1, bounds.Right)(random),
+            std::uniform_int_distribution<int>(t + 1, bounds.Bottom)(random)};
+}
+
+} // namespace
+
+TEST(ResamplePixels, MatchesThePlainSumsOnRandomPictures)
+{
+    std::mt19937 random(2024);
+    std::uniform_int_distribution<int> size(1, 48);
+    std::uniform_int_distribution<int> origin(-20, 20);
+    TLanczosResampler lanczos3;
+    TLanczosResampler lanczos2;
+    lanczos2.Radius = 2;
+    TBoxResampler box;
+    const TPixelResampler* kernels[] = {&lanczos3, &lanczos2, &box};
+    for (int round = 0; round < 300; ++round) {
+        const bool large = round % 50 == 0; // long rows too, past any vector width
+        TKvPixelBuffer source;
+        FillRandom(source, large ? 301 : size(random), large ? 17 : size(random), random);
+        source.Left = origin(random);
+        source.Top = origin(random);
+        const TRect sourceRect = RandomRectIn(random, source.GetBounds());
+        const TRect destBounds = RectOfSize(origin(random), origin(random), large ? 457 : size(random) + 10,
+                                            size(random));
+        TRect destRect = RandomRectIn(random, destBounds);
+        destRect.Right += 5; // may reach past the destination
+        const TRect destClip = RandomRectIn(random, destRect);
+        const TPixelResampler& kernel = *kernels[round % 3];
+
+        TKvPixelBuffer fast;
+        TKvPixelBuffer plain;
+        for (TKvPixelBuffer* dest : {&fast, &plain})
+            ASSERT_TRUE(dest->SetFormat(PixelFormatBGR24, destBounds));
+        ResamplePixels(fast, destRect, destClip, kernel, sourceRect, source);
+        PlainResample(plain, destRect, destClip, kernel, sourceRect, source);
+        for (int y = destBounds.Top; y < destBounds.Bottom; ++y)
+            ASSERT_EQ(RowBytes(fast, y), RowBytes(plain, y)) << "round " << round << " row " << y;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Helpers
 
