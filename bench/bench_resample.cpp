@@ -7,7 +7,7 @@
 // compared with ours, to show the two compute the same thing.
 #include "KvBitmap.h"
 
-#include <unistd.h>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -148,12 +148,12 @@ void Measure(const char* name, const TKvPixels& source, const std::filesystem::p
 
 int main()
 {
-    char pattern[] = "/tmp/bench_resample.XXXXXX";
-    if (!mkdtemp(pattern)) {
-        std::perror("mkdtemp");
+    const QTemporaryDir temporary;
+    if (!temporary.isValid()) {
+        std::fprintf(stderr, "bench_resample: no temporary folder\n");
         return 1;
     }
-    const std::filesystem::path dir = pattern;
+    const std::filesystem::path dir = temporary.path().toStdString();
     int status = 0;
     try {
         TKvPixelBuffer source;
@@ -166,6 +166,5 @@ int main()
         std::fprintf(stderr, "bench_resample: %s\n", e.what());
         status = 1;
     }
-    std::filesystem::remove_all(dir);
     return status;
 }
