@@ -10,7 +10,8 @@
 # layers, every other KvL unit is user interface.
 
 set(ORVANE_CORE_UNITS KvBitmap JpegCodec)
-set(ORVANE_FOUNDATION_UNITS KvClasses KvLocalizer)
+set(ORVANE_FOUNDATION_UNITS KvClasses KvLocalizer KvSDF KvProperties KvCommandHistory
+  KvFileFormats KvMapMode KvMethodList KvLanguageFile)
 
 file(GLOB _kvl_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/KvL/*.cpp)
 set(_core_sources "")
