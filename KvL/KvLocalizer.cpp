@@ -72,6 +72,8 @@ TKvLocalizer::TKvLocalizer(const QString& languagesFolder, quint16 systemLangId)
 
     const TKvLanguage* chosen = FindLanguage(systemLangId);
     if (!chosen)
+        chosen = FindPrimaryLanguage(systemLangId);
+    if (!chosen)
         chosen = FindLanguage(1033);
     if (!chosen && !m_languages.empty())
         chosen = &m_languages.front();
@@ -86,6 +88,16 @@ const TKvLanguage* TKvLocalizer::FindLanguage(quint16 langId) const
 {
     for (const TKvLanguage& language : m_languages)
         if (language.LangId == langId)
+            return &language;
+    return nullptr;
+}
+
+const TKvLanguage* TKvLocalizer::FindPrimaryLanguage(quint16 langId) const
+{
+    // The low ten bits of a language id name the language, the rest its
+    // country: an Austrian system (0x0C07) is served by German (0x0407).
+    for (const TKvLanguage& language : m_languages)
+        if (langId != 0 && (language.LangId & 0x3FF) == (langId & 0x3FF))
             return &language;
     return nullptr;
 }

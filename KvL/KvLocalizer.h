@@ -65,9 +65,9 @@ public:
     // the system's language.
     TKvLocalizer();
     // Scans `languagesFolder`. The default language is the one whose LangId
-    // is `systemLangId`, else English (1033), else the first file found (in
-    // file name order); with no language file every lookup gives the
-    // caller's default text.
+    // is `systemLangId`, else one of the same language for another country,
+    // else English (1033), else the first file found (in file name order);
+    // with no language file every lookup gives the caller's default text.
     TKvLocalizer(const QString& languagesFolder, quint16 systemLangId);
 
     // The text of the id in the current language, else in the default
@@ -97,6 +97,7 @@ public:
 
 private:
     const TKvLanguage* FindLanguage(quint16 langId) const;
+    const TKvLanguage* FindPrimaryLanguage(quint16 langId) const;
     static void LoadStrings(const QString& path, TKvLocalStringList& strings);
 
     quint16 m_defaultLanguage = 0;

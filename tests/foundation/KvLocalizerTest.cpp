@@ -59,7 +59,9 @@ public:
 TEST_F(ThreeLanguages, DefaultIsTheSystemLanguageThenEnglishThenTheFirst)
 {
     EXPECT_EQ(TKvLocalizer(folder.Path(), 1031).DefaultLanguage(), 1031);
+    EXPECT_EQ(TKvLocalizer(folder.Path(), 0x0C07).DefaultLanguage(), 1031) << "German for Austria";
     EXPECT_EQ(TKvLocalizer(folder.Path(), 1049).DefaultLanguage(), 1033);
+    EXPECT_EQ(TKvLocalizer(folder.Path(), 0).DefaultLanguage(), 1033);
     folder.Remove("english.ini");
     EXPECT_EQ(TKvLocalizer(folder.Path(), 1049).DefaultLanguage(), 1036) << "first by file name";
 }

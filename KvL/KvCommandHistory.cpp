@@ -1,0 +1,48 @@
+#include "KvCommandHistory.h"
+
+TKvCommandHistoryList::TKvCommandHistoryList() = default;
+TKvCommandHistoryList::~TKvCommandHistoryList() = default;
+
+TKvCommandState* TKvCommandHistoryList::Items(int index) const
+{
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return m_states[static_cast<size_t>(index)].get();
+}
+
+void TKvCommandHistoryList::Add(std::unique_ptr<TKvCommandState> state)
+{
+    if (!state)
+        return;
+    // Freed from the last one down, as they were recorded in reverse.
+    while (Count() > m_position)
+        m_states.pop_back();
+    m_states.push_back(std::move(state));
+    ++m_position;
+}
+
+void TKvCommandHistoryList::Undo()
+{
+    if (!CanUndo())
+        return;
+    --m_position;
+    m_states[static_cast<size_t>(m_position)]->Undo();
+}
+
+void TKvCommandHistoryList::Redo()
+{
+    if (!CanRedo())
+        return;
+    m_states[static_cast<size_t>(m_position)]->Redo();
+    ++m_position;
+}
+
+TKvCommandState* TKvCommandHistoryList::NextUndoState() const
+{
+    return CanUndo() ? Items(m_position - 1) : nullptr;
+}
+
+TKvCommandState* TKvCommandHistoryList::NextRedoState() const
+{
+    return CanRedo() ? Items(m_position) : nullptr;
+}

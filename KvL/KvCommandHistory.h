@@ -1,0 +1,50 @@
+// The undo history of a document: the command states of the operations done
+// on it, in order, and how many of them are currently done.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+// One recorded operation that can undo and redo itself. Created by the tool
+// that performed the operation, after the operation was applied.
+class TKvCommandState {
+public:
+    virtual ~TKvCommandState() = default;
+    virtual void Undo() = 0;
+    virtual void Redo() = 0;
+};
+
+// A linear history: states below Position() are done and can be undone, the
+// states from Position() on can be redone. Recording a new state discards
+// every state that could have been redone. Owns its states.
+class TKvCommandHistoryList {
+public:
+    TKvCommandHistoryList();
+    virtual ~TKvCommandHistoryList();
+    TKvCommandHistoryList(const TKvCommandHistoryList&) = delete;
+    TKvCommandHistoryList& operator=(const TKvCommandHistoryList&) = delete;
+
+    int Count() const { return static_cast<int>(m_states.size()); }
+    int Position() const { return m_position; }
+    TKvCommandState* Items(int index) const;
+
+    bool CanUndo() const { return m_position > 0; }
+    bool CanRedo() const { return m_position < Count(); }
+
+    // Frees the states from Position() on, appends the state and counts it
+    // as done.
+    virtual void Add(std::unique_ptr<TKvCommandState> state);
+    // Steps back, then undoes the state now at Position(): while a state
+    // undoes itself it is already the next state to redo.
+    virtual void Undo();
+    // Redoes the state at Position(), then steps forward: while a state
+    // redoes itself it is still the next state to redo.
+    virtual void Redo();
+
+    TKvCommandState* NextUndoState() const;
+    TKvCommandState* NextRedoState() const;
+
+private:
+    std::vector<std::unique_ptr<TKvCommandState>> m_states;
+    int m_position = 0;
+};
