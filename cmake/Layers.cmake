@@ -9,7 +9,7 @@
 # units named in ORVANE_CORE_UNITS and ORVANE_FOUNDATION_UNITS go to those
 # layers, every other KvL unit is user interface.
 
-set(ORVANE_CORE_UNITS KvBitmap JpegCodec)
+set(ORVANE_CORE_UNITS KvBitmap JpegCodec KvExchangeFile)
 set(ORVANE_FOUNDATION_UNITS KvClasses KvLocalizer KvSDF KvProperties KvCommandHistory
   KvFileFormats KvMapMode KvMethodList KvLanguageFile)
 
