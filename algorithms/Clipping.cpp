@@ -1,0 +1,262 @@
+#include "Clipping.h"
+
+#include <algorithm>
+
+void SetClippingLabelEffects(TMarkedRegion& region)
+{
+    region.SetLabelEffect(LabelOutline, EffectNone);
+    region.SetLabelEffect(LabelCutLine, EffectThreshold);
+    region.SetLabelEffect(LabelRedFlash, EffectRed);
+}
+
+bool HasObject(const TMarkedRegion& region)
+{
+    return region.HasLabelIn(FirstSegment, LastSegment);
+}
+
+bool HasBackground(const TMarkedRegion& region)
+{
+    return region.HasLabelIn(BackgroundBase + FirstSegment, BackgroundBase + LastSegment);
+}
+
+// ---------------------------------------------------------------------------
+// Painting the band
+
+namespace {
+
+bool Covered(const TKvPixelMask& mask, int x, int y)
+{
+    if (!mask.GetBounds().Contains(TPoint{x, y}))
+        return false;
+    return mask.Data[std::size_t(y - mask.Top) * std::size_t(mask.Width) + std::size_t(x - mask.Left)] != 0;
+}
+
+// Calls visit(nx, ny) for every 4-neighbour of (x, y) inside the picture.
+template <typename Visit>
+void ForEachNeighbour(const TMarkedRegion& region, int x, int y, Visit visit)
+{
+    if (x + 1 < region.Width())
+        visit(x + 1, y);
+    if (x > 0)
+        visit(x - 1, y);
+    if (y + 1 < region.Height())
+        visit(x, y + 1);
+    if (y > 0)
+        visit(x, y - 1);
+}
+
+} // namespace
+
+bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab, std::uint8_t paintLabel,
+               const std::function<void(int x, int y)>& addOutline)
+{
+    const TRect area = IntersectRect(rect, {0, 0, region.Width(), region.Height()});
+    const auto markOutline = [&](int x, int y) {
+        region.SetLabel(x, y, LabelOutline);
+        if (addOutline)
+            addOutline(x, y);
+    };
+    bool changed = false;
+    for (int x = area.Left; x < area.Right; ++x)
+        for (int y = area.Top; y < area.Bottom; ++y)
+            if (Covered(dab, x, y))
+                changed |= region.SetLabel(x, y, paintLabel);
+    for (int x = area.Left; x < area.Right; ++x) {
+        for (int y = area.Top; y < area.Bottom; ++y) {
+            if (!Covered(dab, x, y))
+                continue;
+            if (paintLabel != LabelUnmarked) {
+                bool nextToUnmarked = false;
+                ForEachNeighbour(region, x, y, [&](int nx, int ny) {
+                    nextToUnmarked |= region.LabelAt(nx, ny) == LabelUnmarked;
+                });
+                if (nextToUnmarked)
+                    markOutline(x, y);
+            } else {
+                ForEachNeighbour(region, x, y, [&](int nx, int ny) {
+                    if (region.LabelAt(nx, ny) == LabelBand)
+                        markOutline(nx, ny);
+                });
+            }
+        }
+    }
+    return changed;
+}
+
+// ---------------------------------------------------------------------------
+// Separate
+
+TSeparation::TSeparation(TMarkedRegion& region)
+    : region_(region)
+{
+    region_.Relabel(LabelCutLine, LabelBand);
+    areas_ = region_.NumberComponents(LabelUnmarked, FirstSegment, LastSegment);
+    TLabelSet undecided;
+    undecided.set(LabelBand);
+    undecided.set(LabelOutline);
+    region_.SetUnknownLabels(undecided);
+}
+
+TSeparation::~TSeparation()
+{
+    Finish();
+}
+
+bool TSeparation::Encloses() const
+{
+    return region_.HasLabel(ObjectSegment);
+}
+
+void TSeparation::StartGrowCut()
+{
+    growCut_ = std::make_unique<TGrowCut>();
+    growCut_->Init(region_);
+}
+
+int TSeparation::Step(TRect& dirty)
+{
+    dirty = {};
+    const int touched = growCut_->Step();
+    const TRect picture{0, 0, region_.Width(), region_.Height()};
+    for (int i = 0; i < touched; ++i) {
+        if (!growCut_->ActiveChanged(i))
+            continue;
+        const TPoint p = growCut_->ActivePoint(i);
+        ShowCut(p.X, p.Y);
+        if (p.Y + 1 < region_.Height())
+            ShowCut(p.X, p.Y + 1);
+        if (p.X + 1 < region_.Width())
+            ShowCut(p.X + 1, p.Y);
+        if (p.Y > 0)
+            ShowCut(p.X, p.Y - 1);
+        if (p.X > 0)
+            ShowCut(p.X - 1, p.Y);
+        dirty = UnionRect(dirty, IntersectRect({p.X - 1, p.Y - 1, p.X + 2, p.Y + 2}, picture));
+    }
+    return touched;
+}
+
+void TSeparation::RunGrowCut()
+{
+    StartGrowCut();
+    TRect dirty;
+    while (Step(dirty) > 0) {
+    }
+}
+
+void TSeparation::ShowCut(int x, int y)
+{
+    // Only the band's inside shows the cut: the outline keeps its label, and
+    // so do the areas, including those beyond the 32nd, which are label 0.
+    const std::uint8_t label = region_.LabelAt(x, y);
+    if (label == LabelBand || label == LabelCutLine)
+        region_.SetLabel(x, y, growCut_->IsBoundary(x, y) ? LabelCutLine : LabelBand);
+}
+
+void TSeparation::ShowOpenOutline()
+{
+    region_.Relabel(FirstSegment, LabelRedFlash);
+}
+
+void TSeparation::HideOpenOutline()
+{
+    region_.Relabel(LabelRedFlash, LabelUnmarked);
+}
+
+void TSeparation::Finish()
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    growCut_.reset(); // stores the results in the segment bytes
+    TLabelSet band;
+    band.set(LabelBand);
+    band.set(LabelOutline);
+    band.set(LabelCutLine);
+    region_.ClearExcept(band);
+}
+
+// ---------------------------------------------------------------------------
+// Column passes
+
+TColumnPass::TColumnPass(TMarkedRegion& region, TWork work, std::uint8_t object)
+    : region_(region)
+    , work_(work)
+    , object_(object)
+{
+}
+
+bool TColumnPass::Next(TRect& rect)
+{
+    if (x_ >= region_.Width())
+        return false;
+    switch (work_) {
+    case ApplyObjectWork:
+        region_.ApplyObject(object_, x_, rect);
+        break;
+    case SwapObjectWork:
+        region_.SwapObject(object_, x_, rect);
+        break;
+    case RefreshWork:
+        region_.RefreshEffects(x_, rect);
+        break;
+    case ClearWork:
+        region_.ClearColumn(x_, rect);
+        break;
+    }
+    ++x_;
+    return true;
+}
+
+void TColumnPass::Run()
+{
+    TRect rect;
+    while (Next(rect)) {
+    }
+}
+
+TColumnPass StartShowEffect(TMarkedRegion& region, int effect)
+{
+    region.PrepareEffect(effect);
+    return TColumnPass(region, TColumnPass::ApplyObjectWork, ObjectSegment);
+}
+
+std::uint8_t NextObjectLabel(const TMarkedRegion& region, std::uint8_t object)
+{
+    const int next = object + 1;
+    if (next > LastSegment || !region.HasLabel(std::uint8_t(BackgroundBase + next)))
+        return FirstSegment;
+    return std::uint8_t(next);
+}
+
+TColumnPass StartSwap(TMarkedRegion& region, std::uint8_t& object, int effect)
+{
+    object = NextObjectLabel(region, object);
+    region.PrepareEffect(effect);
+    return TColumnPass(region, TColumnPass::SwapObjectWork, object);
+}
+
+TColumnPass StartRefreshBackground(TMarkedRegion& region, int effect)
+{
+    region.PrepareEffect(effect);
+    return TColumnPass(region, TColumnPass::RefreshWork);
+}
+
+TColumnPass StartClear(TMarkedRegion& region)
+{
+    return TColumnPass(region, TColumnPass::ClearWork);
+}
+
+// ---------------------------------------------------------------------------
+// The object's matte
+
+TRect BuildObjectMatte(const TMarkedRegion& region, TAlphaChanal& matte)
+{
+    const TRect bounds = region.LabelBounds(LabelRange(FirstSegment, LastSegment));
+    matte.SetSize(bounds.Width(), bounds.Height());
+    for (int x = bounds.Left; x < bounds.Right; ++x)
+        for (int y = bounds.Top; y < bounds.Bottom; ++y)
+            matte.SetAlpha(x - bounds.Left, y - bounds.Top, region.LabelAt(x, y) >= BackgroundBase ? 0 : 255);
+    matte.Smooth();
+    return bounds;
+}

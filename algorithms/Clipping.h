@@ -1,0 +1,133 @@
+// The steps of the clipping work on a marked region: painting the band,
+// Separate, showing the object with a background effect, swapping the object,
+// refreshing the background, clearing, and building the object's matte.  The
+// editor's clipping tool and the command-line front end run the same steps;
+// the long ones go generation by generation or column by column and hand back
+// what to repaint, so that the tool can show the picture changing.
+#pragma once
+
+#include "AlphaChanal.h"
+#include "GrowCut.h"
+#include "MarkedRegion.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// The labels of the clipping work.
+enum TClippingLabel : std::uint8_t {
+    LabelUnmarked = 0,
+    LabelBand = 1,    // inside of the painted band
+    LabelOutline = 2, // band pixel with an unmarked 4-neighbour
+    LabelCutLine = 3, // band pixel on the cut the segmentation found
+    LabelRedFlash = 4,
+    FirstSegment = 8, // the connected unmarked areas, in scan order
+    ObjectSegment = 9,
+    LastSegment = 39,
+    BackgroundBase = 128 // 128 + segment: shown with the background effect
+};
+
+// Gives the band labels their effects: the cut line shows as threshold
+// inversion, the red flash as red.  Done once for a new region.
+void SetClippingLabelEffects(TMarkedRegion& region);
+
+// Whether the region shows an object (a segment label) or a background.
+bool HasObject(const TMarkedRegion& region);
+bool HasBackground(const TMarkedRegion& region);
+
+// Paints one dab of the band: every pixel of rect covered by the dab mask
+// gets paintLabel (LabelBand adds, LabelUnmarked erases).  Adding, the covered
+// pixels next to an unmarked pixel become outline; erasing, the band pixels
+// next to an erased pixel do.  addOutline learns every pixel made outline.
+// Returns whether any covered pixel changed its label.
+bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab, std::uint8_t paintLabel,
+               const std::function<void(int x, int y)>& addOutline = {});
+
+// Separate, step by step.  Construction turns an earlier cut line back into
+// band and numbers the unmarked areas 8, 9, ... 39 in the column-major order
+// of their first pixels (areas beyond the 32nd keep label 0 and take part as
+// one more seed region); the band labels become the ones to decide.  When
+// the band encloses an area, StartGrowCut and Step until it returns 0 divide
+// the band among the areas while the cut line (label 3) grows; otherwise the
+// one area can be flashed red.  Finish (or destruction) stores the results in
+// the segment bytes and returns the areas to label 0.
+class TSeparation {
+public:
+    explicit TSeparation(TMarkedRegion& region);
+    ~TSeparation();
+    TSeparation(const TSeparation&) = delete;
+    TSeparation& operator=(const TSeparation&) = delete;
+
+    // The number of areas numbered (at most 32).
+    int AreaCount() const { return areas_; }
+    // Whether the band encloses an area: a second segment exists.
+    bool Encloses() const;
+
+    void StartGrowCut();
+    // One generation.  Band pixels around the cells it changed show the cut
+    // line as it stands; dirty becomes the rectangle to repaint (empty when
+    // no label changed).  Returns the number of cells the generation touched,
+    // 0 when the segmentation is finished.
+    int Step(TRect& dirty);
+    // All generations at once.
+    void RunGrowCut();
+
+    // The red flash over the only area when the band encloses nothing, and
+    // its end.
+    void ShowOpenOutline();
+    void HideOpenOutline();
+
+    void Finish();
+
+private:
+    void ShowCut(int x, int y);
+
+    TMarkedRegion& region_;
+    std::unique_ptr<TGrowCut> growCut_;
+    int areas_ = 0;
+    bool finished_ = false;
+};
+
+// One pass over the picture's columns, one column per Next.
+class TColumnPass {
+public:
+    enum TWork {
+        ApplyObjectWork, // ApplyObject(object, x)
+        SwapObjectWork,  // SwapObject(object, x)
+        RefreshWork,     // RefreshEffects(x)
+        ClearWork        // ClearColumn(x)
+    };
+
+    TColumnPass(TMarkedRegion& region, TWork work, std::uint8_t object = 0);
+    // Does the next column; rect becomes what to repaint.  False, and nothing
+    // is done, when every column is done.
+    bool Next(TRect& rect);
+    // Does every column left.
+    void Run();
+
+private:
+    TMarkedRegion& region_;
+    TWork work_;
+    std::uint8_t object_;
+    int x_ = 0;
+};
+
+// Effect: segment 9 becomes the object and every other pixel shows the
+// background effect (a TBackgroundEffect).
+TColumnPass StartShowEffect(TMarkedRegion& region, int effect);
+// The segment after object that exists in the background, or the first
+// segment when there is none after it.
+std::uint8_t NextObjectLabel(const TMarkedRegion& region, std::uint8_t object);
+// Swap: object moves to the next segment and the background is rendered
+// with the effect.
+TColumnPass StartSwap(TMarkedRegion& region, std::uint8_t& object, int effect);
+// Renders the background again with the effect (after a parameter change).
+TColumnPass StartRefreshBackground(TMarkedRegion& region, int effect);
+// Clear: every pixel back to label 0 and its own colour.
+TColumnPass StartClear(TMarkedRegion& region);
+
+// The object's matte over the bounding rectangle of the segment labels:
+// opaque where the picture shows the object, transparent where it shows the
+// background effect, softened once.  Returns that rectangle (inverted, and
+// the matte empty, when no object is shown).
+TRect BuildObjectMatte(const TMarkedRegion& region, TAlphaChanal& matte);

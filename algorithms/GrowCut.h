@@ -1,0 +1,71 @@
+// GrowCut: the cellular automaton that divides the painted band among the
+// areas around it.
+#pragma once
+
+#include "KvTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+class TMarkedRegion;
+
+// Decides for every pixel whose label is one of the region's unknown labels
+// which seed region it belongs to.  Every pixel is a cell with a label and a
+// strength (seeds 1, undecided cells 0); in each generation every cell that
+// changed in the previous one attacks its 4-neighbours with its strength times
+// the colour similarity of the two pixels, and conquers a neighbour whose
+// strength that force exceeds.  Generations are synchronous and their order
+// fixed, so the result is deterministic.  Destroying a bound automaton writes
+// every cell's final label into the region's segment bytes.
+class TGrowCut {
+public:
+    TGrowCut() = default;
+    ~TGrowCut();
+    TGrowCut(const TGrowCut&) = delete;
+    TGrowCut& operator=(const TGrowCut&) = delete;
+
+    // Binds to region and builds the cells from its labels and unaffected
+    // colours; the seeds on the rim of their regions become the first
+    // attackers.
+    void Init(TMarkedRegion& region);
+    // Runs one generation; returns the number of cells it changed (the active
+    // cells, 0 .. result - 1).  0 means the segmentation is finished.
+    int Step();
+    // Active cell i of the last generation.
+    TPoint ActivePoint(int i) const;
+    // Whether that cell's label changed in the last generation (it may only
+    // have grown stronger).
+    bool ActiveChanged(int i) const { return cells_[active_[std::size_t(i)]].Changed != 0; }
+    // Whether a 4-neighbour inside the picture has another label.
+    bool IsBoundary(int x, int y) const;
+    std::uint8_t LabelAt(int x, int y) const { return cells_[Index(x, y)].Label; }
+    float StrengthAt(int x, int y) const { return cells_[Index(x, y)].Strength; }
+
+private:
+    struct TGrowCutCell {
+        float Strength;           // 0.0 .. 1.0
+        float NextStrength;       // best force received this generation; -1 when none
+        std::uint8_t Label;
+        std::uint8_t NextLabel;   // label of the attacker that delivered NextStrength
+        std::uint8_t WeightRight; // similarity to (x + 1, y); 0 where no attack can succeed
+        std::uint8_t WeightDown;  // similarity to (x, y + 1); likewise
+        std::uint8_t Queued;      // 1 while waiting in the next-generation stack
+        std::uint8_t Changed;     // 1 when the last generation changed the label
+    };
+
+    std::size_t Index(int x, int y) const { return std::size_t(x) * height_ + std::size_t(y); }
+    void Attack(std::uint32_t target, std::uint8_t weight, float strength, std::uint8_t label);
+
+    std::unique_ptr<TGrowCutCell[]> cells_; // [x][y], column after column
+    int width_ = 0;
+    std::size_t height_ = 0;
+    // The cells that attack in the next Step, popped from the top, and the
+    // cells queued for the generation after it.  Each has room for every
+    // cell: a cell can be in both at once.
+    std::unique_ptr<std::uint32_t[]> active_;
+    std::unique_ptr<std::uint32_t[]> next_;
+    std::size_t activeCount_ = 0;
+    std::size_t nextCount_ = 0;
+    TMarkedRegion* region_ = nullptr;
+};

@@ -1,0 +1,255 @@
+// The label map of the clipping work: one label byte per pixel of the
+// document picture, and the picture kept showing what the labels mean.
+#pragma once
+
+#include "BGRArithmeticMean.h"
+#include "KvBitmap.h"
+
+#include <array>
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TProgressMeter;
+
+// The mark of one pixel.
+struct TMarkedPoint {
+    // For a pixel whose label shows an effect, the colour it had before the
+    // effect was painted; otherwise the colour it had when its label last
+    // changed.
+    TColorTriple Color;
+    std::uint8_t Label = 0;
+    std::uint8_t Segment = 0; // what the last segmentation gave the pixel
+};
+static_assert(sizeof(TMarkedPoint) == 5);
+
+// The marks of a rectangle of pixels, stored column after column ([x][y]) and
+// indexed from the rectangle's corner.
+class TMarkedPointArray {
+public:
+    // width x height all-zero marks.
+    void SetSize(int width, int height);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    TMarkedPoint& At(int x, int y) { return points_[Index(x, y)]; }
+    const TMarkedPoint& At(int x, int y) const { return points_[Index(x, y)]; }
+    TMarkedPoint* Column(int x) { return points_.data() + Index(x, 0); }
+    const TMarkedPoint* Column(int x) const { return points_.data() + Index(x, 0); }
+    // Every mark back to all zero bytes.
+    void Zero();
+
+private:
+    std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(height_) + std::size_t(y); }
+
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<TMarkedPoint> points_;
+};
+
+// A set of labels (bit n for label n).
+using TLabelSet = std::bitset<256>;
+// The labels lo..hi.
+TLabelSet LabelRange(int lo, int hi);
+
+// Pixels per label.
+using TLabelCounts = std::array<std::int64_t, 256>;
+
+// Effect kinds: how a pixel with a label of that kind is shown.
+enum TEffectKind : std::uint8_t {
+    EffectNone = 0,      // the pixel's own colour
+    EffectThreshold = 2, // each byte 0 from 128 up, else 255
+    EffectRed = 3,
+    EffectColor = 4,     // the background colour
+    EffectShadow = 5,    // each byte divided by the shadow divisor
+    EffectBlur = 6,      // the box mean of the unaffected colours
+    EffectMonochrome = 7 // the brightest channel, tinted
+};
+
+// Background effects, the treatments of every label from 128 up.
+enum TBackgroundEffect : int {
+    BackgroundColor = 0,
+    BackgroundShadow = 1,
+    BackgroundBlur = 2,
+    BackgroundMonochrome = 3
+};
+
+// Gives every pixel of the attached picture a label.  When a pixel takes a
+// label that has an effect, its colour is saved in its mark and the effect is
+// painted into the picture; when it takes a label without one, the saved
+// colour returns.  So the picture always shows what the user sees and the
+// unaffected colours stay recoverable.  The region also counts the pixels of
+// every label, fills connected components, carries the segmentation result of
+// every pixel and keeps a committed copy of the marks for undo.
+//
+// Operations assume an attached picture and coordinates and rectangles
+// inside it; nothing is checked.
+class TMarkedRegion {
+public:
+    TMarkedRegion();
+    ~TMarkedRegion();
+    TMarkedRegion(const TMarkedRegion&) = delete;
+    TMarkedRegion& operator=(const TMarkedRegion&) = delete;
+
+    // Works on image (24-bit, not owned) from now on.  A picture of another
+    // size than before discards every mark; one of the same size keeps them.
+    // Throws std::length_error for a picture of 2^31 pixels or more.
+    void AttachImage(TKvPixels* image);
+    TKvPixels* Image() const { return image_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    std::int64_t PixelCount() const { return std::int64_t(width_) * height_; }
+
+    // Every mark of both copies (ResetAll) or of the current one
+    // (ResetCurrent) back to label 0, segment 0, colour 0.  The picture is not
+    // touched: pixels showing an effect keep showing it.
+    void ResetAll();
+    void ResetCurrent();
+
+    std::uint8_t LabelAt(int x, int y) const { return current_.At(x, y).Label; }
+    std::uint8_t SegmentAt(int x, int y) const { return current_.At(x, y).Segment; }
+    const TMarkedPoint& MarkAt(int x, int y) const { return current_.At(x, y); }
+
+    // The effect kind of a label: the one set for it below 128, the current
+    // background effect's from 128 up.
+    std::uint8_t EffectKindOf(std::uint8_t label) const { return kinds_[label]; }
+    void SetLabelEffect(std::uint8_t label, std::uint8_t kind);
+
+    // The colour the pixel has without any effect: its saved colour when its
+    // label shows an effect, else the picture's pixel.
+    const std::uint8_t* UnaffectedColor(int x, int y) const
+    {
+        const TMarkedPoint& mark = current_.At(x, y);
+        return kinds_[mark.Label] != EffectNone ? reinterpret_cast<const std::uint8_t*>(&mark.Color)
+                                                : PixelAt(x, y);
+    }
+
+    // Gives (x, y) a label, restoring or painting the pixel as the labels'
+    // effects require; false, and nothing changes, when it had that label.
+    bool SetLabel(int x, int y, std::uint8_t label);
+
+    bool HasLabel(std::uint8_t label) const { return currentCounts_[label] != 0; }
+    // Whether some label in lo..hi is present (false when hi < lo).
+    bool HasLabelIn(int lo, int hi) const;
+    bool IsEmpty() const { return currentCounts_[0] == PixelCount(); }
+    std::int64_t CountOf(std::uint8_t label) const { return currentCounts_[label]; }
+
+    // Every pixel labelled from gets to.
+    void Relabel(std::uint8_t from, std::uint8_t to);
+    // Every pixel whose label is not in the set gets 0.
+    void ClearExcept(const TLabelSet& labels);
+    // Every pixel of column x gets 0; rect becomes the rows that changed
+    // ((x, Height - 1, x + 1, 0) when none did).
+    void ClearColumn(int x, TRect& rect);
+
+    // Relabels the 4-connected component of the first pixel labelled
+    // seedLabel in column-major order to newLabel.  Returns whether newLabel
+    // is present afterwards.  Equal labels change nothing.
+    bool FillComponent(std::uint8_t seedLabel, std::uint8_t newLabel);
+    // Numbers the 4-connected components of seedLabel firstLabel,
+    // firstLabel + 1, ... up to lastLabel in the column-major order of their
+    // first pixels, as repeated FillComponent calls would; components beyond
+    // lastLabel keep seedLabel.  Returns how many were numbered.
+    int NumberComponents(std::uint8_t seedLabel, std::uint8_t firstLabel, std::uint8_t lastLabel);
+
+    // The bounding rectangle of the pixels whose label is in the set; the
+    // inverted rectangle (Width - 1, Height - 1, 0, 0) when there is none.
+    TRect LabelBounds(const TLabelSet& labels) const;
+
+    void SetSegment(int x, int y, std::uint8_t segment) { current_.At(x, y).Segment = segment; }
+
+    // The column passes: each works on column x and returns in rect what to
+    // repaint, so that callers can show the picture changing column by column.
+    //
+    // Pixels whose segment is object get object, every other pixel its
+    // segment + 128 (the background); rect is the whole column.
+    void ApplyObject(std::uint8_t object, int x, TRect& rect);
+    // Pixels labelled object + 128 become the object, pixels labelled below
+    // 128 become background, the rest keep their labels; rect is the column.
+    void SwapObject(std::uint8_t object, int x, TRect& rect);
+    // Paints the effect of every pixel labelled 128 or more again from its
+    // saved colour (after an effect parameter changed); rect covers those
+    // rows ((x, Height - 1, x + 1, 0) when there are none).
+    void RefreshEffects(int x, TRect& rect);
+
+    // Makes mode (a TBackgroundEffect) the effect of every label from 128 up.
+    // For the blur, the mean of every pixel's unaffected colour is computed
+    // first, reporting to the progress meter.
+    void PrepareEffect(int mode);
+    int BackgroundEffect() const { return backgroundEffect_; }
+    void SetProgressMeter(TProgressMeter* meter) { progress_ = meter; }
+
+    // Effect parameters; none of them repaints.
+    // The colour effect's colour, a TColor ($00BBGGRR).
+    void SetBackgroundColor(TColor color);
+    // The shadow divides every channel by sqrt(2) to the power level (level
+    // rounded to an integer; 1 for a level of 0 or less).
+    void SetShadowLevel(double level);
+    // The blur averages over a radius of 3 to the power level (1 for a level
+    // of 0 or less).
+    void SetBlurLevel(int level);
+    // The monochrome effect's tint, a TColor.
+    void SetMonochromeColor(TColor color);
+    double ShadowDivisor() const { return shadowDivisor_; }
+    int BlurRadius() const { return blurRadius_; }
+
+    // The labels the segmentation has to decide.
+    const TLabelSet& UnknownLabels() const { return unknownLabels_; }
+    void SetUnknownLabels(const TLabelSet& labels) { unknownLabels_ = labels; }
+
+    // Undo snapshots of rectangle r (inside the picture); marks is indexed
+    // from r's corner and has r's size.
+    void CopyCommitted(TLabelCounts& counts, const TRect& r, TMarkedPointArray& marks) const;
+    void CopyCurrent(TLabelCounts& counts, const TRect& r, TMarkedPointArray& marks) const;
+    // The current marks of r and the current counts from a snapshot; the
+    // picture is left to the caller.
+    void RestoreCurrent(const TLabelCounts& counts, const TRect& r, const TMarkedPointArray& marks);
+    // The committed copy takes the current counts and the current marks of r.
+    void Commit(const TRect& r);
+
+private:
+    std::uint8_t* PixelAt(int x, int y) const
+    {
+        return image_->Data + std::ptrdiff_t(x) * 3 + std::ptrdiff_t(y) * image_->Stride;
+    }
+    // Steps 2 and 3 of a label change of one pixel; the counts are left to
+    // the caller.
+    void ChangeLabel(TMarkedPoint& mark, std::uint8_t* pixel, int x, int y, std::uint8_t label);
+    // Renders effect kind into the pixel in place; (x, y) locates its blurred
+    // colour.
+    void ApplyEffect(std::uint8_t* pixel, std::uint8_t kind, int x, int y);
+    // Loads every pixel's unaffected colour into the mean and averages it.
+    void ComputeMean();
+    void EnsureMean();
+    void UpdateBackgroundKinds();
+    // Relabels the component of index start (labelled seedLabel) by filling
+    // column runs, with FillStack holding the run starts still to extend.
+    void FillFrom(std::size_t start, std::uint8_t seedLabel, std::uint8_t newLabel);
+    static void CopyMarks(const TMarkedPointArray& from, const TRect& fromRect, TMarkedPointArray& to,
+                          int toLeft, int toTop);
+
+    int width_ = 0;
+    int height_ = 0;
+    std::array<std::uint8_t, 128> labelEffect_{};
+    std::array<std::uint8_t, 256> kinds_{}; // effect kind of every label
+    int blurRadius_ = 1;
+    double shadowDivisor_ = 1.0;
+    std::array<std::uint8_t, 256> shadowTable_{}; // every byte value divided and rounded
+    TMarkedPointArray committed_;
+    TMarkedPointArray current_;
+    TLabelCounts committedCounts_{};
+    TLabelCounts currentCounts_{};
+    TKvPixels* image_ = nullptr;
+    std::unique_ptr<std::uint32_t[]> fillStack_; // width x height pixel indices
+    TArithmeticMean mean_;
+    int backgroundEffect_ = BackgroundBlur;
+    TColorTriple backgroundColor_;
+    std::array<float, 3> monoFactors_{}; // blue, green, red divided by 255
+    // Per channel, the rounded product of every brightest-channel value and
+    // that channel's factor.
+    std::array<std::array<std::uint8_t, 256>, 3> monoTable_{};
+    TLabelSet unknownLabels_;
+    TProgressMeter* progress_ = nullptr;
+};
