@@ -26,6 +26,24 @@ TColorTriple PixelOf(const TKvPixels& picture, int x, int y)
     return {pixel[0], pixel[1], pixel[2]};
 }
 
+void CopyPicture(TKvPixelBuffer& copy, const TKvPixels& picture)
+{
+    if (!copy.SetFormat(PixelFormatBGR24, picture.GetBounds()))
+        throw std::runtime_error("no storage for a test picture");
+    copy.Assign(picture);
+}
+
+bool SamePixels(const TKvPixels& a, const TKvPixels& b)
+{
+    if (a.GetBounds() != b.GetBounds())
+        return false;
+    for (int y = a.Top; y < a.Top + a.Height; ++y)
+        for (int x = a.Left; x < a.Left + a.Width; ++x)
+            if (!(PixelOf(a, x, y) == PixelOf(b, x, y)))
+                return false;
+    return true;
+}
+
 char LabelChar(int label)
 {
     if (label == 0)

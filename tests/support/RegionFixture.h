@@ -12,6 +12,10 @@
 void MakePicture(TKvPixelBuffer& picture, int width, int height, TColorTriple fill = {});
 void SetPixel(TKvPixels& picture, int x, int y, TColorTriple color);
 TColorTriple PixelOf(const TKvPixels& picture, int x, int y);
+// copy becomes a 24-bit copy of picture.
+void CopyPicture(TKvPixelBuffer& copy, const TKvPixels& picture);
+// Whether the two pictures have the same size and pixels.
+bool SamePixels(const TKvPixels& a, const TKvPixels& b);
 
 // Lets test failures show colours as (blue, green, red).
 inline void PrintTo(const TColorTriple& c, std::ostream* out)

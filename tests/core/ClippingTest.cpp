@@ -328,8 +328,7 @@ TEST(Clipping, SwappingTwiceBetweenTwoSegmentsGivesThePictureBack)
     scene.region.SetBlurLevel(1);
     StartShowEffect(scene.region, BackgroundBlur).Run();
     TKvPixelBuffer shown;
-    shown.SetFormat(PixelFormatBGR24, scene.picture.GetBounds());
-    shown.Assign(scene.picture);
+    CopyPicture(shown, scene.picture);
     std::uint8_t object = ObjectSegment;
     StartSwap(scene.region, object, BackgroundBlur).Run();
     EXPECT_EQ(object, FirstSegment);
@@ -337,9 +336,7 @@ TEST(Clipping, SwappingTwiceBetweenTwoSegmentsGivesThePictureBack)
     EXPECT_NE(PixelOf(scene.picture, 5, 10), kDisc); // blurred with the background
     StartSwap(scene.region, object, BackgroundBlur).Run();
     EXPECT_EQ(object, ObjectSegment);
-    for (int y = 0; y < 21; ++y)
-        for (int x = 0; x < 21; ++x)
-            ASSERT_EQ(PixelOf(scene.picture, x, y), PixelOf(shown, x, y));
+    EXPECT_TRUE(SamePixels(scene.picture, shown));
 }
 
 TEST(Clipping, RefreshingRendersTheBackgroundWithTheNewParameter)
@@ -361,15 +358,12 @@ TEST(Clipping, ClearGivesThePictureBack)
 {
     DiscScene scene;
     TKvPixelBuffer original;
-    original.SetFormat(PixelFormatBGR24, scene.picture.GetBounds());
-    original.Assign(scene.picture);
+    CopyPicture(original, scene.picture);
     ASSERT_TRUE(scene.Separate());
     StartShowEffect(scene.region, BackgroundMonochrome).Run();
     StartClear(scene.region).Run();
     EXPECT_TRUE(scene.region.IsEmpty());
-    for (int y = 0; y < 21; ++y)
-        for (int x = 0; x < 21; ++x)
-            ASSERT_EQ(PixelOf(scene.picture, x, y), PixelOf(original, x, y));
+    EXPECT_TRUE(SamePixels(scene.picture, original));
 }
 
 TEST(Clipping, DoneKeepsTheRenderedPicture)

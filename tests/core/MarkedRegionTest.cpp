@@ -122,49 +122,33 @@ TEST(MarkedRegion, FillComponentWithoutSeedChangesNothing)
     EXPECT_EQ(r.region.CountOf(LabelBand), 9);
 }
 
-TEST(MarkedRegion, AreasTouchingOnlyDiagonallyAreTwoComponents)
+TEST(MarkedRegion, NumberingFollowsTheColumnMajorScanAndFourConnectivity)
 {
-    Region r(4, 4);
-    PaintLabels(r.region, {
-        "..11",
-        "..11",
-        "11..",
-        "11..",
-    });
-    EXPECT_EQ(r.region.NumberComponents(0, 8, 39), 2);
-    EXPECT_EQ(LabelRows(r.region), (std::vector<std::string>{
-        "8811",
-        "8811",
-        "1199",
-        "1199",
-    }));
-    EXPECT_TRUE(CountsAgree(r.region));
-}
-
-TEST(MarkedRegion, ComponentsAreNumberedInColumnMajorOrder)
-{
-    Region r(5, 3);
-    // The area holding the left column's top-most unmarked pixel comes first,
-    // then by the first pixel of each area scanning down the columns.
-    PaintLabels(r.region, {
-        "1.1.1",
-        "11111",
-        "..1.1",
-    });
-    EXPECT_EQ(r.region.NumberComponents(0, 8, 39), 4);
-    EXPECT_EQ(LabelRows(r.region), (std::vector<std::string>{
-        "191a1",
-        "11111",
-        "881b1",
-    }));
-}
-
-TEST(MarkedRegion, NumberingStopsAfterTheLastLabel)
-{
-    Region r(7, 1);
-    PaintLabels(r.region, {".1.1.1."});
-    EXPECT_EQ(r.region.NumberComponents(0, 8, 9), 2);
-    EXPECT_EQ(LabelRows(r.region), (std::vector<std::string>{"8191.1."}));
+    struct Case {
+        const char* what;
+        std::vector<std::string> rows;
+        int lastLabel;
+        int numbered;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"areas touching only diagonally are two",
+         {"..11", "..11", "11..", "11.."}, 39, 2,
+         {"8811", "8811", "1199", "1199"}},
+        {"the area of the left column's top-most unmarked pixel first, then by first pixels down the columns",
+         {"1.1.1", "11111", "..1.1"}, 39, 4,
+         {"191a1", "11111", "881b1"}},
+        {"areas beyond the last label keep their label",
+         {".1.1.1."}, 9, 2,
+         {"8191.1."}},
+    };
+    for (const Case& c : cases) {
+        Region r(int(c.rows[0].size()), int(c.rows.size()));
+        PaintLabels(r.region, c.rows);
+        EXPECT_EQ(r.region.NumberComponents(0, 8, std::uint8_t(c.lastLabel)), c.numbered) << c.what;
+        EXPECT_EQ(LabelRows(r.region), c.expected) << c.what;
+        EXPECT_TRUE(CountsAgree(r.region)) << c.what;
+    }
 }
 
 // The connected components of label 0 numbered in the order of their first

@@ -1,0 +1,310 @@
+// orvane-cut: cuts an object out of a picture along a painted band, without
+// a window, with the same extraction engine the editor's clipping tool runs.
+//
+//   orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB]
+//              [--level N] [--swap K] [--out PICTURE] [--segments MAP.pgm]
+//              [--matte MATTE.pgm]
+//
+// BAND is a picture of INPUT's size whose non-black pixels are the painted
+// band.  The program separates (the unmarked areas numbered, GrowCut over the
+// band), shows segment 9 as the object with the background effect, swaps the
+// object K times and writes what was asked for.  Exit status: 0 done, 1 bad
+// input or options or a failed write, 2 the band encloses no area (nothing
+// is written).
+#include "Clipping.h"
+#include "KvLocalizer.h"
+#include "Progress.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitBadInput = 1;
+constexpr int kExitNoArea = 2;
+
+void Report(const QString& message)
+{
+    std::fprintf(stderr, "orvane-cut: %s\n", qPrintable(message));
+}
+
+// Shows the blur preparation's progress on a terminal.
+class TConsoleProgress : public TProgressMeter {
+public:
+    void StartProgress(int max) override
+    {
+        max_ = max;
+        position_ = 0;
+        shown_ = -1;
+        if (max == 0)
+            std::fputs("\r            \r", stderr);
+    }
+    void StepIt() override
+    {
+        ++position_;
+        const int percent = max_ > 0 ? int(100LL * position_ / max_) : 0;
+        if (percent != shown_) {
+            shown_ = percent;
+            std::fprintf(stderr, "\rBlur %3d%%", percent);
+        }
+    }
+
+private:
+    int max_ = 0;
+    int position_ = 0;
+    int shown_ = -1;
+};
+
+struct TOptions {
+    QString input;
+    QString band;
+    int effect = BackgroundColor;
+    TColor color = 0xFFFFFF;
+    int level = 3;
+    int swaps = 0;
+    QString out;
+    QString segments;
+    QString matte;
+};
+
+std::optional<int> ParseEffect(const QString& name)
+{
+    const QStringList names = {QStringLiteral("color"), QStringLiteral("shadow"), QStringLiteral("blur"),
+                               QStringLiteral("mono")};
+    const int index = int(names.indexOf(name));
+    return index >= 0 ? std::optional<int>(index) : std::nullopt;
+}
+
+// Six hexadecimal digits, red first, as a TColor ($00BBGGRR).
+std::optional<TColor> ParseColor(const QString& text)
+{
+    bool ok = false;
+    const uint rgb = text.toUInt(&ok, 16);
+    if (!ok || text.size() != 6 || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
+        return std::nullopt;
+    return TColor(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
+}
+
+std::optional<int> ParseInt(const QString& text, int lo, int hi)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= lo && value <= hi ? std::optional<int>(value) : std::nullopt;
+}
+
+// Stores the value of option in target when the option is given; false, with
+// error saying what is wrong, when the value does not parse.
+template <typename T, typename Parse>
+bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& option, Parse parse,
+                const char* expected, T& target, QString& error)
+{
+    if (!parser.isSet(option))
+        return true;
+    const QString text = parser.value(option);
+    const auto value = parse(text);
+    if (!value) {
+        error = QStringLiteral("--%1 '%2': expected %3").arg(option.names().constFirst(), text, QLatin1String(expected));
+        return false;
+    }
+    target = *value;
+    return true;
+}
+
+// The options, or a message saying what is wrong with them.
+std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& error)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption effect(QStringLiteral("effect"), QString(), QStringLiteral("color|shadow|blur|mono"));
+    const QCommandLineOption color(QStringLiteral("color"), QString(), QStringLiteral("RRGGBB"));
+    const QCommandLineOption level(QStringLiteral("level"), QString(), QStringLiteral("N"));
+    const QCommandLineOption swap(QStringLiteral("swap"), QString(), QStringLiteral("K"));
+    const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("PICTURE"));
+    const QCommandLineOption segments(QStringLiteral("segments"), QString(), QStringLiteral("MAP"));
+    const QCommandLineOption matte(QStringLiteral("matte"), QString(), QStringLiteral("MATTE"));
+    parser.addOptions({effect, color, level, swap, out, segments, matte});
+    if (!parser.parse(arguments)) {
+        error = parser.errorText();
+        return std::nullopt;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 2) {
+        error = QStringLiteral("expected a picture and a band, got %1 file names").arg(positional.size());
+        return std::nullopt;
+    }
+    TOptions options;
+    options.input = positional[0];
+    options.band = positional[1];
+    options.out = parser.value(out);
+    options.segments = parser.value(segments);
+    options.matte = parser.value(matte);
+    const auto level1To5 = [](const QString& text) { return ParseInt(text, 1, 5); };
+    const auto count = [](const QString& text) { return ParseInt(text, 0, INT_MAX); };
+    if (!ReadOption(parser, effect, ParseEffect, "color, shadow, blur or mono", options.effect, error)
+        || !ReadOption(parser, color, ParseColor, "six hexadecimal digits, red first", options.color, error)
+        || !ReadOption(parser, level, level1To5, "a number from 1 to 5", options.level, error)
+        || !ReadOption(parser, swap, count, "a number from 0 up", options.swaps, error))
+        return std::nullopt;
+    return options;
+}
+
+QImage ReadPicture(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    return reader.read();
+}
+
+// The band: every non-black pixel is covered.
+TKvPixelMask BandMask(const QImage& band)
+{
+    const QImage rgb = band.convertToFormat(QImage::Format_RGB32);
+    TKvPixelMask mask;
+    mask.SetBounds(0, 0, rgb.width(), rgb.height());
+    for (int y = 0; y < rgb.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        std::uint8_t* covered = mask.Data.data() + std::size_t(y) * std::size_t(rgb.width());
+        for (int x = 0; x < rgb.width(); ++x)
+            covered[x] = (line[x] & 0xFFFFFF) != 0 ? 255 : 0;
+    }
+    return mask;
+}
+
+// Writes a binary 8-bit PGM of width x height whose byte (x, y) is value(x, y).
+template <typename Value>
+bool WritePgm(const QString& path, int width, int height, Value value)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QStringLiteral("P5\n%1 %2\n255\n").arg(width).arg(height).toLatin1());
+    QByteArray row(width, '\0');
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            row[x] = char(value(x, y));
+        file.write(row);
+    }
+    return file.commit();
+}
+
+bool WritePicture(const QString& path, const QImage& picture)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (!QImageWriter::supportedImageFormats().contains(format))
+        format = "png";
+    QImageWriter writer(&file, format);
+    return writer.write(picture) && file.commit();
+}
+
+int Run(const TOptions& options)
+{
+    QImage picture = ReadPicture(options.input);
+    if (picture.isNull()) {
+        Report(LocalFormat(1030, {options.input}, QStringLiteral("Cannot open %s.")));
+        return kExitBadInput;
+    }
+    const QImage band = ReadPicture(options.band);
+    if (band.isNull()) {
+        Report(LocalFormat(1030, {options.band}, QStringLiteral("Cannot open %s.")));
+        return kExitBadInput;
+    }
+    if (band.size() != picture.size()) {
+        Report(QStringLiteral("the band is %1 x %2 pixels, the picture %3 x %4")
+                   .arg(band.width()).arg(band.height()).arg(picture.width()).arg(picture.height()));
+        return kExitBadInput;
+    }
+
+    // The engine works on the picture's own rows: 24 bits, blue first.
+    picture = picture.convertToFormat(QImage::Format_BGR888);
+    TKvPixels pixels;
+    pixels.Init({0, 0, picture.width(), picture.height()}, picture.bits(), PixelFormatBGR24,
+                int(picture.bytesPerLine()));
+    TConsoleProgress progress;
+    TMarkedRegion region;
+    SetClippingLabelEffects(region);
+    if (isatty(STDERR_FILENO))
+        region.SetProgressMeter(&progress);
+    region.AttachImage(&pixels);
+    region.SetBackgroundColor(options.color);
+    region.SetMonochromeColor(options.color);
+    region.SetShadowLevel(options.level);
+    region.SetBlurLevel(options.level);
+
+    {
+        const TKvPixelMask mask = BandMask(band);
+        PaintBand(region, mask.GetBounds(), mask, LabelBand);
+    }
+    int areas = 0;
+    {
+        TSeparation separation(region);
+        if (!separation.Encloses()) {
+            Report(LocalStr(2836, QStringLiteral("The band does not enclose any area.")));
+            return kExitNoArea;
+        }
+        areas = separation.AreaCount();
+        separation.RunGrowCut();
+    }
+    StartShowEffect(region, options.effect).Run();
+    // Swapping walks round the areas, so whole rounds change nothing.
+    std::uint8_t object = ObjectSegment;
+    for (int i = 0; i < options.swaps % areas; ++i)
+        StartSwap(region, object, options.effect).Run();
+
+    bool written = true;
+    const auto check = [&written](bool ok, const QString& path) {
+        if (!ok) {
+            Report(QStringLiteral("cannot write %1").arg(path));
+            written = false;
+        }
+    };
+    if (!options.segments.isEmpty())
+        check(WritePgm(options.segments, region.Width(), region.Height(),
+                       [&](int x, int y) { return region.SegmentAt(x, y); }),
+              options.segments);
+    if (!options.matte.isEmpty()) {
+        TAlphaChanal matte;
+        BuildObjectMatte(region, matte);
+        check(WritePgm(options.matte, matte.Width(), matte.Height(),
+                       [&](int x, int y) { return matte.GetAlpha(x, y); }),
+              options.matte);
+    }
+    if (!options.out.isEmpty())
+        check(WritePicture(options.out, picture), options.out);
+    return written ? 0 : kExitBadInput;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    QImageReader::setAllocationLimit(0); // 24-megapixel photographs exceed the default limit
+    SetGlobalLocalizer(std::make_unique<TKvLocalizer>());
+    QString error;
+    const std::optional<TOptions> options = ParseOptions(QCoreApplication::arguments(), error);
+    if (!options) {
+        Report(error);
+        std::fputs("usage: orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB] [--level N]\n"
+                   "                  [--swap K] [--out PICTURE] [--segments MAP.pgm] [--matte MATTE.pgm]\n",
+                   stderr);
+        return kExitBadInput;
+    }
+    try {
+        return Run(*options);
+    } catch (const std::exception& e) {
+        Report(QString::fromLocal8Bit(e.what()));
+        return kExitBadInput;
+    }
+}

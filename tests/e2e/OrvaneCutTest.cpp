@@ -1,0 +1,261 @@
+// orvane-cut from the outside: a textured disc on a contrasting background,
+// a ring-shaped band over its edge, every effect, and the refusals.
+#include "QtPrinters.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kWidth = 150;
+constexpr int kHeight = 110;
+constexpr double kCentreX = 70.5;
+constexpr double kCentreY = 57;
+constexpr double kRadius = 33;
+constexpr double kBandInner = 25;
+constexpr double kBandOuter = 42;
+
+double Distance(int x, int y)
+{
+    return std::hypot(x - kCentreX, y - kCentreY);
+}
+
+// A deterministic texture of -12..12.
+int Texture(int x, int y)
+{
+    unsigned h = unsigned(x) * 73856093u ^ unsigned(y) * 19349663u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return int(h % 25) - 12;
+}
+
+QImage DiscPicture()
+{
+    QImage picture(kWidth, kHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const int t = Texture(x, y);
+            picture.setPixel(x, y, Distance(x, y) <= kRadius ? qRgb(220 + t, 180 + t, 40 + t)
+                                                             : qRgb(40 + t, 90 + t, 190 + t));
+        }
+    }
+    return picture;
+}
+
+QImage RingBand(double inner, double outer)
+{
+    QImage band(kWidth, kHeight, QImage::Format_RGB32);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            band.setPixel(x, y, Distance(x, y) >= inner && Distance(x, y) <= outer ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    return band;
+}
+
+// The bytes of a binary PGM, with its size; empty when it is not one.
+struct Pgm {
+    int width = 0;
+    int height = 0;
+    QByteArray bytes;
+    int At(int x, int y) const { return quint8(bytes[y * width + x]); }
+};
+
+Pgm ReadPgm(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    const QList<QByteArray> header = data.left(32).split('\n');
+    if (header.size() < 4 || header[0] != "P5" || header[2] != "255")
+        return {};
+    const QList<QByteArray> size = header[1].split(' ');
+    Pgm pgm{size[0].toInt(), size[1].toInt(), {}};
+    const qsizetype start = header[0].size() + header[1].size() + header[2].size() + 3;
+    pgm.bytes = data.mid(start);
+    return pgm.bytes.size() == qsizetype(pgm.width) * pgm.height ? pgm : Pgm{};
+}
+
+class OrvaneCut : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(DiscPicture().save(Path("disc.png")));
+        ASSERT_TRUE(RingBand(kBandInner, kBandOuter).save(Path("band.png")));
+    }
+
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    // Runs orvane-cut; returns its exit status (-1 when it did not finish).
+    int Run(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/orvane-cut"), arguments);
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        errors = QString::fromLocal8Bit(process.readAllStandardError());
+        return process.exitCode();
+    }
+
+    QStringList WrittenFiles() const { return QDir(dir.path()).entryList({QStringLiteral("out*")}, QDir::Files); }
+
+    QTemporaryDir dir;
+    QString errors;
+};
+
+// What the background shows, per effect, for a pixel of the given colour.
+QRgb ExpectedBackground(const QString& effect, QRgb original)
+{
+    const int channels[] = {qRed(original), qGreen(original), qBlue(original)};
+    if (effect == QLatin1String("color"))
+        return qRgb(0x11, 0x22, 0x33);
+    if (effect == QLatin1String("shadow")) { // level 3: divided by 2 sqrt(2)
+        const auto dim = [](int v) { return int(std::nearbyint(v / (2 * std::sqrt(2.0)))); };
+        return qRgb(dim(channels[0]), dim(channels[1]), dim(channels[2]));
+    }
+    // Monochrome with the tint 112233: the brightest channel scaled by each.
+    const int brightest = std::max({channels[0], channels[1], channels[2]});
+    const auto tint = [brightest](int c) { return int(std::nearbyint(brightest * double(float(c / 255.0f)))); };
+    return qRgb(tint(0x11), tint(0x22), tint(0x33));
+}
+
+TEST_F(OrvaneCut, FindsTheDiscWithEveryEffect)
+{
+    const QImage original = DiscPicture();
+    for (const QString effect : {"color", "shadow", "blur", "mono"}) {
+        SCOPED_TRACE(effect.toStdString());
+        ASSERT_EQ(Run({Path("disc.png"), Path("band.png"), "--effect", effect, "--color", "112233", "--out",
+                       Path("out.png"), "--segments", Path("out-segments.pgm"), "--matte", Path("out-matte.pgm")}),
+                  0) << errors.toStdString();
+
+        // The segments: the disc is segment 9, the rest 8.  Disc and
+        // background differ far more than their textures, so the cut runs
+        // exactly along the disc's edge inside the band.
+        const Pgm segments = ReadPgm(Path("out-segments.pgm"));
+        ASSERT_EQ(segments.width, kWidth);
+        ASSERT_EQ(segments.height, kHeight);
+        int misplaced = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                misplaced += segments.At(x, y) != (Distance(x, y) <= kRadius ? 9 : 8);
+        EXPECT_EQ(misplaced, 0);
+
+        // The picture: the disc as it was, the background with the effect.
+        const QImage out = QImage(Path("out.png")).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(out.size(), original.size());
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                if (segments.At(x, y) == 9) {
+                    ASSERT_EQ(out.pixel(x, y), original.pixel(x, y)) << x << ", " << y;
+                } else if (effect != QLatin1String("blur")) {
+                    ASSERT_EQ(out.pixel(x, y), ExpectedBackground(effect, original.pixel(x, y))) << x << ", " << y;
+                }
+            }
+        }
+        if (effect == QLatin1String("blur")) {
+            // Radius 27: next to the disc the yellow shows through, far from it
+            // the texture is smoothed away.
+            const QRgb near = out.pixel(int(kCentreX + kRadius + 3), int(kCentreY));
+            EXPECT_GT(qRed(near), 40 + 30);
+            const QRgb corner = out.pixel(2, 2);
+            EXPECT_NEAR(qRed(corner), 40, 4);
+            EXPECT_NEAR(qBlue(corner), 190, 4);
+        }
+
+        // The matte: the disc's bounding box, opaque inside, soft at the rim.
+        const Pgm matte = ReadPgm(Path("out-matte.pgm"));
+        EXPECT_EQ(matte.width, 66);  // x 38..103
+        EXPECT_EQ(matte.height, 65); // y 25..89
+        EXPECT_EQ(matte.At(matte.width / 2, matte.height / 2), 255);
+        EXPECT_EQ(matte.At(0, 0), 0);
+        EXPECT_LE(matte.At(0, matte.height / 2), 204);
+    }
+}
+
+TEST_F(OrvaneCut, SwapShowsTheBackgroundAsTheObject)
+{
+    ASSERT_EQ(Run({Path("disc.png"), Path("band.png"), "--swap", "3", "--out", Path("out.png")}), 0);
+    const QImage out = QImage(Path("out.png")).convertToFormat(QImage::Format_RGB32);
+    const QImage original = DiscPicture();
+    EXPECT_EQ(out.pixel(int(kCentreX), int(kCentreY)), qRgb(255, 255, 255)); // default white
+    EXPECT_EQ(out.pixel(3, 3), original.pixel(3, 3));
+}
+
+TEST_F(OrvaneCut, ABandEnclosingNoAreaWritesNothing)
+{
+    ASSERT_TRUE(RingBand(0, 1000).save(Path("everything.png")));
+    ASSERT_TRUE(RingBand(2000, 3000).save(Path("nothing.png")));
+    for (const char* band : {"everything.png", "nothing.png"}) {
+        EXPECT_EQ(Run({Path("disc.png"), Path(band), "--out", Path("out.png"), "--segments", Path("out.pgm")}), 2)
+            << band;
+        EXPECT_FALSE(errors.isEmpty());
+        EXPECT_TRUE(WrittenFiles().isEmpty());
+    }
+}
+
+TEST_F(OrvaneCut, RefusesBadInputAndOptions)
+{
+    QImage small(10, 10, QImage::Format_RGB32);
+    small.fill(Qt::white);
+    ASSERT_TRUE(small.save(Path("small.png")));
+    QFile garbage(Path("garbage.png"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("not a picture");
+    garbage.close();
+
+    const QString disc = Path("disc.png");
+    const QString band = Path("band.png");
+    const QString out = Path("out.png");
+    const QList<QStringList> cases = {
+        {Path("missing.png"), band, "--out", out},
+        {Path("garbage.png"), band, "--out", out},
+        {disc, Path("garbage.png"), "--out", out},
+        {disc, Path("small.png"), "--out", out},
+        {disc, "--out", out},
+        {disc, band, band, "--out", out},
+        {disc, band, "--effect", "sepia", "--out", out},
+        {disc, band, "--color", "12345", "--out", out},
+        {disc, band, "--color", "12345G", "--out", out},
+        {disc, band, "--level", "0", "--out", out},
+        {disc, band, "--level", "6", "--out", out},
+        {disc, band, "--swap", "-1", "--out", out},
+        {disc, band, "--frobnicate", "--out", out},
+    };
+    for (const QStringList& arguments : cases) {
+        EXPECT_EQ(Run(arguments), 1) << arguments.join(' ').toStdString();
+        EXPECT_FALSE(errors.isEmpty());
+        EXPECT_TRUE(WrittenFiles().isEmpty());
+    }
+}
+
+TEST_F(OrvaneCut, PicturesOneColumnWideAndOnePixelSmall)
+{
+    QImage column(1, 7, QImage::Format_RGB32);
+    QImage columnBand(1, 7, QImage::Format_RGB32);
+    for (int y = 0; y < 7; ++y) {
+        column.setPixel(0, y, y < 3 ? qRgb(250, 0, 0) : qRgb(0, 0, 250));
+        columnBand.setPixel(0, y, y >= 2 && y <= 4 ? qRgb(9, 9, 9) : qRgb(0, 0, 0));
+    }
+    ASSERT_TRUE(column.save(Path("column.png")));
+    ASSERT_TRUE(columnBand.save(Path("column-band.png")));
+    ASSERT_EQ(Run({Path("column.png"), Path("column-band.png"), "--segments", Path("out.pgm")}), 0);
+    const Pgm segments = ReadPgm(Path("out.pgm"));
+    ASSERT_EQ(segments.height, 7);
+    EXPECT_EQ(segments.bytes, QByteArray("\x08\x08\x08\x09\x09\x09\x09", 7));
+
+    QImage dot(1, 1, QImage::Format_RGB32);
+    dot.fill(Qt::white);
+    ASSERT_TRUE(dot.save(Path("dot.png")));
+    EXPECT_EQ(Run({Path("dot.png"), Path("dot.png")}), 2);
+}
+
+} // namespace
