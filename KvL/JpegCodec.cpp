@@ -64,7 +64,12 @@ public:
         Progress.progress_monitor = OnJpegProgress;
         jpeg_create_decompress(&Info);
         Info.progress = &Progress;
-        jpeg_mem_src(&Info, data, static_cast<unsigned long>(size));
+        try {
+            jpeg_mem_src(&Info, data, static_cast<unsigned long>(size)); // refuses empty input
+        } catch (...) {
+            jpeg_destroy_decompress(&Info);
+            throw;
+        }
     }
     explicit Decompressor(const std::vector<std::uint8_t>& bytes)
         : Decompressor(bytes.data(), bytes.size())
@@ -90,7 +95,12 @@ public:
         Errors.error_exit = ThrowJpegError;
         Errors.emit_message = OnJpegMessage;
         jpeg_create_compress(&Info);
-        jpeg_mem_dest(&Info, &Buffer, &Size);
+        try {
+            jpeg_mem_dest(&Info, &Buffer, &Size);
+        } catch (...) {
+            jpeg_destroy_compress(&Info);
+            throw;
+        }
     }
     ~Compressor()
     {
