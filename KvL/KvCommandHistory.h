@@ -44,7 +44,16 @@ public:
     TKvCommandState* NextUndoState() const;
     TKvCommandState* NextRedoState() const;
 
+    // Marks the current position as the clean one (where the document was
+    // last written to its file). IsClean() is true exactly while the history
+    // stands there again; once Add discards a state the clean position
+    // needs, it is never clean again until the next MarkClean. A new
+    // history is clean.
+    void MarkClean() { m_cleanPosition = m_position; }
+    bool IsClean() const { return m_cleanPosition == m_position; }
+
 private:
     std::vector<std::unique_ptr<TKvCommandState>> m_states;
     int m_position = 0;
+    int m_cleanPosition = 0; // -1 when the clean position can no longer be reached
 };

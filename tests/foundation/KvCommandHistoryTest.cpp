@@ -79,6 +79,44 @@ TEST_F(History, StepsBeyondTheEndsDoNothing)
     EXPECT_EQ(history.Count(), 1);
 }
 
+TEST_F(History, IsCleanExactlyWhereItWasMarked)
+{
+    EXPECT_TRUE(history.IsClean());
+    Add("a");
+    EXPECT_FALSE(history.IsClean());
+    history.MarkClean();
+    Add("b");
+    EXPECT_FALSE(history.IsClean());
+    history.Undo();
+    EXPECT_TRUE(history.IsClean());
+    history.Undo();
+    EXPECT_FALSE(history.IsClean()); // undone past the clean position
+    history.Redo();
+    EXPECT_TRUE(history.IsClean());
+    // A new state at the clean position keeps it reachable by undo.
+    Add("c");
+    history.Undo();
+    EXPECT_TRUE(history.IsClean());
+}
+
+TEST_F(History, DiscardingTheCleanPositionsStatesLosesItForGood)
+{
+    Add("a");
+    Add("b");
+    history.MarkClean(); // after b
+    history.Undo();
+    history.Undo();
+    Add("c"); // frees a and b
+    EXPECT_FALSE(history.IsClean());
+    // Position 2 again, but with other states: still not clean.
+    Add("d");
+    EXPECT_EQ(history.Position(), 2);
+    EXPECT_FALSE(history.IsClean());
+    history.Undo();
+    history.Undo();
+    EXPECT_FALSE(history.IsClean());
+}
+
 TEST(HistoryOwnership, KeepsEveryStateAndFreesThemAtTheEnd)
 {
     std::vector<std::string> log;
