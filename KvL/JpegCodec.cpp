@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include <jpeglib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -937,20 +938,40 @@ bool JpegCodec::ParametersFitGeometry(const TJpegSaveParameters& parameters) con
         && parameters.Original.Height == saved.Height();
 }
 
+namespace {
+
+// Writes the bytes to a new file beside path and renames it over path once
+// they are all on disk: a failed write leaves an existing file untouched.
+bool WriteFileSafely(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::filesystem::path temporary = path;
+    temporary += ".saving-" + std::to_string(getpid());
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr)
+        return false;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0
+        && fsync(fileno(file)) == 0;
+    written = std::fclose(file) == 0 && written;
+    std::error_code error;
+    if (written)
+        std::filesystem::rename(temporary, path, error);
+    if (!written || error) {
+        std::filesystem::remove(temporary, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool JpegCodec::SaveToFile(const std::filesystem::path& path, const TJpegSaveParameters& parameters)
 {
     std::vector<std::uint8_t> bytes;
     if (!SaveToMemory(bytes, parameters))
         return false;
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        if (file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()))
-            && (file.close(), !file.fail()))
-            return true;
-    }
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-    return Fail("cannot write " + path.string());
+    if (!WriteFileSafely(path, bytes))
+        return Fail("cannot write " + path.string());
+    return true;
 }
 
 bool JpegCodec::SaveToMemory(std::vector<std::uint8_t>& output, const TJpegSaveParameters& parameters)

@@ -153,6 +153,8 @@ public:
 
     // Writes the crop rectangle of the picture as JPEG.  The source's
     // coefficients are decoded on the first save and kept until FinishSave.
+    // The file is written beside path and renamed over it when complete, so
+    // a failed save leaves an existing file as it was.
     bool SaveToFile(const std::filesystem::path& path, const TJpegSaveParameters& parameters);
     bool SaveToMemory(std::vector<std::uint8_t>& output, const TJpegSaveParameters& parameters);
     // Ends a save: frees the coefficients decoded for it.

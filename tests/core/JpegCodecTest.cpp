@@ -624,6 +624,15 @@ TEST(JpegCodecTest, FilesAreReadAndWrittenByPath)
 
     EXPECT_FALSE(codec.SaveToFile(folder / "no such folder" / "x.jpg", parameters));
     EXPECT_FALSE(std::filesystem::exists(folder / "no such folder" / "x.jpg"));
+
+    // A save that fails leaves the file it would have replaced as it was,
+    // and leaves nothing beside it.
+    TJpegSaveParameters nothing;
+    EXPECT_FALSE(codec.SaveToFile(folder / "picture.jpg", nothing));
+    EXPECT_EQ(ReadFileBytes(folder / "picture.jpg"), source);
+    ASSERT_TRUE(codec.SaveToFile(folder / "picture.jpg", parameters));
+    EXPECT_NE(ReadFileBytes(folder / "picture.jpg"), source);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.GetPath()), {}), 2);
     // Nothing to save without a source.
     JpegCodec empty;
     EXPECT_FALSE(empty.SaveToFile(folder / "empty.jpg", parameters));
