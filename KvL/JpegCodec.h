@@ -73,7 +73,9 @@ struct TJpegGeometry {
 // the current image that is written (its bounds are the crop rectangle in
 // image coordinates, Data its first pixel); Original is the same rectangle of
 // the original picture, which underwent the same turns, flips and crops.
-// Both are 24-bit BGR with their own strides.
+// Both are 24-bit BGR with their own strides.  Without an Original (no
+// Data) the whole picture is encoded from its pixels with the source's tables
+// and sampling: the plain save for a picture the codec cannot vouch for.
 struct TJpegSaveParameters {
     TKvPixels Picture;
     TKvPixels Original;

@@ -416,10 +416,10 @@ TEST(JpegCodecTest, CropsOnTheGridAreLosslessOthersAreEncodedUnshifted)
     }
 }
 
-TEST(JpegCodecTest, PicturesGivenToTheSaveAreWrittenEvenWhenTheCodecLostStep)
+TEST(JpegCodecTest, PicturesTheCodecCannotMatchAreEncodedFromPixels)
 {
-    // A picture whose size does not match the codec's geometry cannot be
-    // matched with the source's blocks: it is written from its pixels.
+    // A picture whose size does not match the codec's geometry (the document
+    // lost step) cannot be matched with the source's blocks.
     const TBytes source = MakeJpeg(64, 48);
     JpegCodec codec;
     ASSERT_TRUE(codec.LoadFromMemory(source));
@@ -429,6 +429,14 @@ TEST(JpegCodecTest, PicturesGivenToTheSaveAreWrittenEvenWhenTheCodecLostStep)
     const TKvPixelBuffer result = DecodeJpeg(saved);
     ASSERT_EQ(result.GetBounds(), picture.GetBounds());
     EXPECT_LE(Compare(result, picture).Mean, 4.0);
+
+    // Without an original, a picture of the right size is encoded from its
+    // pixels, with the source's tables.
+    const TKvPixelBuffer fitting = MakeTestPicture(64, 48, 3);
+    const TBytes plain = Save(codec, fitting, TKvPixels());
+    EXPECT_FALSE(codec.LastSaveReport().FromCoefficients);
+    EXPECT_EQ(ReadJpegContent(plain).Components[0].Table, ReadJpegContent(source).Components[0].Table);
+    EXPECT_LE(Compare(DecodeJpeg(plain), fitting).Mean, 4.0);
 }
 
 TEST(JpegCodecTest, CopyPixelsFollowsTheGeometry)
