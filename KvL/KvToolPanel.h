@@ -1,0 +1,121 @@
+// The tool panel: the dockable panel on the right of the main window with
+// the tools' buttons at its top and, below them, the option frame of the
+// active tool. The module creates the panel and its button frame, offers a
+// View menu item that shows and hides it, creates the tools' option frames
+// in it, and remembers where and how it is docked.
+#pragma once
+
+#include "KvForms.h"
+#include "KvModule.h"
+
+#include <QByteArray>
+#include <QPoint>
+#include <QUuid>
+
+class QAction;
+class QDockWidget;
+class QVBoxLayout;
+class TKvPanelToolbar;
+
+// The frame at the top of the tool panel holding the tools' buttons; it is
+// as high as its (wrapping) toolbar and a little more.
+class TKvToolFrame : public TKvFrame {
+    Q_OBJECT
+public:
+    explicit TKvToolFrame(QWidget* parent = nullptr);
+
+    TKvPanelToolbar* Toolbar;
+
+    void ToolbarResize();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void LayoutToolbar();
+};
+
+// The saved state of the panel: 47 bytes, little-endian, no padding.
+struct TKvPanelState {
+    static constexpr int RecordSize = 47;
+
+    bool Visible = true;
+    bool Floating = false;
+    // Meaningful while floating.
+    QPoint FloatingPosition;
+    qint32 FloatingWidth = 0;
+    qint32 FloatingHeight = 0;
+    // Meaningful while docked: the side (0 top, 1 bottom, 2 left, 3 right),
+    // the place among the dock's panels, its row, the docked size and the
+    // size when it shares its row.
+    quint8 DockSide = 3;
+    qint32 DockPosition = 0;
+    qint32 DockRow = 0;
+    qint32 DockedWidth = 0;
+    qint32 DockedHeight = 0;
+    qint32 SplitWidth = 0;
+    qint32 SplitHeight = 0;
+
+    QByteArray ToBytes() const;
+    // False for a record that is not 47 bytes long or whose size field is
+    // not 47.
+    static bool FromBytes(const QByteArray& bytes, TKvPanelState& state);
+};
+
+class TKvToolPanelModule : public TKvModuleWithControls {
+    Q_OBJECT
+public:
+    static const QUuid SettingsGuid;
+    static constexpr int DefaultWidth = 200;
+
+    // Needs the main form.
+    TKvToolPanelModule();
+    ~TKvToolPanelModule() override;
+
+    QAction* VisibleMenuItem;
+    QDockWidget* Panel;
+    TKvPanelToolbar* Toolbar;
+    TKvToolFrame* ToolFrame;
+
+    // Creates a tool's option frame in `frame` (set before its constructor
+    // runs, null again if it throws), below the buttons, filling the rest
+    // of the panel and scrolling when it does not fit; it is initialised at
+    // once.
+    template <class T>
+    T* AddToolFrame(T*& frame);
+
+    bool PanelVisible() const;
+    void SetPanelVisible(bool visible);
+    // Fixes the panel's width (tools with wide frames ask for 272); a width
+    // below the panel's minimum is ignored.
+    void SetPanelWidth(int width);
+
+    TKvPanelState CapturePanelState() const;
+    void ApplyPanelState(const TKvPanelState& state);
+
+    void Localize() override;
+    void UpdateControls() override;
+    void LoadSettings(TKvSDFReader& reader) override;
+    void SaveSettings(TKvSDFWriter& writer) override;
+
+    void VisibleMenuItemClick(QObject* sender);
+
+private:
+    void PlaceToolFrame(QWidget* frame);
+
+    QWidget* m_client;
+    QWidget* m_framesContainer;
+    QVBoxLayout* m_framesLayout;
+};
+
+// The tool panel module of the run; null while there is none.
+extern TKvToolPanelModule* ToolPanelModule;
+
+template <class T>
+T* TKvToolPanelModule::AddToolFrame(T*& frame)
+{
+    ConstructInto(frame, m_framesContainer);
+    PlaceToolFrame(frame);
+    frame->Initialize();
+    return frame;
+}

@@ -1,0 +1,95 @@
+#include "Model.h"
+
+#include "CommonData.h"
+#include "KvForms.h"
+#include "KvMainForm.h"
+#include "KvPanelToolbar.h"
+#include "KvToolPanel.h"
+
+#include <QProgressBar>
+#include <QStatusBar>
+
+TModule* Module = nullptr;
+
+// ---------------------------------------------------------------------------
+// Progress meter
+
+TKvProgressBarMeter::TKvProgressBarMeter(QProgressBar* bar) : m_bar(bar) {}
+
+QProgressBar* TKvProgressBarMeter::Bar() const
+{
+    return m_bar;
+}
+
+void TKvProgressBarMeter::StartProgress(int max)
+{
+    if (!m_bar)
+        return;
+    const int maximum = max != 0 ? max : DefaultMax;
+    // Qt shows a range of 0 to 0 as a busy animation; a bar with nothing to
+    // show stays empty instead.
+    m_bar->setRange(0, maximum > 0 ? maximum : 1);
+    m_bar->setValue(0);
+}
+
+void TKvProgressBarMeter::StepIt()
+{
+    if (!m_bar)
+        return;
+    const int next = m_bar->value() + 1;
+    m_bar->setValue(next > m_bar->maximum() ? m_bar->minimum() : next);
+}
+
+// ---------------------------------------------------------------------------
+// Composition root
+
+TModule::TModule()
+{
+    DataModuleCreate();
+}
+
+TModule::~TModule()
+{
+    if (Module == this)
+        Module = nullptr;
+}
+
+TProgressMeter* ProgramProgressMeter()
+{
+    return Module ? Module->ProgressMeter() : nullptr;
+}
+
+// The modules, in the order of their creation (and so of their settings,
+// initialisation and start):
+//   the graphics editor, which creates the main form;
+//   system information, printing, help, demonstrations, the demo editor,
+//   the about box;
+//   the tool panel;
+//   the tools: original image, rotate and flip, brightness and contrast,
+//   crop, text, clipping, paste.
+// Each is created at its place below as it becomes part of the program.
+void TModule::DataModuleCreate()
+{
+    TMainForm::SetSharedImages(CommonDataModule ? CommonDataModule->New24TBXImageList : nullptr);
+
+    // The graphics editor creates the main form; while the program has no
+    // editor, the main form is created here in its place.
+    KvApplication->CreateForm(MainForm);
+    MainForm->setWindowTitle(KvApplication->Title());
+
+    KvApplication->CreateComponent(ToolPanelModule);
+    ToolPanelModule->Toolbar->SetWrapping(true);
+
+    CreateProgressMeter();
+}
+
+void TModule::CreateProgressMeter()
+{
+    auto* bar = new QProgressBar(MainForm->StatusBar);
+    bar->setObjectName(QStringLiteral("ProgressBar"));
+    bar->setTextVisible(false);
+    bar->setFixedWidth(ProgressBarWidth);
+    MainForm->StatusBar->addPermanentWidget(bar);
+    m_progressMeter = std::make_unique<TKvProgressBarMeter>(bar);
+    m_progressMeter->StartProgress(0);
+}

@@ -1,0 +1,60 @@
+// The composition root: the data module whose creation assembles the
+// program from its modules, in a fixed order, and puts the program-wide
+// progress meter into the main form's status bar.
+#pragma once
+
+#include "Progress.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class QProgressBar;
+
+// A progress meter over a progress bar. The bar belongs to its window; the
+// meter does nothing once the bar is gone.
+class TKvProgressBarMeter : public TProgressMeter {
+public:
+    explicit TKvProgressBarMeter(QProgressBar* bar);
+
+    QProgressBar* Bar() const;
+    // The maximum of a run started with maximum 0.
+    int DefaultMax = 0;
+
+    // Sets the bar's maximum (max, or DefaultMax when max is 0) and its
+    // position to 0. A maximum of 0 shows an empty bar.
+    void StartProgress(int max) override;
+    // Advances the bar by one; past the maximum it starts over.
+    void StepIt() override;
+
+private:
+    QPointer<QProgressBar> m_bar;
+};
+
+class TModule : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int ProgressBarWidth = 200;
+
+    // Runs the composition root.
+    TModule();
+    // Frees the progress meter.
+    ~TModule() override;
+
+    void DataModuleCreate();
+
+    TKvProgressBarMeter* ProgressMeter() const { return m_progressMeter.get(); }
+
+private:
+    void CreateProgressMeter();
+
+    std::unique_ptr<TKvProgressBarMeter> m_progressMeter;
+};
+
+// The composition root of the run; null while there is none.
+extern TModule* Module;
+
+// The progress meter long picture operations report to; null while the
+// composition root has not made it.
+TProgressMeter* ProgramProgressMeter();

@@ -1,0 +1,55 @@
+#include "Program.h"
+
+#include "CommonData.h"
+#include "KvForms.h"
+#include "KvLocalizer.h"
+#include "Model.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+
+#include <memory>
+
+namespace {
+
+// Installs the program-wide localizer for the life of the object.
+class TLocalizerScope {
+public:
+    explicit TLocalizerScope(const QString& languagesFolder)
+    {
+        SetGlobalLocalizer(std::make_unique<TKvLocalizer>(languagesFolder, TKvLocalizer::SystemLangId()));
+    }
+    ~TLocalizerScope() { SetGlobalLocalizer(nullptr); }
+    TLocalizerScope(const TLocalizerScope&) = delete;
+    TLocalizerScope& operator=(const TLocalizerScope&) = delete;
+};
+
+// A lock file held while the program runs, which installers and other
+// programs can test for; a second copy of the program runs without it.
+QString RunningMarkPath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation))
+        .filePath(QStringLiteral("ClippingMutexName"));
+}
+
+} // namespace
+
+int RunProgram(const QString& languagesFolder)
+{
+    TKvApplication application;
+    TLocalizerScope localizer(languagesFolder);
+    QLockFile runningMark(RunningMarkPath());
+    runningMark.setStaleLockTime(0);
+    runningMark.tryLock(0);
+
+    application.Initialize();
+    application.SetTitle(QStringLiteral("Orvane"));
+    application.CreateForm(CommonDataModule);
+    application.CreateForm(Module);
+    const int exitCode = application.Run();
+    // The components go while the localizer they are registered with is
+    // still there.
+    application.DestroyComponents();
+    return exitCode;
+}

@@ -1,0 +1,10 @@
+// The program from start to end, on the Qt application object the caller
+// made: the application object, the localizer, the mark that the program
+// is running, the title, the shared images and the composition root; the
+// main loop; then everything released in reverse order.
+#pragma once
+
+#include <QString>
+
+// Returns the exit code (0, or -1 when a plug-in edit was cancelled).
+int RunProgram(const QString& languagesFolder);

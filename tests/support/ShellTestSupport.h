@@ -1,0 +1,74 @@
+// Helpers for tests of the application shell: private user folders, the
+// program-wide localizer over the build's language files, and a way to let
+// the event loop run.
+#pragma once
+
+#include "KvLocalizer.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+// Points the user's configuration, data, home and runtime folders at a
+// temporary folder for the life of the object, so that nothing a test does
+// touches the real user's files.
+class TTempUserFolders {
+public:
+    TTempUserFolders()
+    {
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "HOME", "XDG_RUNTIME_DIR"}) {
+            const QString path = m_root.filePath(QString::fromLatin1(name).toLower());
+            QDir().mkpath(path);
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            m_saved.emplace_back(name, qgetenv(name));
+            qputenv(name, QFile::encodeName(path));
+        }
+    }
+    ~TTempUserFolders()
+    {
+        for (const auto& [name, value] : m_saved)
+            qputenv(name, value);
+    }
+    TTempUserFolders(const TTempUserFolders&) = delete;
+    TTempUserFolders& operator=(const TTempUserFolders&) = delete;
+
+    QString Root() const { return m_root.path(); }
+
+private:
+    QTemporaryDir m_root;
+    std::vector<std::pair<const char*, QByteArray>> m_saved;
+};
+
+// The language files the build copies beside the executables.
+inline QString BuildLanguagesFolder()
+{
+    return QDir(QString::fromLocal8Bit(qgetenv("ORVANE_BIN_DIR"))).filePath(QStringLiteral("Languages"));
+}
+
+// Installs a localizer (English by default) for the life of the object.
+class TTestLocalizer {
+public:
+    explicit TTestLocalizer(const QString& folder = BuildLanguagesFolder(), quint16 systemLangId = 1033)
+    {
+        SetGlobalLocalizer(std::make_unique<TKvLocalizer>(folder, systemLangId));
+    }
+    ~TTestLocalizer() { SetGlobalLocalizer(nullptr); }
+    TTestLocalizer(const TTestLocalizer&) = delete;
+    TTestLocalizer& operator=(const TTestLocalizer&) = delete;
+};
+
+// Runs the event loop for about `milliseconds`.
+inline void RunEventLoopFor(int milliseconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+}
