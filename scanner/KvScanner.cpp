@@ -172,30 +172,30 @@ const TKvScannerSource* TKvScanner::FindSource(const QString& sourceName) const
 QString TKvScanner::FailureMessage(const TKvAcquireResult& result) const
 {
     using namespace KvScannerText;
-    const QString& sourceName = acquiringFrom_;
     if (result.writeFailed)
-        return Format(WriteFailed, "The scanned picture could not be stored in the folder %s.",
-                      QDir::toNativeSeparators(transferFolder_));
-    QString message;
+        return LocalFormat(WriteFailed, {QDir::toNativeSeparators(transferFolder_)},
+                           QStringLiteral("The scanned picture could not be stored in the folder %s."));
+    const QStringList scanner{acquiringFrom_};
+    const QString cause = QLatin1Char('\n') + StatusText(result.scan.status);
     switch (result.scan.outcome) {
     case TKvScanOutcome::OpenFailed:
-        message = Format(OpenFailed, "The scanner %s cannot be opened.", sourceName);
-        break;
+        return LocalFormat(OpenFailed, scanner, QStringLiteral("The scanner %s cannot be opened.")) + cause;
     case TKvScanOutcome::StartFailed:
-        message = Format(StartFailed, "The scanner %s could not start scanning.", sourceName);
-        break;
+        return LocalFormat(StartFailed, scanner, QStringLiteral("The scanner %s could not start scanning."))
+               + cause;
     case TKvScanOutcome::TransferFailed:
-        message = Format(TransferFailed, "Scanning with %s failed; no picture was taken.", sourceName);
-        break;
+        return LocalFormat(TransferFailed, scanner,
+                           QStringLiteral("Scanning with %s failed; no picture was taken."))
+               + cause;
     case TKvScanOutcome::Incomplete:
-        return Format(Incomplete, "The scanner %s delivered an incomplete picture; it was discarded.",
-                      sourceName);
+        return LocalFormat(Incomplete, scanner,
+                           QStringLiteral("The scanner %s delivered an incomplete picture; it was discarded."));
     case TKvScanOutcome::UnsupportedFormat:
-        return Format(UnsupportedFormat,
-                      "The scanner %s delivers pictures in a form this program cannot read.", sourceName);
+        return LocalFormat(UnsupportedFormat, scanner,
+                           QStringLiteral("The scanner %s delivers pictures in a form this program cannot read."));
     case TKvScanOutcome::Done:
     case TKvScanOutcome::Cancelled:
-        return {};
+        break;
     }
-    return message + QLatin1Char('\n') + StatusText(result.scan.status);
+    return {};
 }

@@ -14,13 +14,13 @@ TKvScannerSourceDialog::TKvScannerSourceDialog(const QStringList& sources, const
                                                QWidget* parent)
     : QDialog(parent),
       sourceList_(new QListWidget(this)),
-      okButton_(new QPushButton(KvScannerText::Text(KvScannerText::Ok, "OK"), this))
+      okButton_(new QPushButton(LocalStr(KvScannerText::Ok, QStringLiteral("OK")), this))
 {
     using namespace KvScannerText;
     setObjectName(QStringLiteral("ScannerSourceDialog"));
-    setWindowTitle(Text(SelectSourceCaption, "Select Source"));
+    setWindowTitle(LocalStr(SelectSourceCaption, QStringLiteral("Select Source")));
 
-    auto* prompt = new QLabel(Text(SelectSourcePrompt, "Scanner to acquire pictures from:"), this);
+    auto* prompt = new QLabel(LocalStr(SelectSourcePrompt, QStringLiteral("Scanner to acquire pictures from:")), this);
     prompt->setBuddy(sourceList_);
     sourceList_->setObjectName(QStringLiteral("SourceList"));
     sourceList_->addItems(sources);
@@ -32,7 +32,7 @@ TKvScannerSourceDialog::TKvScannerSourceDialog(const QStringList& sources, const
     auto* buttons = new QDialogButtonBox(this);
     okButton_->setObjectName(QStringLiteral("OkButton"));
     okButton_->setDefault(true);
-    auto* cancelButton = new QPushButton(Text(Cancel, "Cancel"), this);
+    auto* cancelButton = new QPushButton(LocalStr(Cancel, QStringLiteral("Cancel")), this);
     cancelButton->setObjectName(QStringLiteral("CancelButton"));
     buttons->addButton(okButton_, QDialogButtonBox::AcceptRole);
     buttons->addButton(cancelButton, QDialogButtonBox::RejectRole);

@@ -1,32 +1,28 @@
 #pragma once
 
+#include "KvLocalizer.h"
+
 #include <QString>
 
-// The texts the scanner component shows, by string id, in the user's language.
+// String ids of the texts the scanner component shows.
 namespace KvScannerText {
 
-enum Id : int {
-    Ok = 1,
-    Cancel = 2,
-    SelectSourceCaption = 2900,
-    SelectSourcePrompt = 2901,
-    OpenFailed = 2902,        // %s: the scanner
-    StartFailed = 2903,       // %s: the scanner
-    TransferFailed = 2904,    // %s: the scanner
-    Incomplete = 2905,        // %s: the scanner
-    UnsupportedFormat = 2906, // %s: the scanner
-    WriteFailed = 2907,       // %s: the folder of the transfer files
-    UnknownStatus = 2909,     // %s: the status number
-    StatusBase = 2910,        // 2910 + a scanner status number: what it means
+enum Id : qint32 {
+    Ok = StringId(1),
+    Cancel = StringId(2),
+    SelectSourceCaption = StringId(2900),
+    SelectSourcePrompt = StringId(2901),
+    OpenFailed = StringId(2902),         // %s: the scanner
+    StartFailed = StringId(2903),        // %s: the scanner
+    TransferFailed = StringId(2904),     // %s: the scanner
+    Incomplete = StringId(2905),         // %s: the scanner
+    UnsupportedFormat = StringId(2906),  // %s: the scanner
+    WriteFailed = StringId(2907),        // %s: the folder of the transfer files
+    UnknownStatus = StringId(2909),      // %s: the status number
 };
 
-// The text of an id in the user's language, or the English fallback.
-QString Text(int id, const char* fallback);
-
-// Text(id, fallback) with its one "%s" replaced by the argument.
-QString Format(int id, const char* fallback, const QString& argument);
-
-// What a scanner status number (as the scanner library reports it) means.
+// What a scanner status number (as the scanner library reports it) means, in
+// the user's language.
 QString StatusText(int status);
 
 } // namespace KvScannerText

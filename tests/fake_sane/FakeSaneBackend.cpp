@@ -56,8 +56,8 @@ SANE_Status sane_orvanefake_init(SANE_Int* version, SANE_Auth_Callback)
     if (version)
         *version = SANE_VERSION_CODE(1, 0, 0);
     fault = {};
-    if (const char* spec = std::getenv("ORVANE_FAKE_SCANNER")) {
-        std::istringstream in(spec);
+    if (const char* description = std::getenv("ORVANE_FAKE_SCANNER")) {
+        std::istringstream in(description);
         int status = 0;
         in >> fault.stage >> status >> fault.lines;
         fault.status = SANE_Status(status);
