@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
+#include <QStandardPaths>
 
 #include <array>
 
@@ -98,11 +99,21 @@ const TArtwork* FindArtwork(const QString& name)
 }
 
 // The desktop's icons stand for the standard actions; without a desktop
-// theme that has them, the Breeze theme the program installs with does.
+// theme that has them, the Breeze theme the program installs with does,
+// looked up in the system's icon folders (which Qt does not search when no
+// desktop theme tells it to).
 void ChooseIconTheme()
 {
-    if (!QIcon::hasThemeIcon(QStringLiteral("document-open")))
-        QIcon::setThemeName(QStringLiteral("breeze"));
+    if (QIcon::hasThemeIcon(QStringLiteral("document-open")))
+        return;
+    QStringList paths = QIcon::themeSearchPaths();
+    const QStringList iconFolders = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                              QStringLiteral("icons"), QStandardPaths::LocateDirectory);
+    for (const QString& folder : iconFolders)
+        if (!paths.contains(folder))
+            paths << folder;
+    QIcon::setThemeSearchPaths(paths);
+    QIcon::setThemeName(QStringLiteral("breeze"));
 }
 
 } // namespace

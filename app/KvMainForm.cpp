@@ -6,7 +6,6 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QCursor>
 #include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -487,27 +486,14 @@ void TMainForm::dropEvent(QDropEvent* event)
 // ---------------------------------------------------------------------------
 // Keyboard menu
 
+// Qt itself tells a highlighted toolbar button that the pointer has left
+// when a menu opens, so nothing is left hot-tracked behind the menu.
 void TMainForm::OpenKeyboardMenu()
 {
-    ReleaseHotTracking();
     for (QAction* item : Menu->actions()) {
         if (item->isVisible() && item->isEnabled() && item->menu()) {
             Menu->setActiveAction(item);
             return;
         }
-    }
-}
-
-// A toolbar button under the pointer stays highlighted while the menu has
-// the keyboard unless it is told that the pointer has left it.
-void TMainForm::ReleaseHotTracking()
-{
-    QWidget* hot = QApplication::widgetAt(QCursor::pos());
-    for (; hot && hot != this && isAncestorOf(hot); hot = hot->parentWidget()) {
-        if (!hot->underMouse())
-            continue;
-        hot->setAttribute(Qt::WA_UnderMouse, false);
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(hot, &leave);
     }
 }

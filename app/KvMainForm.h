@@ -183,7 +183,6 @@ private:
     void SetupToolButton(QWidget* toolbar, QAction* item, TKvImageList* images, QAction* before,
                          const QString& caption, int imageIndex, const TKvMethod& onClick);
     void OpenKeyboardMenu();
-    void ReleaseHotTracking();
 
     static TKvImageList* s_sharedImages;
 };

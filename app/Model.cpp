@@ -50,6 +50,7 @@ TModule::TModule()
 
 TModule::~TModule()
 {
+    TMainForm::SetSharedImages(nullptr);
     if (Module == this)
         Module = nullptr;
 }

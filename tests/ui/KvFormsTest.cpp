@@ -441,6 +441,17 @@ TEST_F(KvApplicationTest, MessageBoxIsCaptionedWithTheTitleAndReturnsTheButtonPr
     EXPECT_EQ(caption, QStringLiteral("Orvane"));
 }
 
+TEST_F(KvApplicationTest, StandardButtonsFollowTheChosenLanguage)
+{
+    application->Initialize();
+    SetLanguage(1031);
+    QMessageBox german(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(german.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("Nein"));
+    SetLanguage(1033);
+    QMessageBox english(QMessageBox::Question, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(english.button(QMessageBox::No)->text().remove(QLatin1Char('&')), QStringLiteral("No"));
+}
+
 TEST_F(KvApplicationTest, SettingTheTitleFiresOnTitleChange)
 {
     struct TListener : QObject {

@@ -291,6 +291,19 @@ TEST_F(KvMainFormTest, OnlyTheFirstDroppedFileIsOpenedAndOnlyWhenItExists)
     EXPECT_EQ(opened, QStringList{files.first()});
 }
 
+TEST_F(KvMainFormTest, F10OpensTheFirstMenuFromTheKeyboard)
+{
+    MainForm->show();
+    QAction* keyboardMenu = nullptr;
+    for (QAction* action : MainForm->actions())
+        if (action->shortcut() == QKeySequence(Qt::Key_F10))
+            keyboardMenu = action;
+    ASSERT_NE(keyboardMenu, nullptr);
+    keyboardMenu->trigger();
+    EXPECT_EQ(MainForm->Menu->activeAction(), MainForm->FileMenuItem->menuAction());
+    MainForm->FileMenuItem->close();
+}
+
 // ---------------------------------------------------------------------------
 // Pictures by name
 
