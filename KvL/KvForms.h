@@ -146,7 +146,6 @@ public:
 
     void AddIdleHandler(const TKvMethod& method, QObject* component);
     void RemoveIdleHandler(const TKvMethod& method);
-    int IdleHandlerCount() const { return m_idleHandlers.Count(); }
 
     // Queues a call to run from the main loop, one call per event posted to
     // the main form, in posting order. Dropped while there is no main form.

@@ -83,12 +83,13 @@ TKvVisibilityToggleItem::TKvVisibilityToggleItem(QWidget* control, QObject* pare
 
 void TKvVisibilityToggleItem::RefreshCaption()
 {
-    setText(PlainCaption(m_control->windowTitle()));
+    if (m_control)
+        setText(PlainCaption(m_control->windowTitle()));
 }
 
 bool TKvVisibilityToggleItem::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_control && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+    if (m_control && watched == m_control && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
         setChecked(!m_control->isHidden());
     return false;
 }

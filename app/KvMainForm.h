@@ -14,6 +14,7 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QUuid>
 
@@ -58,14 +59,13 @@ class TKvVisibilityToggleItem : public QAction {
 public:
     TKvVisibilityToggleItem(QWidget* control, QObject* parent);
 
-    QWidget* Control() const { return m_control; }
     void RefreshCaption();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* m_control;
+    QPointer<QWidget> m_control;
 };
 
 // The window placement record kept in the configuration file: eleven
