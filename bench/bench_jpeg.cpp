@@ -66,7 +66,7 @@ void WriteTestJpeg(const std::filesystem::path& path)
 {
     std::vector<unsigned char> pixels(std::size_t(Width) * Height * 3);
     std::mt19937 random(42);
-    std::uniform_int_distribution<int> grain(-6, 6);
+    std::uniform_int_distribution<int> grain(-14, 14);
     for (int y = 0; y < Height; ++y)
         for (int x = 0; x < Width; ++x) {
             unsigned char* p = &pixels[(std::size_t(y) * Width + x) * 3];
