@@ -1,0 +1,58 @@
+#include "KvGraphicsCommandState.h"
+
+#include "KvGraphicsDocument.h"
+
+namespace {
+
+TRect ClippedToPicture(const TRect& rect, const TKvGraphicsDocument* document)
+{
+    return IntersectRect(rect, document->Image().GetBounds());
+}
+
+// A copy of the rect part of pixels, in their format, at rect's position.
+void Snapshot(const TKvPixels& pixels, const TRect& rect, TKvPixelBuffer& into)
+{
+    if (into.SetFormat(pixels.Format, rect))
+        into.Assign(pixels);
+}
+
+} // namespace
+
+TKvCustomGraphicsCommandState::TKvCustomGraphicsCommandState(IKvGraphicsTool* tool, const TRect& rect,
+                                                             TKvGraphicsDocument* document)
+    : m_tool(tool), m_document(document), m_rect(rect)
+{
+    m_document->BroadcastStateChanged(m_tool, m_rect);
+}
+
+void TKvCustomGraphicsCommandState::Undo() { m_document->BroadcastStateChanged(m_tool, m_rect); }
+
+void TKvCustomGraphicsCommandState::Redo() { m_document->BroadcastStateChanged(m_tool, m_rect); }
+
+TKvGraphicsCommandState::TKvGraphicsCommandState(IKvGraphicsTool* tool, const TRect& rect,
+                                                 TKvGraphicsDocument* document)
+    : TKvCustomGraphicsCommandState(tool, ClippedToPicture(rect, document), document)
+{
+    Snapshot(document->Committed(), Rect(), m_before);
+    Snapshot(document->Image().Pixels(), Rect(), m_after);
+}
+
+void TKvGraphicsCommandState::Restore(const TKvPixelBuffer& pixels)
+{
+    TKvGraphicsDocument* document = Document();
+    document->Image().Pixels().Assign(pixels);
+    document->InvalidateImageRect(pixels.GetBounds());
+    document->ResetCommitted();
+}
+
+void TKvGraphicsCommandState::Undo()
+{
+    Restore(m_before);
+    TKvCustomGraphicsCommandState::Undo();
+}
+
+void TKvGraphicsCommandState::Redo()
+{
+    Restore(m_after);
+    TKvCustomGraphicsCommandState::Redo();
+}

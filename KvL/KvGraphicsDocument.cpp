@@ -1,0 +1,326 @@
+#include "KvGraphicsDocument.h"
+
+#include "KvGraphicsCommandState.h"
+
+#include <QWidget>
+
+namespace {
+
+// The rectangle within the picture; the whole picture is kept as none.
+TRect ClipCropRect(const TRect& rect, const TRect& bounds)
+{
+    const TRect clipped = IntersectRect(rect, bounds);
+    return clipped == bounds ? TRect{} : clipped;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// TKvGraphicsDocument
+
+TKvGraphicsDocument::TKvGraphicsDocument(IKvGraphicsDocumentEditor* editor)
+    : TKvDocument(editor), m_graphicsEditor(editor), m_codec(std::make_unique<JpegCodec>())
+{
+}
+
+TKvGraphicsDocument::~TKvGraphicsDocument() { DestroyView(); }
+
+QWidget* TKvGraphicsDocument::CreateView()
+{
+    return m_graphicsEditor ? m_graphicsEditor->CreateView(this) : nullptr;
+}
+
+bool TKvGraphicsDocument::ImageLoaded()
+{
+    m_cropRect = {};
+    if (!m_original.AssignPixels(m_image.Pixels()))
+        return false;
+    ResetCommitted();
+    m_codecInStep = m_codec->HasImage() && m_codec->Width() == m_image.Width()
+        && m_codec->Height() == m_image.Height();
+    return true;
+}
+
+bool TKvGraphicsDocument::CodecInStep() const
+{
+    return m_codecInStep && m_codec->HasImage();
+}
+
+// ---------------------------------------------------------------------------
+// Geometry
+
+TRect TKvGraphicsDocument::GetImageRect() const
+{
+    return HasCropRect() ? m_cropRect : m_image.GetBounds();
+}
+
+void TKvGraphicsDocument::SetCropRect(const TRect& rect)
+{
+    m_cropRect = ClipCropRect(rect, m_image.GetBounds());
+    ImageChanged();
+}
+
+bool TKvGraphicsDocument::CropTo(const TRect& rect)
+{
+    const TRect cut = IntersectRect(rect, m_image.GetBounds());
+    if (cut.IsEmpty() || !m_image.Crop(cut))
+        return false;
+    // Original has the picture's size; should it lack the memory, it no
+    // longer matches the picture and the codec cannot follow.
+    if (!m_original.Crop(cut))
+        m_codecInStep = false;
+    ClearCropRect();
+    ResetCommitted();
+    if (m_codec->HasImage() && !m_codec->CropTo(cut))
+        m_codecInStep = false;
+    ImageChanged();
+    return true;
+}
+
+bool TKvGraphicsDocument::Transform(bool (TKvLTBitmap::*turn)(), void (JpegCodec::*codecTurn)(),
+                                    const TRect& newCropRect)
+{
+    if (!(m_image.*turn)())
+        return false;
+    if (!(m_original.*turn)())
+        m_codecInStep = false;
+    m_cropRect = newCropRect;
+    ResetCommitted();
+    if (m_codec->HasImage())
+        ((*m_codec).*codecTurn)();
+    ImageChanged();
+    return true;
+}
+
+bool TKvGraphicsDocument::RotateLeft()
+{
+    const TRect c = m_cropRect;
+    const int w = m_image.Width();
+    return Transform(&TKvLTBitmap::RotateLeft, &JpegCodec::RotateLeft,
+                     HasCropRect() ? TRect{c.Top, w - c.Right, c.Bottom, w - c.Left} : TRect{});
+}
+
+bool TKvGraphicsDocument::RotateRight()
+{
+    const TRect c = m_cropRect;
+    const int h = m_image.Height();
+    return Transform(&TKvLTBitmap::RotateRight, &JpegCodec::RotateRight,
+                     HasCropRect() ? TRect{h - c.Bottom, c.Left, h - c.Top, c.Right} : TRect{});
+}
+
+bool TKvGraphicsDocument::FlipHorizontal()
+{
+    const TRect c = m_cropRect;
+    const int w = m_image.Width();
+    return Transform(&TKvLTBitmap::FlipHorizontal, &JpegCodec::FlipHorizontal,
+                     HasCropRect() ? TRect{w - c.Right, c.Top, w - c.Left, c.Bottom} : TRect{});
+}
+
+bool TKvGraphicsDocument::FlipVertical()
+{
+    const TRect c = m_cropRect;
+    const int h = m_image.Height();
+    return Transform(&TKvLTBitmap::FlipVertical, &JpegCodec::FlipVertical,
+                     HasCropRect() ? TRect{c.Left, h - c.Bottom, c.Right, h - c.Top} : TRect{});
+}
+
+TKvGraphicsGeometry TKvGraphicsDocument::Geometry() const
+{
+    TKvGraphicsGeometry geometry{m_cropRect, std::nullopt};
+    if (CodecInStep())
+        geometry.Codec = m_codec->GetGeometry();
+    return geometry;
+}
+
+void TKvGraphicsDocument::ReplaceImage(const TKvPixels& image, const TKvPixels* original,
+                                       const TKvGraphicsGeometry* geometry)
+{
+    const bool sameSize = image.Width == m_image.Width() && image.Height == m_image.Height();
+    if (original && !m_original.AssignPixels(*original))
+        m_codecInStep = false;
+    m_image.AssignPixels(image);
+    ResetCommitted();
+    if (geometry) {
+        m_cropRect = ClipCropRect(geometry->CropRect, m_image.GetBounds());
+        m_codecInStep = geometry->Codec && m_codec->HasImage() && m_codec->SetGeometry(*geometry->Codec)
+            && m_codec->Width() == m_image.Width() && m_codec->Height() == m_image.Height();
+    } else {
+        m_cropRect = ClipCropRect(m_cropRect, m_image.GetBounds());
+        if (original || !sameSize)
+            m_codecInStep = false;
+    }
+    ImageChanged();
+}
+
+void TKvGraphicsDocument::CopyImage(TKvPixelBuffer& image, TKvPixelBuffer* original) const
+{
+    const auto copy = [](const TKvPixels& from, TKvPixelBuffer& to) {
+        if (to.SetFormat(from.Format, from.GetBounds()))
+            to.Assign(from);
+    };
+    copy(m_image.Pixels(), image);
+    if (original)
+        copy(m_original.Pixels(), *original);
+}
+
+std::unique_ptr<TKvLTBitmap> TKvGraphicsDocument::CreateScaledCopy(int size) const
+{
+    int width = 0;
+    int height = 0;
+    if (!FitSize(m_image.Width(), m_image.Height(), size, size, width, height))
+        return nullptr;
+    auto copy = std::make_unique<TKvLTBitmap>();
+    if (!copy->SetSize(std::max(width, 1), std::max(height, 1), PixelFormatBGR24))
+        return nullptr;
+    ResamplePixels(copy->Pixels(), copy->GetBounds(), copy->GetBounds(), TLanczosResampler{},
+                   m_image.GetBounds(), m_image.Pixels());
+    return copy;
+}
+
+// ---------------------------------------------------------------------------
+// Edit lock and repainting
+
+void TKvGraphicsDocument::Lock(IKvGraphicsTool* tool)
+{
+    if (m_locked)
+        InterruptEdit();
+    m_dirtyRect = {};
+    m_lockingTool = tool;
+    m_locked = true;
+}
+
+void TKvGraphicsDocument::Unlock()
+{
+    m_locked = false;
+    m_dirtyRect = {};
+}
+
+void TKvGraphicsDocument::InterruptEdit()
+{
+    m_locked = false;
+    // The tool records its edit from the dirty rectangle, so that is
+    // emptied only afterwards.
+    if (m_lockingTool)
+        m_lockingTool->EndEdit();
+    m_dirtyRect = {};
+}
+
+void TKvGraphicsDocument::ResetLock()
+{
+    m_locked = false;
+    m_lockingTool = nullptr;
+    m_dirtyRect = {};
+}
+
+void TKvGraphicsDocument::AddDirtyRect(const TRect& rect)
+{
+    m_dirtyRect = UnionRect(m_dirtyRect, rect);
+    InvalidateImageRect(rect);
+}
+
+IKvGraphicsDocumentView* TKvGraphicsDocument::ViewInterface() const
+{
+    return dynamic_cast<IKvGraphicsDocumentView*>(ExistingView());
+}
+
+void TKvGraphicsDocument::InvalidateImageRect(const TRect& rect)
+{
+    if (IKvGraphicsDocumentView* view = ViewInterface())
+        view->InvalidateImageRect(rect);
+}
+
+void TKvGraphicsDocument::ImageChanged()
+{
+    if (IKvGraphicsDocumentView* view = ViewInterface())
+        view->ImageChanged();
+    if (m_graphicsEditor)
+        m_graphicsEditor->ShowImageSize(m_image.Width(), m_image.Height());
+}
+
+// ---------------------------------------------------------------------------
+// Recording
+
+void TKvGraphicsDocument::RecordState(std::unique_ptr<TKvCommandState> state)
+{
+    History().Add(std::move(state));
+}
+
+bool TKvGraphicsDocument::RecordEdit(IKvGraphicsTool* tool)
+{
+    const TRect changed = m_dirtyRect;
+    if (changed.IsEmpty())
+        return false;
+    RecordState(std::make_unique<TKvGraphicsCommandState>(tool, changed, this));
+    UpdateCommitted(changed);
+    return true;
+}
+
+void TKvGraphicsDocument::ResetCommitted()
+{
+    if (m_committed.SetFormat(m_image.Pixels().Format, m_image.GetBounds()))
+        m_committed.Assign(m_image.Pixels());
+}
+
+void TKvGraphicsDocument::UpdateCommitted(const TRect& rect)
+{
+    if (m_committed.GetBounds() != m_image.GetBounds() || m_committed.Format != m_image.Pixels().Format) {
+        ResetCommitted();
+        return;
+    }
+    const TRect area = IntersectRect(rect, m_image.GetBounds());
+    m_committed.CopyFrom(area.Left, area.Top, area, m_image.Pixels());
+}
+
+// ---------------------------------------------------------------------------
+// Notifications
+
+template <typename Notify>
+void TKvGraphicsDocument::ForEachTool(Notify notify)
+{
+    if (!m_graphicsEditor)
+        return;
+    // A copy: a tool may be created or freed while it is told.
+    const std::vector<IKvGraphicsTool*> tools = m_graphicsEditor->GraphicsTools();
+    for (IKvGraphicsTool* tool : tools)
+        notify(tool);
+}
+
+void TKvGraphicsDocument::BroadcastStateChanged(IKvGraphicsTool* tool, const TRect& rect)
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->StateChanged(this, tool, rect); });
+}
+
+void TKvGraphicsDocument::BroadcastBeforeUndo()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->BeforeUndo(History().NextUndoState()); });
+}
+
+void TKvGraphicsDocument::BroadcastAfterUndo()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->AfterUndo(History().NextUndoState()); });
+}
+
+void TKvGraphicsDocument::BroadcastBeforeRedo()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->BeforeRedo(History().NextRedoState()); });
+}
+
+void TKvGraphicsDocument::BroadcastAfterRedo()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->AfterRedo(History().NextRedoState()); });
+}
+
+void TKvGraphicsDocument::AfterOpen()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->DocumentOpened(this); });
+}
+
+void TKvGraphicsDocument::BeforeClose()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->DocumentClosing(this); });
+}
+
+void TKvGraphicsDocument::BeforeSave()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->DocumentSaving(this); });
+}

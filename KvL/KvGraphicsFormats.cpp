@@ -1,0 +1,512 @@
+#include "KvGraphicsFormats.h"
+
+#include "KvExchangeFile.h"
+#include "KvGraphicsDocument.h"
+#include "KvImageMetadata.h"
+#include "KvLocalizer.h"
+
+#include <QBuffer>
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+#include <QTransform>
+#include <QtEndian>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int KviHeaderSize = 16;
+// Larger files are not read: no picture the program can hold needs them.
+constexpr qint64 MaxFileBytes = qint64(1) << 31;
+constexpr double MetresPerInch = 0.0254;
+
+const TKvFileFormatInfo FormatTable[] = {
+    {FormatKeyJpeg, QStringLiteral("JPEG"), QStringLiteral("*.jpg;*.jpeg"), QStringLiteral(".jpg")},
+    {FormatKeyTiff, QStringLiteral("TIFF"), QStringLiteral("*.tif;*.tiff"), QStringLiteral(".tif")},
+    {FormatKeyPng, QStringLiteral("PNG"), QStringLiteral("*.png"), QStringLiteral(".png")},
+    {FormatKeyBmp, QStringLiteral("BMP"), QStringLiteral("*.bmp;*.rle;*.dib"), QStringLiteral(".bmp")},
+    {FormatKeyKvi, QStringLiteral("KVI"), QStringLiteral("*.kvi"), QStringLiteral(".kvi")},
+};
+constexpr int FormatCount = int(std::size(FormatTable));
+constexpr int SaveFormatCount = 4;
+
+// The hourglass while a file is read or written (when there is a screen).
+class TWaitCursor {
+public:
+    TWaitCursor() : m_shown(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_shown)
+            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    }
+    ~TWaitCursor()
+    {
+        if (m_shown)
+            QGuiApplication::restoreOverrideCursor();
+    }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+private:
+    bool m_shown;
+};
+
+std::optional<QByteArray> ReadFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileBytes)
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+// The file's bytes as a picture decoder should see them: a .kvi file with its
+// header complemented back into a JPEG's.
+std::optional<QByteArray> ReadPictureFile(const QString& path)
+{
+    std::optional<QByteArray> bytes = ReadFile(path);
+    if (bytes && IsKviFile(*bytes))
+        ComplementKviHeader(*bytes);
+    return bytes;
+}
+
+bool WriteFileSafely(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+qint32 KeyOfQtFormat(const QByteArray& format)
+{
+    if (format == "jpeg" || format == "jpg")
+        return FormatKeyJpeg;
+    if (format == "tiff" || format == "tif")
+        return FormatKeyTiff;
+    if (format == "bmp" || format == "dib")
+        return FormatKeyBmp;
+    return FormatKeyPng;
+}
+
+QString NameOfQtFormat(const QByteArray& format)
+{
+    if (format == "jpeg" || format == "jpg")
+        return QStringLiteral("JPEG");
+    if (format == "tiff" || format == "tif")
+        return QStringLiteral("TIFF");
+    if (format == "png")
+        return QStringLiteral("PNG");
+    if (format == "bmp" || format == "dib")
+        return QStringLiteral("BMP");
+    return {};
+}
+
+// A reader over the bytes that decides the format by content, does not turn
+// pictures by their orientation tag, and knows the picture's size.
+struct TPictureReader {
+    explicit TPictureReader(const QByteArray& bytes) : Buffer(const_cast<QByteArray*>(&bytes))
+    {
+        Buffer.open(QIODevice::ReadOnly);
+        Reader.setDevice(&Buffer);
+        Reader.setDecideFormatFromContent(true);
+        Reader.setAutoTransform(false);
+    }
+    // True when a reader takes the file and its size is within the limit.
+    bool CanRead(std::uint64_t pixelLimit)
+    {
+        if (!Reader.canRead())
+            return false;
+        const QSize size = Reader.size();
+        // A reader that cannot tell the size in advance is left to Qt's own
+        // allocation limit.
+        return !size.isValid() || (size.width() > 0 && size.height() > 0
+                                   && std::uint64_t(size.width()) * std::uint64_t(size.height()) <= pixelLimit);
+    }
+
+    QBuffer Buffer;
+    QImageReader Reader;
+};
+
+// An uncompressed Windows bitmap whose rows do not all fit in the file. Qt's
+// reader shows such a file with a made-up remainder instead of failing.
+bool IsTruncatedBitmap(const QByteArray& bytes)
+{
+    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
+    if (bytes.size() < 30 || p[0] != 'B' || p[1] != 'M' || qFromLittleEndian<quint32>(p + 14) < 40)
+        return false;
+    const quint32 compression = bytes.size() >= 34 ? qFromLittleEndian<quint32>(p + 30) : 0;
+    if (compression != 0 && compression != 3) // run-length data end where they say
+        return false;
+    const std::int64_t offset = qFromLittleEndian<quint32>(p + 10);
+    const std::int64_t width = qFromLittleEndian<qint32>(p + 18);
+    const std::int64_t height = std::abs(std::int64_t(qFromLittleEndian<qint32>(p + 22)));
+    const std::int64_t bits = qFromLittleEndian<quint16>(p + 28);
+    const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
+    return offset + rowBytes * height > bytes.size();
+}
+
+// A 24-bit copy of a decoded picture: colours as stored, any alpha dropped
+// (not blended with anything).
+QImage ToBgr24(QImage image)
+{
+    if (image.hasAlphaChannel()) {
+        image.convertTo(QImage::Format_ARGB32);
+        image.reinterpretAsFormat(QImage::Format_RGB32);
+    }
+    image.convertTo(QImage::Format_BGR888);
+    return image;
+}
+
+bool CopyIntoBitmap(const QImage& image, TKvLTBitmap& bitmap)
+{
+    if (image.isNull() || !bitmap.SetSize(image.width(), image.height(), PixelFormatBGR24))
+        return false;
+    TKvPixels& pixels = bitmap.Pixels();
+    const size_t rowBytes = size_t(image.width()) * 3;
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(pixels.PixelAt(0, y), image.constScanLine(y), rowBytes);
+    return true;
+}
+
+// The part rect of pixels (image coordinates), without a copy.
+TKvPixels SubPixels(const TKvPixels& pixels, const TRect& rect)
+{
+    TKvPixels part;
+    part.Init(rect, pixels.PixelAt(rect.Left, rect.Top), pixels.Format, pixels.Stride);
+    return part;
+}
+
+int DotsPerMetre(qint32 dpi)
+{
+    return int(std::lround(dpi / MetresPerInch));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// .kvi files
+
+bool IsKviFile(const QByteArray& bytes)
+{
+    if (bytes.size() <= KviHeaderSize)
+        return false;
+    QByteArray head = bytes.left(KviHeaderSize);
+    ComplementKviHeader(head);
+    return IsPlainJpegWithHeader(head);
+}
+
+void ComplementKviHeader(QByteArray& bytes)
+{
+    const qsizetype count = std::min<qsizetype>(KviHeaderSize, bytes.size());
+    for (qsizetype i = 0; i < count; ++i)
+        bytes[i] = char(~bytes[i]);
+}
+
+bool IsPlainJpegWithHeader(const QByteArray& bytes)
+{
+    return bytes.size() >= 10 && bytes.startsWith("\xFF\xD8\xFF") && (bytes[8] == 'I' || bytes[8] == 'i')
+        && (bytes[9] == 'F' || bytes[9] == 'f');
+}
+
+// ---------------------------------------------------------------------------
+// File descriptions and thumbnails
+
+TKvGraphicsFileInfo::TKvGraphicsFileInfo(const QString& path) : TKvFileInfo(path)
+{
+    const std::optional<QByteArray> bytes = ReadPictureFile(path);
+    if (!bytes)
+        return;
+    TPictureReader reader(*bytes);
+    if (!reader.Reader.canRead())
+        return;
+    const QString format = NameOfQtFormat(reader.Reader.format());
+    if (!format.isEmpty())
+        m_text = LocalStr(215, QStringLiteral("Format")) + QStringLiteral(": ") + format;
+    const auto addLine = [this](qint32 id, const QString& label, const QString& value) {
+        if (!value.isEmpty())
+            m_text += QLatin1Char('\n') + LocalStr(id, label) + QStringLiteral(": ") + value;
+    };
+    const QSize size = reader.Reader.size();
+    if (size.isValid())
+        addLine(504, QStringLiteral("Size"), QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
+    TKvGraphicsDocumentProperties metadata;
+    ReadImageMetadata(*bytes, metadata);
+    addLine(519, QStringLiteral("Date"), ItemText(metadata, TagDateTime));
+    const QString make = ItemText(metadata, TagMake);
+    const QString model = ItemText(metadata, TagModel);
+    addLine(518, QStringLiteral("Camera"),
+            make + (!make.isEmpty() && !model.isEmpty() ? QStringLiteral(" ") : QString()) + model);
+}
+
+bool TKvGraphicsThumbnail::Draw(QPainter& painter, const QRect& rect, QRect& drawn)
+{
+    drawn = QRect(rect.left() + (rect.width() - m_image.width()) / 2,
+                  rect.top() + (rect.height() - m_image.height()) / 2, m_image.width(), m_image.height());
+    painter.drawImage(drawn.topLeft(), m_image);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// TKvGraphicsFormats
+
+TKvGraphicsFormats::TKvGraphicsFormats()
+{
+    // Qt refuses pictures over its allocation limit (128 MB by default);
+    // the pixel limit is the one that counts, in 4-byte pixels as Qt
+    // decodes them.
+    const std::uint64_t megabytes = (m_pixelLimit * 4 >> 20) + 1;
+    if (std::uint64_t(QImageReader::allocationLimit()) < megabytes)
+        QImageReader::setAllocationLimit(int(std::min<std::uint64_t>(megabytes, INT_MAX)));
+}
+
+int TKvGraphicsFormats::Count() const { return FormatCount; }
+
+TKvFileFormatInfo TKvGraphicsFormats::Items(int index) const
+{
+    return index >= 0 && index < FormatCount ? FormatTable[index] : TKvFileFormatInfo{};
+}
+
+void TKvGraphicsFormats::SaveFormats(TKvFileFormatList& list) const
+{
+    list.assign(std::begin(FormatTable), std::begin(FormatTable) + SaveFormatCount);
+}
+
+bool TKvGraphicsFormats::GetFileInfo(const QString& path, std::unique_ptr<TKvFileInfo>& info) const
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    info = std::make_unique<TKvGraphicsFileInfo>(path);
+    return true;
+}
+
+bool TKvGraphicsFormats::GetThumbnail(const QString& path, int width, int height,
+                                      std::unique_ptr<TKvThumbnail>& thumbnail) const
+{
+    const std::optional<QByteArray> bytes = ReadPictureFile(path);
+    if (!bytes)
+        return false;
+    TPictureReader reader(*bytes);
+    if (!reader.CanRead(m_pixelLimit))
+        return false;
+    const QSize size = reader.Reader.size();
+    int fitWidth = 0;
+    int fitHeight = 0;
+    if (size.isValid() && FitSize(size.width(), size.height(), width, height, fitWidth, fitHeight))
+        reader.Reader.setScaledSize(QSize(std::max(fitWidth, 1), std::max(fitHeight, 1)));
+    QImage image = reader.Reader.read();
+    if (image.isNull())
+        return false;
+    if (!size.isValid() && FitSize(image.width(), image.height(), width, height, fitWidth, fitHeight))
+        image = image.transformed(QTransform::fromScale(double(std::max(fitWidth, 1)) / image.width(),
+                                                        double(std::max(fitHeight, 1)) / image.height()),
+                                  Qt::SmoothTransformation);
+    thumbnail = std::make_unique<TKvGraphicsThumbnail>(std::move(image));
+    return true;
+}
+
+bool TKvGraphicsFormats::CanSaveFormat(qint32) const { return true; }
+
+// --- Loading
+
+bool TKvGraphicsFormats::LoadDocument(TKvDocument* document, const QString& fileName, qint32& formatKey)
+{
+    auto* graphics = dynamic_cast<TKvGraphicsDocument*>(document);
+    if (!graphics)
+        return false;
+    const TWaitCursor wait;
+    std::optional<QByteArray> bytes = ReadFile(fileName);
+    return bytes && LoadPicture(*graphics, *bytes, formatKey);
+}
+
+bool TKvGraphicsFormats::LoadPicture(TKvGraphicsDocument& document, QByteArray& bytes, qint32& formatKey)
+{
+    document.Codec().Clear();
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    TExchangeFileHeader header;
+    switch (ReadExchangeHeader(data, size_t(bytes.size()), m_pixelLimit, header)) {
+    case TExchangeFileCheck::Damaged:
+        return false;
+    case TExchangeFileCheck::Valid:
+        if (!document.Image().SetSize(header.Width, header.Height, PixelFormatBGR24))
+            return false;
+        CopyExchangePixels(data, header, document.Image().Pixels());
+        formatKey = FormatKeyExchange;
+        return document.ImageLoaded();
+    case TExchangeFileCheck::NotExchangeFile:
+        break;
+    }
+
+    // A .kvi file is complemented in memory only: the file is never changed.
+    const bool kvi = IsKviFile(bytes);
+    if (kvi)
+        ComplementKviHeader(bytes);
+    qint32 key = FormatKeyJpeg;
+    switch (LoadThroughCodec(document, bytes)) {
+    case TCodecLoad::Damaged:
+        return false;
+    case TCodecLoad::NotTaken:
+        if (!LoadThroughQt(document, bytes, key))
+            return false;
+        break;
+    case TCodecLoad::Loaded:
+        break;
+    }
+    ReadImageMetadata(bytes, document.Properties());
+    if (!document.ImageLoaded())
+        return false;
+    formatKey = kvi ? FormatKeyKvi : key;
+    return true;
+}
+
+// A JPEG whose header the codec takes but whose data do not decode (cut
+// short, corrupted) is damaged: it is not handed to a more lenient decoder
+// that would show a made-up remainder.
+TKvGraphicsFormats::TCodecLoad TKvGraphicsFormats::LoadThroughCodec(TKvGraphicsDocument& document,
+                                                                    const QByteArray& bytes)
+{
+    JpegCodec& codec = document.Codec();
+    codec.SetPixelLimit(m_pixelLimit);
+    if (!codec.LoadFromMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.end())))
+        return TCodecLoad::NotTaken;
+    if (document.Image().SetSize(codec.Width(), codec.Height(), PixelFormatBGR24)
+        && codec.CopyPixels(document.Image().Pixels()))
+        return TCodecLoad::Loaded;
+    codec.Clear();
+    return TCodecLoad::Damaged;
+}
+
+bool TKvGraphicsFormats::LoadThroughQt(TKvGraphicsDocument& document, const QByteArray& bytes, qint32& formatKey)
+{
+    TPictureReader reader(bytes);
+    if (!reader.CanRead(m_pixelLimit))
+        return false;
+    const QByteArray format = reader.Reader.format();
+    if ((format == "bmp" || format == "dib") && IsTruncatedBitmap(bytes))
+        return false;
+    const QImage image = reader.Reader.read();
+    if (image.isNull() || std::uint64_t(image.width()) * std::uint64_t(image.height()) > m_pixelLimit
+        || !CopyIntoBitmap(ToBgr24(image), document.Image()))
+        return false;
+    formatKey = KeyOfQtFormat(format);
+    return true;
+}
+
+// --- Saving
+
+bool TKvGraphicsFormats::SaveDocument(TKvDocument* document, const QString& fileName, qint32 formatKey)
+{
+    auto* graphics = dynamic_cast<TKvGraphicsDocument*>(document);
+    if (!graphics || graphics->Image().IsEmpty())
+        return false;
+    const TWaitCursor wait;
+    const bool jpegKey = formatKey == FormatKeyJpeg || formatKey == FormatKeyKvi;
+    std::optional<int> jpegQuality;
+    if (jpegKey && !graphics->Codec().HasImage()) {
+        if (formatKey == FormatKeyKvi) {
+            jpegQuality = 100;
+        } else {
+            jpegQuality = m_jpegOptions ? m_jpegOptions(JpegQuality) : JpegQuality;
+            if (!jpegQuality)
+                return false;
+            JpegQuality = *jpegQuality;
+        }
+    }
+    graphics->BeforeSave();
+    QByteArray bytes;
+    if (!EncodeDocument(*graphics, formatKey, jpegQuality, bytes))
+        return false;
+    if (formatKey == FormatKeyKvi && IsPlainJpegWithHeader(bytes))
+        ComplementKviHeader(bytes);
+    return WriteFileSafely(fileName, bytes);
+}
+
+bool TKvGraphicsFormats::EncodeDocument(TKvGraphicsDocument& document, qint32 formatKey,
+                                        std::optional<int> jpegQuality, QByteArray& bytes)
+{
+    switch (formatKey) {
+    case FormatKeyExchange: {
+        const std::vector<std::uint8_t> file = WriteExchangeFile(document.Image().Pixels());
+        bytes = QByteArray(reinterpret_cast<const char*>(file.data()), qsizetype(file.size()));
+        return !bytes.isEmpty();
+    }
+    case FormatKeyJpeg:
+    case FormatKeyKvi:
+        if (!jpegQuality)
+            return EncodeThroughCodec(document, bytes);
+        return EncodeThroughQt(document, "image/jpeg", *jpegQuality, bytes);
+    case FormatKeyTiff:
+        return EncodeThroughQt(document, "image/tiff", -1, bytes);
+    case FormatKeyPng:
+        return EncodeThroughQt(document, "image/png", -1, bytes);
+    case FormatKeyBmp:
+        return EncodeThroughQt(document, "image/bmp", -1, bytes);
+    default:
+        return false;
+    }
+}
+
+bool TKvGraphicsFormats::EncodeThroughCodec(TKvGraphicsDocument& document, QByteArray& bytes)
+{
+    JpegCodec& codec = document.Codec();
+    const TRect rect = document.GetImageRect();
+    codec.SetCropRect(rect);
+    TJpegSaveParameters parameters;
+    parameters.Picture = SubPixels(document.Image().Pixels(), rect);
+    // Without the original to compare with, the codec writes every block
+    // from the picture's pixels: that is what a codec that lost track of the
+    // picture must do.
+    if (document.CodecInStep())
+        parameters.Original = SubPixels(document.Original().Pixels(), rect);
+    const std::uint32_t qualities = codec.GetSaveParameter();
+    parameters.Quality = int(std::max(qualities >> 16, qualities & 0xFFFF));
+    std::vector<std::uint8_t> output;
+    const bool written = codec.SaveToMemory(output, parameters);
+    codec.FinishSave();
+    if (!written)
+        return false;
+    bytes = QByteArray(reinterpret_cast<const char*>(output.data()), qsizetype(output.size()));
+    return true;
+}
+
+bool TKvGraphicsFormats::EncodeThroughQt(TKvGraphicsDocument& document, const QByteArray& mimeType, int quality,
+                                         QByteArray& bytes)
+{
+    QByteArray format;
+    if (FindImageEncoder(QString::fromLatin1(mimeType), format) < 0)
+        return false;
+    const TRect rect = document.GetImageRect();
+    const TKvPixels& pixels = document.Image().Pixels();
+    // Read-only over the document's pixels: the writer never changes them.
+    QImage picture(static_cast<const uchar*>(pixels.PixelAt(rect.Left, rect.Top)), rect.Width(), rect.Height(),
+                   pixels.Stride, QImage::Format_BGR888);
+    TKvGraphicsDocumentProperties& properties = document.Properties();
+    if (properties.XResolution > 0 && properties.YResolution > 0) {
+        picture.setDotsPerMeterX(DotsPerMetre(properties.XResolution));
+        picture.setDotsPerMeterY(DotsPerMetre(properties.YResolution));
+    }
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (quality >= 0)
+        writer.setQuality(quality);
+    if (format == "tiff")
+        writer.setCompression(1); // LZW
+    if (!writer.write(picture))
+        return false;
+    buffer.close();
+    RemoveEmbeddedThumbnail(properties);
+    // The picture matters more than its metadata: a file that cannot carry
+    // them (BMP) is written without.
+    if (properties.Count() > 0)
+        WriteImageMetadata(bytes, properties);
+    return true;
+}

@@ -1,0 +1,598 @@
+// The picture formats: round trips, .kvi and exchange files, descriptions,
+// thumbnails, metadata, safe saves and damaged or hostile files.
+#include "GraphicsEditorFixture.h"
+#include "JpegFixtures.h"
+#include "KvExchangeFile.h"
+#include "KvGraphicsCommandState.h"
+#include "KvImageMetadata.h"
+
+#include "QtPrinters.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPainter>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exiv2/exiv2.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+QByteArray Encode(const QImage& image, const char* format, int quality = -1)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(quality);
+    EXPECT_TRUE(writer.write(image)) << format;
+    return bytes;
+}
+
+// A 1 x 1 GIF (Qt reads GIF but does not write it).
+const QByteArray TinyGif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xFF\xFF\xFF\x00\x00\x00"
+                         "\x2C\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00\x3B",
+                         35);
+
+QByteArray Complemented(QByteArray bytes)
+{
+    ComplementKviHeader(bytes);
+    return bytes;
+}
+
+// A JPEG with the EXIF items of a camera photo: date, make, model, a
+// resolution of 300 dpi and an embedded thumbnail.
+QByteArray CameraJpeg(const QImage& picture)
+{
+    QByteArray jpeg = Encode(picture, "jpeg", 90);
+    Exiv2::Image::AutoPtr image =
+        Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
+    image->readMetadata();
+    Exiv2::ExifData exif;
+    exif["Exif.Image.DateTime"] = "2021:06:05 14:30:00";
+    exif["Exif.Image.Make"] = "Kestrel";
+    exif["Exif.Image.Model"] = "K-7";
+    exif["Exif.Image.XResolution"] = Exiv2::URational(300, 1);
+    exif["Exif.Image.YResolution"] = Exiv2::URational(300, 1);
+    exif["Exif.Image.ResolutionUnit"] = uint16_t(2);
+    exif["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 125);
+    const QByteArray thumbnail = Encode(picture.scaled(16, 12), "jpeg", 50);
+    Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
+                                            long(thumbnail.size()));
+    image->setExifData(exif);
+    image->writeMetadata();
+    Exiv2::BasicIo& io = image->io();
+    io.seek(0, Exiv2::BasicIo::beg);
+    const Exiv2::DataBuf data = io.read(long(io.size()));
+    return QByteArray(reinterpret_cast<const char*>(data.pData_), data.size_);
+}
+
+struct Formats : ::testing::Test {
+    QString Path(const std::string& name) const { return QString::fromStdString((folder / name).string()); }
+    QString Write(const std::string& name, const QByteArray& bytes) const
+    {
+        EXPECT_TRUE(WriteBytes(Path(name), bytes));
+        return Path(name);
+    }
+    // A fresh document of the editor; loading it returns it, or none.
+    TKvGraphicsDocument* Load(const QString& path)
+    {
+        TKvGraphicsDocument* document = editor.NewDocument();
+        return document->LoadFromFile(path) ? document : nullptr;
+    }
+    // A document holding the picture, as from a scanner (no file).
+    TKvGraphicsDocument* Holding(const QImage& picture)
+    {
+        TKvGraphicsDocument* document = editor.NewDocument();
+        const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
+        EXPECT_TRUE(document->Image().SetSize(bgr.width(), bgr.height(), PixelFormatBGR24));
+        for (int y = 0; y < bgr.height(); ++y)
+            std::memcpy(document->Image().Pixels().PixelAt(0, y), bgr.constScanLine(y), size_t(bgr.width()) * 3);
+        EXPECT_TRUE(document->ImageLoaded());
+        return document;
+    }
+
+    TTemporaryFolder folder;
+    TestGraphicsEditor editor;
+    TKvGraphicsFormats& formats = editor.FormatRegistry;
+    const QImage picture = PatternPicture(40, 30, true);
+};
+
+TEST_F(Formats, TableAndFormatLists)
+{
+    EXPECT_EQ(formats.Count(), 5);
+    const char* names[] = {"JPEG", "TIFF", "PNG", "BMP", "KVI"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(formats.Items(i).Key, i);
+        EXPECT_EQ(formats.Items(i).Name, QLatin1String(names[i]));
+    }
+    EXPECT_EQ(formats.Items(3).Patterns, QStringLiteral("*.bmp;*.rle;*.dib"));
+    EXPECT_EQ(formats.Items(0).DefaultExtension, QStringLiteral(".jpg"));
+    EXPECT_TRUE(formats.Items(5).Name.isEmpty());
+    TKvFileFormatList save;
+    formats.SaveFormats(save);
+    ASSERT_EQ(save.size(), 4u);
+    EXPECT_EQ(save.back().Name, QStringLiteral("BMP"));
+    TKvFileFormatList open;
+    formats.OpenFormats(open);
+    EXPECT_EQ(open.size(), 7u);
+}
+
+// --- Round trips
+
+struct RoundTrip {
+    qint32 key;
+    const char* file;
+    qint32 loadedKey;
+    double tolerance; // mean channel difference allowed; 0 for an exact copy
+};
+
+void ExpectClose(const QImage& actual, const QImage& expected, double tolerance, const char* what)
+{
+    if (tolerance == 0)
+        EXPECT_EQ(MaxDifference(actual, expected), 0) << what;
+    else
+        EXPECT_LE(MeanDifference(actual, expected), tolerance) << what;
+}
+
+TEST_F(Formats, EveryFormatGivesItsPixelsBack)
+{
+    const RoundTrip cases[] = {
+        {FormatKeyJpeg, "a.jpg", FormatKeyJpeg, 4}, {FormatKeyTiff, "a.tif", FormatKeyTiff, 0},
+        {FormatKeyPng, "a.png", FormatKeyPng, 0},   {FormatKeyBmp, "a.bmp", FormatKeyBmp, 0},
+        {FormatKeyKvi, "a.kvi", FormatKeyKvi, 2},   {FormatKeyExchange, "a.raw", FormatKeyExchange, 0},
+    };
+    for (const RoundTrip& c : cases) {
+        TKvGraphicsDocument* source = Holding(picture);
+        ASSERT_TRUE(source->SaveToFile(Path(c.file), c.key)) << c.file;
+        TKvGraphicsDocument* loaded = Load(Path(c.file));
+        ASSERT_TRUE(loaded) << c.file;
+        EXPECT_EQ(loaded->FormatKey(), c.loadedKey) << c.file;
+        ExpectClose(DocumentPicture(*loaded), picture, c.tolerance, c.file);
+        EXPECT_TRUE(loaded->Saved()) << c.file;
+    }
+}
+
+TEST_F(Formats, ACropRectangleLimitsWhatIsWrittenExceptInTheExchangeFile)
+{
+    const RoundTrip cases[] = {
+        {FormatKeyPng, "crop.png", FormatKeyPng, 0},
+        {FormatKeyExchange, "crop.raw", FormatKeyExchange, 0},
+    };
+    for (const RoundTrip& c : cases) {
+        TKvGraphicsDocument* source = Holding(picture);
+        source->SetCropRect({5, 6, 25, 16});
+        ASSERT_TRUE(source->SaveToFile(Path(c.file), c.key));
+        TKvGraphicsDocument* loaded = Load(Path(c.file));
+        ASSERT_TRUE(loaded);
+        const QImage expected = c.key == FormatKeyExchange ? picture : picture.copy(5, 6, 20, 10);
+        ExpectClose(DocumentPicture(*loaded), expected, c.tolerance, c.file);
+    }
+}
+
+TEST_F(Formats, AJpegKeepsItsCoefficientsThroughLoadAndSave)
+{
+    const QString path = Write("camera.jpg", CameraJpeg(picture));
+    TKvGraphicsDocument* document = Load(path);
+    ASSERT_TRUE(document);
+    ASSERT_TRUE(document->CodecInStep());
+    ASSERT_TRUE(document->SaveToFile(Path("again.jpg"), FormatKeyJpeg));
+    EXPECT_TRUE(document->Codec().LastSaveReport().FromCoefficients);
+    const TJpegContent before = ReadJpegContent(ReadFileBytes(folder / "camera.jpg"));
+    const TJpegContent after = ReadJpegContent(ReadFileBytes(folder / "again.jpg"));
+    ASSERT_EQ(before.Components.size(), after.Components.size());
+    for (size_t c = 0; c < before.Components.size(); ++c)
+        EXPECT_EQ(before.Components[c].Coefficients, after.Components[c].Coefficients);
+}
+
+TEST_F(Formats, PngWithAlphaLoadsAs24BitWithItsColoursAsStored)
+{
+    QImage translucent(4, 2, QImage::Format_ARGB32);
+    translucent.fill(QColor(10, 20, 30, 0));
+    translucent.setPixelColor(1, 1, QColor(200, 100, 50, 128));
+    TKvGraphicsDocument* document = Load(Write("alpha.png", Encode(translucent, "png")));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->Image().Pixels().Format, PixelFormatBGR24);
+    const uint8_t* clear = document->Image().Pixels().PixelAt(0, 0);
+    EXPECT_EQ((std::vector<int>{clear[2], clear[1], clear[0]}), (std::vector<int>{10, 20, 30}));
+    const uint8_t* half = document->Image().Pixels().PixelAt(1, 1);
+    EXPECT_EQ((std::vector<int>{half[2], half[1], half[0]}), (std::vector<int>{200, 100, 50}));
+}
+
+TEST_F(Formats, PicturesWithoutAFormatOfTheirOwnLoadAsPng)
+{
+    TKvGraphicsDocument* document = Load(Write("a.gif", TinyGif));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->FormatKey(), FormatKeyPng);
+    EXPECT_EQ(document->Image().Width(), 1);
+}
+
+// --- .kvi files
+
+TEST_F(Formats, KviIsRecognisedByContentAndLoadingLeavesTheFileAsItWas)
+{
+    const QByteArray jpeg = Encode(picture, "jpeg", 95);
+    ASSERT_TRUE(IsPlainJpegWithHeader(jpeg));
+    const QString kviNamedJpg = Write("looks.jpg", Complemented(jpeg));
+    const QString jpegNamedKvi = Write("looks.kvi", jpeg);
+    const QDateTime modified = QFileInfo(kviNamedJpg).lastModified();
+
+    TKvGraphicsDocument* kvi = Load(kviNamedJpg);
+    ASSERT_TRUE(kvi);
+    EXPECT_EQ(kvi->FormatKey(), FormatKeyKvi);
+    EXPECT_EQ(ReadBytes(kviNamedJpg), Complemented(jpeg));
+    EXPECT_EQ(QFileInfo(kviNamedJpg).lastModified(), modified);
+
+    TKvGraphicsDocument* plain = Load(jpegNamedKvi);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->FormatKey(), FormatKeyJpeg);
+
+    // Saved back as .kvi, complemented.
+    ASSERT_TRUE(kvi->RotateRight());
+    ASSERT_TRUE(kvi->Save());
+    const QByteArray written = ReadBytes(kviNamedJpg);
+    EXPECT_TRUE(IsKviFile(written));
+    EXPECT_FALSE(written.startsWith("\xFF\xD8"));
+    TKvGraphicsDocument* again = Load(kviNamedJpg);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->FormatKey(), FormatKeyKvi);
+    EXPECT_EQ(again->Image().Width(), 30);
+}
+
+TEST_F(Formats, KviRecognitionRules)
+{
+    QByteArray header("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01", 16);
+    EXPECT_FALSE(IsKviFile(Complemented(header)));                  // 16 bytes: not longer than 16
+    EXPECT_TRUE(IsKviFile(Complemented(header) + "x"));
+    QByteArray lower = header;
+    lower[8] = 'i';
+    lower[9] = 'f';
+    EXPECT_TRUE(IsKviFile(Complemented(lower) + "x"));
+    QByteArray other = header;
+    other[9] = 'X';
+    EXPECT_FALSE(IsKviFile(Complemented(other) + "x"));
+    EXPECT_FALSE(IsKviFile(header + "x")); // a plain JPEG
+}
+
+TEST_F(Formats, KviFromPixelsIsWrittenAtFullQualityWithoutAsking)
+{
+    int asked = 0;
+    formats.SetJpegOptionsDialog([&](int quality) -> std::optional<int> {
+        ++asked;
+        return quality;
+    });
+    TKvGraphicsDocument* document = Holding(picture);
+    ASSERT_TRUE(document->SaveToFile(Path("pixels.kvi"), FormatKeyKvi));
+    EXPECT_EQ(asked, 0);
+    QByteArray bytes = ReadBytes(Path("pixels.kvi"));
+    ASSERT_TRUE(IsKviFile(bytes));
+    ComplementKviHeader(bytes);
+    QImage decoded;
+    ASSERT_TRUE(decoded.loadFromData(bytes, "JPEG"));
+    EXPECT_LE(MeanDifference(decoded, picture), 1);
+}
+
+// --- JPEG quality
+
+TEST_F(Formats, JpegFromPixelsAsksForTheQualityAndKeepsTheAnswer)
+{
+    std::vector<int> offered;
+    std::optional<int> answer = 15;
+    formats.SetJpegOptionsDialog([&](int quality) {
+        offered.push_back(quality);
+        return answer;
+    });
+    TKvGraphicsDocument* document = Holding(picture);
+    ASSERT_TRUE(document->SaveToFile(Path("low.jpg"), FormatKeyJpeg));
+    EXPECT_EQ(formats.JpegQuality, 15);
+    answer = 95;
+    ASSERT_TRUE(document->SaveToFile(Path("high.jpg"), FormatKeyJpeg));
+    EXPECT_EQ(offered, (std::vector<int>{80, 15}));
+    EXPECT_LT(ReadBytes(Path("low.jpg")).size(), ReadBytes(Path("high.jpg")).size());
+
+    // Cancelled: nothing written, the old file stays, the document unsaved.
+    answer = std::nullopt;
+    const QByteArray old = ReadBytes(Path("low.jpg"));
+    document->History().Add(std::make_unique<TKvGraphicsCommandState>(nullptr, TRect{0, 0, 1, 1}, document));
+    EXPECT_FALSE(document->SaveToFile(Path("low.jpg"), FormatKeyJpeg));
+    EXPECT_EQ(ReadBytes(Path("low.jpg")), old);
+    EXPECT_EQ(formats.JpegQuality, 95);
+    EXPECT_FALSE(document->Saved());
+}
+
+TEST_F(Formats, WithoutADialogTheStoredQualityIsUsed)
+{
+    TKvGraphicsDocument* document = Holding(picture);
+    formats.JpegQuality = 10;
+    ASSERT_TRUE(document->SaveToFile(Path("ten.jpg"), FormatKeyJpeg));
+    formats.JpegQuality = 95;
+    ASSERT_TRUE(document->SaveToFile(Path("ninetyfive.jpg"), FormatKeyJpeg));
+    EXPECT_LT(ReadBytes(Path("ten.jpg")).size(), ReadBytes(Path("ninetyfive.jpg")).size());
+}
+
+// --- Exchange files
+
+TEST_F(Formats, ExchangeFilesCarryRedGreenBlueAndKind3Only)
+{
+    TKvGraphicsDocument* document = Holding(picture);
+    ASSERT_TRUE(document->SaveToFile(Path("plugin.raw"), FormatKeyExchange));
+    const QByteArray bytes = ReadBytes(Path("plugin.raw"));
+    ASSERT_EQ(bytes.size(), 36 + 120 * 30);
+    const QColor first = picture.pixelColor(0, 0);
+    EXPECT_EQ(uint8_t(bytes[36]), first.red());
+    EXPECT_EQ(uint8_t(bytes[37]), first.green());
+    EXPECT_EQ(uint8_t(bytes[38]), first.blue());
+
+    TKvGraphicsDocument* loaded = Load(Path("plugin.raw"));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->FormatKey(), FormatKeyExchange);
+    EXPECT_EQ(loaded->Properties().Count(), 0);
+
+    QByteArray otherKind = bytes;
+    otherKind[8] = 4;
+    EXPECT_FALSE(Load(Write("kind4.raw", otherKind)));
+}
+
+// --- Descriptions
+
+TEST_F(Formats, DescriptionLines)
+{
+    struct Case {
+        const char* file;
+        QByteArray bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        {"plain.jpg", Encode(picture, "jpeg"), QStringLiteral("Format: JPEG\nSize: 40 x 30")},
+        {"camera.jpg", CameraJpeg(picture),
+         QStringLiteral("Format: JPEG\nSize: 40 x 30\nDate: 2021:06:05 14:30:00\nCamera: Kestrel K-7")},
+        {"camera.kvi", Complemented(CameraJpeg(picture)),
+         QStringLiteral("Format: JPEG\nSize: 40 x 30\nDate: 2021:06:05 14:30:00\nCamera: Kestrel K-7")},
+        {"plain.png", Encode(picture, "png"), QStringLiteral("Format: PNG\nSize: 40 x 30")},
+        {"plain.tif", Encode(picture, "tiff"), QStringLiteral("Format: TIFF\nSize: 40 x 30")},
+        {"plain.bmp", Encode(picture, "bmp"), QStringLiteral("Format: BMP\nSize: 40 x 30")},
+        {"plain.gif", TinyGif, QStringLiteral("\nSize: 1 x 1")},
+        {"noise.bin", QByteArray(100, 'x'), QString()},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<TKvFileInfo> info;
+        ASSERT_TRUE(formats.GetFileInfo(Write(c.file, c.bytes), info)) << c.file;
+        EXPECT_EQ(info->Text(), c.text) << c.file;
+    }
+    std::unique_ptr<TKvFileInfo> info;
+    EXPECT_FALSE(formats.GetFileInfo(Path("missing.jpg"), info));
+}
+
+// --- Thumbnails
+
+TEST_F(Formats, ThumbnailsFitTheBoxAndAreDrawnCentred)
+{
+    const QString path = Write("wide.png", Encode(PatternPicture(400, 300), "png"));
+    std::unique_ptr<TKvThumbnail> thumbnail;
+    ASSERT_TRUE(formats.GetThumbnail(path, 100, 100, thumbnail));
+    QImage canvas(200, 200, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    QRect drawn;
+    EXPECT_TRUE(thumbnail->Draw(painter, QRect(10, 10, 100, 100), drawn));
+    EXPECT_EQ(drawn, QRect(10, 22, 100, 75));
+    EXPECT_FALSE(formats.GetThumbnail(Write("noise.png", QByteArray(50, 'n')), 100, 100, thumbnail));
+    EXPECT_FALSE(formats.GetThumbnail(Path("missing.png"), 100, 100, thumbnail));
+}
+
+TEST_F(Formats, ThumbnailsAreMadeOnOtherThreads)
+{
+    const std::vector<QString> paths = {
+        Write("t1.jpg", Encode(PatternPicture(300, 200), "jpeg")),
+        Write("t2.kvi", Complemented(Encode(PatternPicture(200, 300), "jpeg"))),
+        Write("t3.png", Encode(PatternPicture(120, 120), "png")),
+        Write("t4.tif", Encode(PatternPicture(90, 30), "tiff")),
+    };
+    std::vector<QFuture<QSize>> futures;
+    for (int round = 0; round < 3; ++round)
+        for (const QString& path : paths)
+            futures.push_back(QtConcurrent::run([this, path] {
+                std::unique_ptr<TKvThumbnail> thumbnail;
+                if (!formats.GetThumbnail(path, 60, 60, thumbnail))
+                    return QSize();
+                return static_cast<TKvGraphicsThumbnail*>(thumbnail.get())->Image().size();
+            }));
+    const QSize expected[] = {{60, 40}, {40, 60}, {60, 60}, {60, 20}};
+    for (size_t i = 0; i < futures.size(); ++i)
+        EXPECT_EQ(futures[i].result(), expected[i % 4]) << i;
+}
+
+// --- Metadata
+
+TEST_F(Formats, CameraMetadataIsReadIntoItemsWithTheResolution)
+{
+    TKvGraphicsDocument* document = Load(Write("camera.jpg", CameraJpeg(picture)));
+    ASSERT_TRUE(document);
+    const TKvGraphicsDocumentProperties& items = document->Properties();
+    EXPECT_EQ(ItemText(items, TagDateTime), QStringLiteral("2021:06:05 14:30:00"));
+    EXPECT_EQ(ItemText(items, TagMake), QStringLiteral("Kestrel"));
+    EXPECT_EQ(ItemText(items, TagModel), QStringLiteral("K-7"));
+    EXPECT_EQ(items.XResolution, 300);
+    EXPECT_EQ(items.YResolution, 300);
+    const int exposure = items.IndexOf(0x829A);
+    ASSERT_GE(exposure, 0);
+    EXPECT_EQ(items.Items(exposure)->Type, 5u); // unsigned rational
+    EXPECT_EQ(items.Items(exposure)->Size, 8);
+    EXPECT_GE(items.IndexOf(TagThumbnailData), 0);
+    // Pointers into the file's own layout are not items.
+    EXPECT_LT(items.IndexOf(0x8769), 0);
+}
+
+TEST_F(Formats, MetadataSurvivesASaveInEveryFormatThatCanCarryIt)
+{
+    struct Case {
+        qint32 key;
+        const char* file;
+        bool carriesItems; // BMP carries the resolution only
+    };
+    const Case cases[] = {
+        {FormatKeyJpeg, "m.jpg", true}, {FormatKeyTiff, "m.tif", true}, {FormatKeyPng, "m.png", true},
+        {FormatKeyKvi, "m.kvi", true},  {FormatKeyBmp, "m.bmp", false},
+    };
+    const QString camera = Write("camera.jpg", CameraJpeg(picture));
+    for (const Case& c : cases) {
+        TKvGraphicsDocument* document = Load(camera);
+        ASSERT_TRUE(document);
+        ASSERT_TRUE(document->SaveToFile(Path(c.file), c.key)) << c.file;
+        TKvGraphicsDocument* loaded = Load(Path(c.file));
+        ASSERT_TRUE(loaded) << c.file;
+        const TKvGraphicsDocumentProperties& items = loaded->Properties();
+        EXPECT_EQ(items.XResolution, 300) << c.file;
+        EXPECT_EQ(items.YResolution, 300) << c.file;
+        if (c.carriesItems) {
+            EXPECT_EQ(ItemText(items, TagDateTime), QStringLiteral("2021:06:05 14:30:00")) << c.file;
+            EXPECT_EQ(ItemText(items, TagMake), QStringLiteral("Kestrel")) << c.file;
+            EXPECT_EQ(ItemText(items, TagModel), QStringLiteral("K-7")) << c.file;
+        }
+        EXPECT_LE(MeanDifference(DocumentPicture(*loaded), DocumentPicture(*document)), 4) << c.file;
+    }
+}
+
+TEST_F(Formats, SavesThroughTheEncodersDropTheEmbeddedThumbnailOnly)
+{
+    TKvGraphicsDocument* camera = Load(Write("camera.jpg", CameraJpeg(picture)));
+    ASSERT_TRUE(camera);
+    ASSERT_TRUE(camera->SaveToFile(Path("step.png"), FormatKeyPng));
+    EXPECT_LT(camera->Properties().IndexOf(TagThumbnailData), 0);
+    // And from that PNG (no JPEG source) to a JPEG written from pixels.
+    TKvGraphicsDocument* png = Load(Path("step.png"));
+    ASSERT_TRUE(png);
+    ASSERT_TRUE(png->SaveToFile(Path("step.jpg"), FormatKeyJpeg));
+    TKvGraphicsDocument* jpeg = Load(Path("step.jpg"));
+    ASSERT_TRUE(jpeg);
+    EXPECT_LT(jpeg->Properties().IndexOf(TagThumbnailData), 0);
+    EXPECT_EQ(ItemText(jpeg->Properties(), TagMake), QStringLiteral("Kestrel"));
+    EXPECT_GE(jpeg->Properties().IndexOf(0x829A), 0);
+    EXPECT_EQ(jpeg->Properties().XResolution, 300);
+}
+
+// --- Safe saves
+
+TEST_F(Formats, AFailedSaveLeavesTheOldFileAndNoLeftovers)
+{
+    const QString target = Write("keep.png", Encode(picture, "png"));
+    const QByteArray old = ReadBytes(target);
+    TKvGraphicsDocument* document = Load(target);
+    ASSERT_TRUE(document);
+    document->History().Add(std::make_unique<TKvGraphicsCommandState>(nullptr, TRect{0, 0, 1, 1}, document));
+
+    EXPECT_FALSE(document->SaveToFile(target, 42)); // no such format
+    formats.SetJpegOptionsDialog([](int) { return std::optional<int>(); });
+    EXPECT_FALSE(document->SaveToFile(target, FormatKeyJpeg)); // cancelled
+    EXPECT_FALSE(document->SaveToFile(Path("no/such/folder/x.png"), FormatKeyPng));
+    EXPECT_FALSE(document->SaveToFile(Path(""), FormatKeyPng)); // a folder
+
+    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_FALSE(document->Saved());
+    EXPECT_EQ(document->FileName(), target);
+    EXPECT_EQ(QDir(Path("")).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.png")});
+}
+
+// --- Damaged and hostile files
+
+QByteArray PutUInt32BE(QByteArray bytes, int offset, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = char(value >> (24 - 8 * i));
+    return bytes;
+}
+
+QByteArray PutUInt32LE(QByteArray bytes, int offset, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = char(value >> (8 * i));
+    return bytes;
+}
+
+TEST_F(Formats, DamagedAndHostileFilesFailCleanly)
+{
+    const QByteArray jpeg = Encode(PatternPicture(64, 64), "jpeg", 90);
+    const QByteArray png = Encode(picture, "png");
+    const QByteArray bmp = Encode(picture, "bmp");
+    const QByteArray tiff = Encode(picture, "tiff");
+    TKvPixelBuffer small;
+    ASSERT_TRUE(small.SetFormat(PixelFormatBGR24, RectOfSize(0, 0, 4, 4)));
+    const std::vector<uint8_t> exchangeVector = WriteExchangeFile(small);
+    const QByteArray exchange(reinterpret_cast<const char*>(exchangeVector.data()), qsizetype(exchangeVector.size()));
+    QByteArray corruptJpeg = jpeg;
+    for (qsizetype i = jpeg.size() / 2; i < jpeg.size() / 2 + 40; ++i)
+        corruptJpeg[i] = char(0xFF);
+
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    };
+    const Case cases[] = {
+        {"empty", QByteArray()},
+        {"noise", QByteArray(3000, '\x5A')},
+        {"jpeg cut in half", jpeg.left(jpeg.size() / 2)},
+        {"jpeg header only", jpeg.left(200)},
+        {"jpeg with corrupted data", corruptJpeg},
+        {"jpeg claiming 65500 x 65500", [&] {
+             QByteArray b = jpeg;
+             const qsizetype sof = b.indexOf("\xFF\xC0");
+             b[sof + 5] = b[sof + 6] = b[sof + 7] = b[sof + 8] = char(0xFF);
+             return b;
+         }()},
+        {"kvi cut short", Complemented(jpeg).left(17)},
+        {"kvi cut in half", Complemented(jpeg).left(jpeg.size() / 2)},
+        {"png cut in half", png.left(png.size() / 2)},
+        {"png claiming 100000 x 100000", PutUInt32BE(PutUInt32BE(png, 16, 100000), 20, 100000)},
+        {"bmp cut in half", bmp.left(bmp.size() / 2)},
+        {"bmp claiming 1000000 x 1000000", PutUInt32LE(PutUInt32LE(bmp, 18, 1000000), 22, 1000000)},
+        {"tiff cut in half", tiff.left(tiff.size() / 2)},
+        {"tiff header only", tiff.left(8)},
+        {"gif cut after its header", TinyGif.left(13)},
+        {"gif claiming 65535 x 65535", [] {
+             QByteArray b = TinyGif;
+             b[6] = b[7] = b[8] = b[9] = char(0xFF);
+             b[0x16 - 3] = b[0x17 - 3] = b[0x18 - 3] = b[0x19 - 3] = char(0xFF);
+             return b;
+         }()},
+        {"exchange cut short", exchange.left(exchange.size() - 1)},
+        {"exchange claiming 2^30 x 2^30", PutUInt32LE(PutUInt32LE(exchange, 20, 1u << 30), 24, 1u << 30)},
+        {"exchange with 0 bytes per pixel", PutUInt32LE(exchange, 32, 0)},
+        {"exchange header only", exchange.left(36)},
+    };
+    for (const Case& c : cases) {
+        const QString path = Write("hostile.bin", c.bytes);
+        TKvGraphicsDocument* document = editor.NewDocument();
+        qint32 key = 12345;
+        EXPECT_FALSE(formats.LoadDocument(document, path, key)) << c.name;
+        EXPECT_EQ(ReadBytes(path), c.bytes) << c.name;
+        std::unique_ptr<TKvFileInfo> info;
+        formats.GetFileInfo(path, info);
+        std::unique_ptr<TKvThumbnail> thumbnail;
+        formats.GetThumbnail(path, 50, 50, thumbnail);
+    }
+}
+
+TEST_F(Formats, PicturesOverThePixelLimitAreRefusedInEveryReader)
+{
+    formats.SetPixelLimit(40 * 30 - 1);
+    const std::vector<std::pair<const char*, QByteArray>> files = {
+        {"limit.jpg", Encode(picture, "jpeg")},
+        {"limit.png", Encode(picture, "png")},
+        {"limit.tif", Encode(picture, "tiff")},
+    };
+    for (const auto& [name, bytes] : files)
+        EXPECT_FALSE(Load(Write(name, bytes))) << name;
+    TKvGraphicsDocument* document = Holding(picture);
+    ASSERT_TRUE(document->SaveToFile(Path("limit.raw"), FormatKeyExchange));
+    EXPECT_FALSE(Load(Path("limit.raw")));
+    std::unique_ptr<TKvThumbnail> thumbnail;
+    EXPECT_FALSE(formats.GetThumbnail(Path("limit.png"), 10, 10, thumbnail));
+    formats.SetPixelLimit(40 * 30);
+    EXPECT_TRUE(Load(Path("limit.png")));
+}
+
+} // namespace
