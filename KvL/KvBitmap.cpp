@@ -14,13 +14,9 @@
 // ---------------------------------------------------------------------------
 // Page allocator
 
-namespace {
-
-// Zero-filled read-write pages straight from the kernel, so that large
-// pictures neither fragment the heap nor need clearing; null when the pages
-// cannot be had (or size is 0).  Blocks of a few megabytes and more ask for
-// huge pages: touching a fresh 24-megapixel picture then costs a few dozen
-// page faults instead of tens of thousands.
+// Blocks of a few megabytes and more ask for huge pages: touching a fresh
+// 24-megapixel picture then costs a few dozen page faults instead of tens
+// of thousands.
 uint8_t* AllocatePages(std::size_t size)
 {
     constexpr std::size_t HugePageSize = std::size_t(2) << 20;
@@ -39,6 +35,8 @@ void FreePages(uint8_t* block, std::size_t size)
     if (block)
         munmap(block, size);
 }
+
+namespace {
 
 // Windows' MulDiv: a * b / c with a 64-bit intermediate, rounded half away
 // from zero.

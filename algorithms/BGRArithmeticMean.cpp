@@ -3,35 +3,68 @@
 #include "Progress.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
-static_assert(sizeof(TColorVector) == 3 * sizeof(float), "colour vectors are read as runs of floats");
+#if defined(__SSE__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
 
 namespace {
 
-// Rows averaged together in the pass along the rows: their vectors lie side by
-// side in every column, so one sweep over the columns serves all of them.
-constexpr int kRowsPerSweep = 16;
-constexpr int kMaxFloats = 3 * kRowsPerSweep;
+// Rows averaged in one sweep: the pass down the columns delivers them for
+// every column, then the pass along the rows runs over all of them at once.
+constexpr int kRowsPerSweep = 64;
 
-// Box mean of `lanes` parallel lines of `length` vectors.  Element k of lane j
-// is line[k * step + j], so the lanes' vectors at one k form one run of
-// 3 * lanes floats, summed channel by channel.  For every lane the sum starts
-// with the first `radius` elements; at element k the element k - radius - 1
-// leaves the window, then the element k + radius enters it, and the mean is
-// the sum times the reciprocal of the number of elements inside.
-void AverageLines(const TColorVector* source, TColorVector* target, int length, std::size_t step,
-                  int lanes, int radius)
+// A channel mean clamped to 0..255 and rounded to nearest, ties to even.
+std::uint8_t RoundChannel(float value)
 {
-    const int floats = 3 * lanes;
-    const auto run = [step](const TColorVector* line, std::int64_t k) {
-        return reinterpret_cast<const float*>(line + std::size_t(k) * step);
-    };
-    float sum[kMaxFloats] = {};
+    value = value < 0.0f ? 0.0f : value > 255.0f ? 255.0f : value;
+#if defined(__SSE__) || defined(_M_X64)
+    return std::uint8_t(_mm_cvtss_si32(_mm_set_ss(value))); // the default rounding mode
+#else
+    return std::uint8_t(std::nearbyint(value));
+#endif
+}
+
+// The running sum of one column in the pass down the columns.
+struct TColumnSum {
+    float sum[3] = {};
+    int count = 0;
+
+    void Add(const TColorTriple& c)
+    {
+        sum[0] += c.Blue;
+        sum[1] += c.Green;
+        sum[2] += c.Red;
+        ++count;
+    }
+    void Subtract(const TColorTriple& c)
+    {
+        sum[0] -= c.Blue;
+        sum[1] -= c.Green;
+        sum[2] -= c.Red;
+        --count;
+    }
+};
+
+// The box mean of `lanes` parallel lines of `length` colours: the three
+// channels of element k of lane j are source[(k * lanes + j) * 3 ...], so the
+// lanes' colours at one k form one run of floats.  For every lane the sum
+// starts with the first `radius` elements; at element k the element
+// k - radius - 1 leaves the window, then the element k + radius enters it,
+// and the mean is the sum times the reciprocal of the number inside.
+void AverageLines(const float* source, float* target, int length, int lanes, int radius)
+{
+    const std::size_t floats = std::size_t(3 * lanes);
+    const auto run = [&](const float* line, std::int64_t k) { return line + std::size_t(k) * floats; };
+    float sum[3 * kRowsPerSweep] = {};
     int count = 0;
     for (int k = 0; k < std::min(radius, length); ++k) {
         const float* in = run(source, k);
-        for (int i = 0; i < floats; ++i)
+        for (std::size_t i = 0; i < floats; ++i)
             sum[i] += in[i];
         ++count;
     }
@@ -39,20 +72,20 @@ void AverageLines(const TColorVector* source, TColorVector* target, int length, 
         const std::int64_t leaving = std::int64_t(k) - radius - 1;
         if (leaving >= 0) {
             const float* out = run(source, leaving);
-            for (int i = 0; i < floats; ++i)
+            for (std::size_t i = 0; i < floats; ++i)
                 sum[i] -= out[i];
             --count;
         }
         const std::int64_t entering = std::int64_t(k) + radius;
         if (entering < length) {
             const float* in = run(source, entering);
-            for (int i = 0; i < floats; ++i)
+            for (std::size_t i = 0; i < floats; ++i)
                 sum[i] += in[i];
             ++count;
         }
         const float scale = count > 0 ? 1.0f / float(count) : 0.0f;
-        float* mean = reinterpret_cast<float*>(target + std::size_t(k) * step);
-        for (int i = 0; i < floats; ++i)
+        float* mean = target + std::size_t(k) * floats;
+        for (std::size_t i = 0; i < floats; ++i)
             mean[i] = sum[i] * scale;
     }
 }
@@ -65,32 +98,75 @@ void TArithmeticMean::SetSize(int width, int height)
     height = std::max(height, 0);
     if (width == width_ && height == height_)
         return;
-    const std::size_t cells = std::size_t(width) * std::size_t(height);
     // Release first so that the old and the new arrays never coexist.
-    values_ = {};
-    work_ = {};
-    values_.resize(cells);
-    work_.resize(cells);
+    values_.Release();
+    source_.Release();
+    width_ = 0;
+    height_ = 0;
+    values_ = TPageArray<TColorTriple>(std::size_t(width) * std::size_t(height));
     width_ = width;
     height_ = height;
 }
 
+// The pass down the columns runs with one running sum per column, a sweep of
+// rows at a time, in exactly the order of additions and subtractions of a
+// whole-column pass; its results for the sweep's rows go straight into the
+// pass along the rows.  So no intermediate picture of sums is kept.
 void TArithmeticMean::Average(int radius, TProgressMeter* meter)
 {
     radius = std::max(radius, 0);
+    const int width = width_;
+    const int height = height_;
     if (meter)
-        meter->StartProgress(width_ + height_);
-    for (int x = 0; x < width_; ++x) {
-        AverageLines(values_.data() + Index(x, 0), work_.data() + Index(x, 0), height_, 1, 1, radius);
-        if (meter)
+        meter->StartProgress(width + height);
+    std::swap(values_, source_);
+    if (values_.size() != source_.size())
+        values_ = TPageArray<TColorTriple>(source_.size());
+
+    std::vector<TColumnSum> columns(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        const TColorTriple* column = source_.data() + Index(x, 0);
+        for (int y = 0; y < std::min(radius, height); ++y)
+            columns[std::size_t(x)].Add(column[y]);
+    }
+    std::vector<float> down(std::size_t(width) * kRowsPerSweep * 3);
+    std::vector<float> along(down.size());
+    std::int64_t columnSteps = 0;
+    for (int top = 0; top < height; top += kRowsPerSweep) {
+        const int rows = std::min(kRowsPerSweep, height - top);
+        for (int x = 0; x < width; ++x) {
+            const TColorTriple* column = source_.data() + Index(x, 0);
+            TColumnSum& columnSum = columns[std::size_t(x)];
+            float* means = down.data() + std::size_t(x) * std::size_t(rows) * 3;
+            for (int y = top; y < top + rows; ++y) {
+                const std::int64_t leaving = std::int64_t(y) - radius - 1;
+                if (leaving >= 0)
+                    columnSum.Subtract(column[leaving]);
+                const std::int64_t entering = std::int64_t(y) + radius;
+                if (entering < height)
+                    columnSum.Add(column[entering]);
+                const float scale = columnSum.count > 0 ? 1.0f / float(columnSum.count) : 0.0f;
+                for (int c = 0; c < 3; ++c)
+                    *means++ = columnSum.sum[c] * scale;
+            }
+        }
+        AverageLines(down.data(), along.data(), width, rows, radius);
+        for (int x = 0; x < width; ++x) {
+            TColorTriple* column = values_.data() + Index(x, top);
+            const float* means = along.data() + std::size_t(x) * std::size_t(rows) * 3;
+            for (int j = 0; j < rows; ++j, means += 3)
+                column[j] = {RoundChannel(means[0]), RoundChannel(means[1]), RoundChannel(means[2])};
+        }
+        // One step per row of the sweep, and the columns' share of the pass
+        // down the columns so far.
+        for (int j = 0; meter && j < rows; ++j)
+            meter->StepIt();
+        for (const std::int64_t done = std::int64_t(width) * (top + rows) / height; meter && columnSteps < done;
+             ++columnSteps)
             meter->StepIt();
     }
-    for (int y = 0; y < height_; y += kRowsPerSweep) {
-        const int rows = std::min(kRowsPerSweep, height_ - y);
-        AverageLines(work_.data() + y, values_.data() + y, width_, std::size_t(height_), rows, radius);
-        for (int i = 0; meter && i < rows; ++i)
-            meter->StepIt();
-    }
+    for (; meter && columnSteps < width; ++columnSteps)
+        meter->StepIt();
     if (meter)
         meter->StartProgress(0);
 }

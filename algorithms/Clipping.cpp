@@ -24,13 +24,6 @@ bool HasBackground(const TMarkedRegion& region)
 
 namespace {
 
-bool Covered(const TKvPixelMask& mask, int x, int y)
-{
-    if (!mask.GetBounds().Contains(TPoint{x, y}))
-        return false;
-    return mask.Data[std::size_t(y - mask.Top) * std::size_t(mask.Width) + std::size_t(x - mask.Left)] != 0;
-}
-
 // Calls visit(nx, ny) for every 4-neighbour of (x, y) inside the picture.
 template <typename Visit>
 void ForEachNeighbour(const TMarkedRegion& region, int x, int y, Visit visit)
@@ -45,41 +38,47 @@ void ForEachNeighbour(const TMarkedRegion& region, int x, int y, Visit visit)
         visit(x, y - 1);
 }
 
+// Calls visit(x, y) for every pixel of rect inside the picture that the mask
+// covers, row by row as the mask is stored.
+template <typename Visit>
+void ForEachCovered(const TMarkedRegion& region, const TRect& rect, const TKvPixelMask& mask, Visit visit)
+{
+    const TRect area = IntersectRect(IntersectRect(rect, {0, 0, region.Width(), region.Height()}), mask.GetBounds());
+    for (int y = area.Top; y < area.Bottom; ++y) {
+        const std::uint8_t* row = mask.Data.data() + std::size_t(y - mask.Top) * std::size_t(mask.Width) - mask.Left;
+        for (int x = area.Left; x < area.Right; ++x)
+            if (row[x] != 0)
+                visit(x, y);
+    }
+}
+
 } // namespace
 
 bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab, std::uint8_t paintLabel,
                const std::function<void(int x, int y)>& addOutline)
 {
-    const TRect area = IntersectRect(rect, {0, 0, region.Width(), region.Height()});
     const auto markOutline = [&](int x, int y) {
         region.SetLabel(x, y, LabelOutline);
         if (addOutline)
             addOutline(x, y);
     };
     bool changed = false;
-    for (int x = area.Left; x < area.Right; ++x)
-        for (int y = area.Top; y < area.Bottom; ++y)
-            if (Covered(dab, x, y))
-                changed |= region.SetLabel(x, y, paintLabel);
-    for (int x = area.Left; x < area.Right; ++x) {
-        for (int y = area.Top; y < area.Bottom; ++y) {
-            if (!Covered(dab, x, y))
-                continue;
-            if (paintLabel != LabelUnmarked) {
-                bool nextToUnmarked = false;
-                ForEachNeighbour(region, x, y, [&](int nx, int ny) {
-                    nextToUnmarked |= region.LabelAt(nx, ny) == LabelUnmarked;
-                });
-                if (nextToUnmarked)
-                    markOutline(x, y);
-            } else {
-                ForEachNeighbour(region, x, y, [&](int nx, int ny) {
-                    if (region.LabelAt(nx, ny) == LabelBand)
-                        markOutline(nx, ny);
-                });
-            }
+    ForEachCovered(region, rect, dab, [&](int x, int y) { changed |= region.SetLabel(x, y, paintLabel); });
+    ForEachCovered(region, rect, dab, [&](int x, int y) {
+        if (paintLabel != LabelUnmarked) {
+            bool nextToUnmarked = false;
+            ForEachNeighbour(region, x, y, [&](int nx, int ny) {
+                nextToUnmarked |= region.LabelAt(nx, ny) == LabelUnmarked;
+            });
+            if (nextToUnmarked)
+                markOutline(x, y);
+        } else {
+            ForEachNeighbour(region, x, y, [&](int nx, int ny) {
+                if (region.LabelAt(nx, ny) == LabelBand)
+                    markOutline(nx, ny);
+            });
         }
-    }
+    });
     return changed;
 }
 

@@ -3,7 +3,6 @@
 #include "MarkedRegion.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 
 namespace {
@@ -29,57 +28,66 @@ TGrowCut::~TGrowCut()
 {
     if (!region_)
         return;
-    for (int x = 0; x < width_; ++x)
-        for (int y = 0; y < int(height_); ++y)
-            region_->SetSegment(x, y, cells_[Index(x, y)].Label);
+    for (int x = 0; x < region_->Width(); ++x)
+        for (int y = 0; y < region_->Height(); ++y)
+            region_->SetSegment(x, y, LabelAt(x, y));
 }
 
 void TGrowCut::Init(TMarkedRegion& region)
 {
     region_ = &region;
-    width_ = region.Width();
-    height_ = std::size_t(region.Height());
-    const int height = int(height_);
-    const std::size_t size = std::size_t(width_) * height_;
-    cells_ = std::make_unique_for_overwrite<TGrowCutCell[]>(size);
-    active_ = std::make_unique_for_overwrite<std::uint32_t[]>(size);
-    next_ = std::make_unique_for_overwrite<std::uint32_t[]>(size);
+    const TRect undecided = region.LabelBounds(region.UnknownLabels());
+    box_ = undecided.IsEmpty()
+        ? TRect{}
+        : IntersectRect({undecided.Left - 1, undecided.Top - 1, undecided.Right + 1, undecided.Bottom + 1},
+                        {0, 0, region.Width(), region.Height()});
+    boxHeight_ = std::size_t(box_.Height());
+    const std::size_t size = std::size_t(box_.Width()) * boxHeight_;
+    cells_ = TPageArray<TGrowCutCell>(size);
+    active_ = TPageArray<std::uint32_t>(size);
+    activeChanged_ = TPageArray<std::uint8_t>(size);
+    next_ = TPageArray<std::uint32_t>(size);
     activeCount_ = 0;
     nextCount_ = 0;
 
     std::array<bool, 256> unknown{};
     for (std::size_t label = 0; label < unknown.size(); ++label)
         unknown[label] = region.UnknownLabels().test(label);
+    for (int x = box_.Left; x < box_.Right; ++x)
+        InitColumn(x, unknown);
+}
 
-    for (int x = 0; x < width_; ++x) {
-        for (int y = 0; y < height; ++y) {
-            const std::uint8_t label = region.LabelAt(x, y);
-            const bool undecided = unknown[label];
-            TGrowCutCell& cell = cells_[Index(x, y)];
-            cell = {undecided ? 0.0f : 1.0f, -1.0f, label, label, 0, 0, 0, 0};
-            // An attack on a seed never succeeds (no force exceeds 1), so
-            // only edges with an undecided end need their similarity; the
-            // others keep weight 0, which no attack can win with either.
-            bool boundary = false;
-            if (x + 1 < width_) {
-                const std::uint8_t right = region.LabelAt(x + 1, y);
-                boundary |= right != label;
-                if (undecided || unknown[right])
-                    cell.WeightRight = EdgeWeight(region.UnaffectedColor(x, y), region.UnaffectedColor(x + 1, y));
-            }
-            if (y + 1 < height) {
-                const std::uint8_t below = region.LabelAt(x, y + 1);
-                boundary |= below != label;
-                if (undecided || unknown[below])
-                    cell.WeightDown = EdgeWeight(region.UnaffectedColor(x, y), region.UnaffectedColor(x, y + 1));
-            }
-            boundary |= x > 0 && region.LabelAt(x - 1, y) != label;
-            boundary |= y > 0 && region.LabelAt(x, y - 1) != label;
-            // The seeds on the rim of their region attack first.
-            if (!undecided && boundary)
-                active_[activeCount_++] = std::uint32_t(Index(x, y));
-        }
+void TGrowCut::InitColumn(int x, const std::array<bool, 256>& unknown)
+{
+    const TMarkedRegion& region = *region_;
+    const TMarkedPoint* marks = region.MarksColumn(x);
+    const TMarkedPoint* left = x > 0 ? region.MarksColumn(x - 1) : nullptr;
+    const TMarkedPoint* right = x + 1 < region.Width() ? region.MarksColumn(x + 1) : nullptr;
+    const bool rightInBox = x + 1 < box_.Right;
+    const int height = region.Height();
+    TGrowCutCell* cells = cells_.data() + Index(x, box_.Top);
+    std::uint32_t* active = active_.data();
+    std::size_t activeCount = activeCount_;
+    for (int y = box_.Top; y < box_.Bottom; ++y) {
+        const std::uint8_t label = marks[y].Label;
+        const bool undecided = unknown[label];
+        TGrowCutCell& cell = cells[y - box_.Top];
+        cell = {undecided ? 0.0f : 1.0f, -1.0f, label, label, 0, 0};
+        // An attack on a seed never succeeds, so only edges with an
+        // undecided end need their similarity; the others keep weight 0, with
+        // which no attack can succeed either, and so do the edges leaving the
+        // box (the cells beyond are seeds).
+        if (rightInBox && (undecided || unknown[right[y].Label]))
+            cell.WeightRight = EdgeWeight(region.UnaffectedColor(x, y), region.UnaffectedColor(x + 1, y));
+        if (y + 1 < box_.Bottom && (undecided || unknown[marks[y + 1].Label]))
+            cell.WeightDown = EdgeWeight(region.UnaffectedColor(x, y), region.UnaffectedColor(x, y + 1));
+        // The seeds on the rim of their region attack first, in scan order.
+        const bool boundary = (right && right[y].Label != label) || (left && left[y].Label != label)
+            || (y + 1 < height && marks[y + 1].Label != label) || (y > 0 && marks[y - 1].Label != label);
+        if (boundary && !undecided)
+            active[activeCount++] = std::uint32_t(Index(x, y));
     }
+    activeCount_ = activeCount;
 }
 
 inline void TGrowCut::Attack(std::uint32_t target, std::uint8_t weight, float strength, std::uint8_t label)
@@ -87,18 +95,18 @@ inline void TGrowCut::Attack(std::uint32_t target, std::uint8_t weight, float st
     const float force = float(kWeightFactor[weight] * strength);
     TGrowCutCell& cell = cells_[target];
     if (force > std::max(cell.Strength, cell.NextStrength)) {
+        // Forces that win exceed a strength of at least 0, so a negative
+        // NextStrength says the cell is not queued yet.
+        if (cell.NextStrength < 0)
+            next_[nextCount_++] = target;
         cell.NextStrength = force;
         cell.NextLabel = label;
-        if (!cell.Queued) {
-            next_[nextCount_++] = target;
-            cell.Queued = 1;
-        }
     }
 }
 
 int TGrowCut::Step()
 {
-    const std::uint32_t column = std::uint32_t(height_);
+    const std::uint32_t column = std::uint32_t(boxHeight_);
     // Attacks: the most recently pushed attacker first, each on the cell
     // below, right, above and left.  Only Strength and Label of the attackers
     // are read and only the Next fields written, so every attack sees the
@@ -122,13 +130,12 @@ int TGrowCut::Step()
     // next generation attacks in the order the cells were queued.
     while (nextCount_ > 0) {
         const std::uint32_t c = next_[--nextCount_];
-        active_[activeCount_++] = c;
         TGrowCutCell& cell = cells_[c];
+        activeChanged_[activeCount_] = cell.Label != cell.NextLabel;
+        active_[activeCount_++] = c;
         cell.Strength = cell.NextStrength;
         cell.NextStrength = -1.0f;
-        cell.Changed = cell.Label != cell.NextLabel;
         cell.Label = cell.NextLabel;
-        cell.Queued = 0;
     }
     return int(activeCount_);
 }
@@ -136,14 +143,22 @@ int TGrowCut::Step()
 TPoint TGrowCut::ActivePoint(int i) const
 {
     const std::size_t index = active_[std::size_t(i)];
-    return {int(index / height_), int(index % height_)};
+    return {box_.Left + int(index / boxHeight_), box_.Top + int(index % boxHeight_)};
+}
+
+std::uint8_t TGrowCut::LabelAt(int x, int y) const
+{
+    return InCells(x, y) ? cells_[Index(x, y)].Label : region_->LabelAt(x, y);
+}
+
+float TGrowCut::StrengthAt(int x, int y) const
+{
+    return InCells(x, y) ? cells_[Index(x, y)].Strength : 1.0f;
 }
 
 bool TGrowCut::IsBoundary(int x, int y) const
 {
-    const std::uint8_t label = cells_[Index(x, y)].Label;
-    return (x > 0 && cells_[Index(x - 1, y)].Label != label)
-        || (x + 1 < width_ && cells_[Index(x + 1, y)].Label != label)
-        || (y > 0 && cells_[Index(x, y - 1)].Label != label)
-        || (y + 1 < int(height_) && cells_[Index(x, y + 1)].Label != label);
+    const std::uint8_t label = LabelAt(x, y);
+    return (x > 0 && LabelAt(x - 1, y) != label) || (x + 1 < region_->Width() && LabelAt(x + 1, y) != label)
+        || (y > 0 && LabelAt(x, y - 1) != label) || (y + 1 < region_->Height() && LabelAt(x, y + 1) != label);
 }

@@ -3,10 +3,11 @@
 #pragma once
 
 #include "KvTypes.h"
+#include "PageArray.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 class TMarkedRegion;
 
@@ -18,6 +19,13 @@ class TMarkedRegion;
 // strength that force exceeds.  Generations are synchronous and their order
 // fixed, so the result is deterministic.  Destroying a bound automaton writes
 // every cell's final label into the region's segment bytes.
+//
+// No force exceeds a seed's strength of 1, so seeds never change and only
+// seeds next to undecided cells can ever conquer anything.  The automaton
+// therefore keeps cells only for the undecided cells' bounding rectangle
+// grown by one pixel, and reads the seed labels beyond it from the region,
+// which must leave them alone while the automaton lives (the clipping tool
+// relabels band pixels only).
 class TGrowCut {
 public:
     TGrowCut() = default;
@@ -29,43 +37,49 @@ public:
     // colours; the seeds on the rim of their regions become the first
     // attackers.
     void Init(TMarkedRegion& region);
-    // Runs one generation; returns the number of cells it changed (the active
-    // cells, 0 .. result - 1).  0 means the segmentation is finished.
+    // Runs one generation; returns the number of cells it changed or made
+    // stronger (the active cells, 0 .. result - 1).  0 means the segmentation
+    // is finished.
     int Step();
     // Active cell i of the last generation.
     TPoint ActivePoint(int i) const;
     // Whether that cell's label changed in the last generation (it may only
     // have grown stronger).
-    bool ActiveChanged(int i) const { return cells_[active_[std::size_t(i)]].Changed != 0; }
+    bool ActiveChanged(int i) const { return activeChanged_[std::size_t(i)] != 0; }
     // Whether a 4-neighbour inside the picture has another label.
     bool IsBoundary(int x, int y) const;
-    std::uint8_t LabelAt(int x, int y) const { return cells_[Index(x, y)].Label; }
-    float StrengthAt(int x, int y) const { return cells_[Index(x, y)].Strength; }
+    std::uint8_t LabelAt(int x, int y) const;
+    float StrengthAt(int x, int y) const;
 
 private:
     struct TGrowCutCell {
         float Strength;           // 0.0 .. 1.0
-        float NextStrength;       // best force received this generation; -1 when none
+        float NextStrength;       // best force received this generation; -1 when
+                                  // none, so the cell is queued exactly while >= 0
         std::uint8_t Label;
         std::uint8_t NextLabel;   // label of the attacker that delivered NextStrength
         std::uint8_t WeightRight; // similarity to (x + 1, y); 0 where no attack can succeed
         std::uint8_t WeightDown;  // similarity to (x, y + 1); likewise
-        std::uint8_t Queued;      // 1 while waiting in the next-generation stack
-        std::uint8_t Changed;     // 1 when the last generation changed the label
     };
 
-    std::size_t Index(int x, int y) const { return std::size_t(x) * height_ + std::size_t(y); }
+    bool InCells(int x, int y) const { return box_.Contains(TPoint{x, y}); }
+    std::size_t Index(int x, int y) const
+    {
+        return std::size_t(x - box_.Left) * boxHeight_ + std::size_t(y - box_.Top);
+    }
+    void InitColumn(int x, const std::array<bool, 256>& unknown);
     void Attack(std::uint32_t target, std::uint8_t weight, float strength, std::uint8_t label);
 
-    std::unique_ptr<TGrowCutCell[]> cells_; // [x][y], column after column
-    int width_ = 0;
-    std::size_t height_ = 0;
-    // The cells that attack in the next Step, popped from the top, and the
-    // cells queued for the generation after it.  Each has room for every
-    // cell: a cell can be in both at once.
-    std::unique_ptr<std::uint32_t[]> active_;
-    std::unique_ptr<std::uint32_t[]> next_;
+    TMarkedRegion* region_ = nullptr;
+    TRect box_;                   // the pixels that have cells
+    std::size_t boxHeight_ = 0;
+    TPageArray<TGrowCutCell> cells_; // [x][y] over box_, column after column
+    // The cells that attack in the next Step, popped from the top (with
+    // whether their label changed), and the cells queued for the generation
+    // after it.  Each has room for every cell: a cell can be in both at once.
+    TPageArray<std::uint32_t> active_;
+    TPageArray<std::uint8_t> activeChanged_;
+    TPageArray<std::uint32_t> next_;
     std::size_t activeCount_ = 0;
     std::size_t nextCount_ = 0;
-    TMarkedRegion* region_ = nullptr;
 };

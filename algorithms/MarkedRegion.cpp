@@ -12,15 +12,20 @@
 
 void TMarkedPointArray::SetSize(int width, int height)
 {
-    width_ = std::max(width, 0);
-    height_ = std::max(height, 0);
-    points_ = {};
-    points_.resize(std::size_t(width_) * std::size_t(height_));
+    points_.Release();
+    width_ = 0;
+    height_ = 0;
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    points_ = TPageArray<TMarkedPoint>(std::size_t(width) * std::size_t(height));
+    width_ = width;
+    height_ = height;
 }
 
 void TMarkedPointArray::Zero()
 {
-    std::fill(points_.begin(), points_.end(), TMarkedPoint{});
+    if (points_.size() != 0)
+        std::memset(static_cast<void*>(points_.data()), 0, points_.size() * sizeof(TMarkedPoint));
 }
 
 TLabelSet LabelRange(int lo, int hi)
@@ -73,27 +78,42 @@ void TMarkedRegion::AttachImage(TKvPixels* image)
     const std::int64_t pixels = std::int64_t(std::max(image->Width, 0)) * std::max(image->Height, 0);
     if (pixels > INT_MAX)
         throw std::length_error("the picture is too large for the clipping work");
+    // The old arrays go first, so that old and new never take memory at
+    // once; should the new ones fail, the region is left empty.
+    width_ = 0;
+    height_ = 0;
+    ResetCounts(committedCounts_);
+    ResetCounts(currentCounts_);
+    committed_.SetSize(0, 0);
+    current_.SetSize(0, 0);
+    fillStack_.Release();
+    // Fresh arrays hold all-zero marks already.
+    committed_.SetSize(image->Width, image->Height);
+    current_.SetSize(image->Width, image->Height);
+    fillStack_ = TPageArray<std::uint32_t>(std::size_t(pixels));
     width_ = std::max(image->Width, 0);
     height_ = std::max(image->Height, 0);
-    committed_.SetSize(width_, height_);
-    current_.SetSize(width_, height_);
-    fillStack_ = std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t(pixels));
-    ResetAll();
+    ResetCounts(committedCounts_);
+    ResetCounts(currentCounts_);
 }
 
 void TMarkedRegion::ResetAll()
 {
     committed_.Zero();
-    committedCounts_.fill(0);
-    committedCounts_[0] = PixelCount();
+    ResetCounts(committedCounts_);
     ResetCurrent();
 }
 
 void TMarkedRegion::ResetCurrent()
 {
     current_.Zero();
-    currentCounts_.fill(0);
-    currentCounts_[0] = PixelCount();
+    ResetCounts(currentCounts_);
+}
+
+void TMarkedRegion::ResetCounts(TLabelCounts& counts) const
+{
+    counts.fill(0);
+    counts[0] = PixelCount();
 }
 
 void TMarkedRegion::SetLabelEffect(std::uint8_t label, std::uint8_t kind)
@@ -270,7 +290,7 @@ void TMarkedRegion::FillFrom(std::size_t start, std::uint8_t seedLabel, std::uin
     TMarkedPoint* marks = current_.Column(0);
     const std::size_t height = std::size_t(height_);
     const std::size_t width = std::size_t(width_);
-    std::uint32_t* stack = fillStack_.get();
+    std::uint32_t* stack = fillStack_.data();
     std::size_t depth = 0;
     std::int64_t filled = 0;
 
@@ -393,10 +413,10 @@ void TMarkedRegion::ComputeMean()
 {
     mean_.SetSize(width_, height_);
     for (int x = 0; x < width_; ++x) {
-        TColorVector* column = mean_.Column(x);
+        TColorTriple* column = mean_.Column(x);
         for (int y = 0; y < height_; ++y) {
             const std::uint8_t* color = UnaffectedColor(x, y);
-            column[y] = {float(color[0]), float(color[1]), float(color[2])};
+            column[y] = {color[0], color[1], color[2]};
         }
     }
     mean_.Average(blurRadius_, progress_);

@@ -4,13 +4,12 @@
 
 #include "BGRArithmeticMean.h"
 #include "KvBitmap.h"
+#include "PageArray.h"
 
 #include <array>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 class TProgressMeter;
 
@@ -29,7 +28,7 @@ static_assert(sizeof(TMarkedPoint) == 5);
 // indexed from the rectangle's corner.
 class TMarkedPointArray {
 public:
-    // width x height all-zero marks.
+    // width x height all-zero marks (the old ones are released first).
     void SetSize(int width, int height);
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -46,7 +45,7 @@ private:
 
     int width_ = 0;
     int height_ = 0;
-    std::vector<TMarkedPoint> points_;
+    TPageArray<TMarkedPoint> points_;
 };
 
 // A set of labels (bit n for label n).
@@ -111,6 +110,8 @@ public:
     std::uint8_t LabelAt(int x, int y) const { return current_.At(x, y).Label; }
     std::uint8_t SegmentAt(int x, int y) const { return current_.At(x, y).Segment; }
     const TMarkedPoint& MarkAt(int x, int y) const { return current_.At(x, y); }
+    // The current marks of column x, Height() of them.
+    const TMarkedPoint* MarksColumn(int x) const { return current_.Column(x); }
 
     // The effect kind of a label: the one set for it below 128, the current
     // background effect's from 128 up.
@@ -224,6 +225,8 @@ private:
     void ComputeMean();
     void EnsureMean();
     void UpdateBackgroundKinds();
+    // All pixels counted as label 0.
+    void ResetCounts(TLabelCounts& counts) const;
     // Relabels the component of index start (labelled seedLabel) by filling
     // column runs, with FillStack holding the run starts still to extend.
     void FillFrom(std::size_t start, std::uint8_t seedLabel, std::uint8_t newLabel);
@@ -242,7 +245,7 @@ private:
     TLabelCounts committedCounts_{};
     TLabelCounts currentCounts_{};
     TKvPixels* image_ = nullptr;
-    std::unique_ptr<std::uint32_t[]> fillStack_; // width x height pixel indices
+    TPageArray<std::uint32_t> fillStack_; // width x height pixel indices
     TArithmeticMean mean_;
     int backgroundEffect_ = BackgroundBlur;
     TColorTriple backgroundColor_;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -187,20 +188,68 @@ TEST(ArithmeticMean, ARadiusBeyondThePictureGivesTheMeanOfEverything)
     }
 }
 
-TEST(ArithmeticMean, RowsBeyondOneSweepAreAveragedToo)
+// The box mean written out plainly: float vectors, a whole pass down every
+// column into a second array, then a whole pass along every row back.
+std::vector<TColorTriple> ReferenceMean(int width, int height, const std::vector<TColorTriple>& colors, int radius)
 {
-    // More rows than the pass along the rows takes at once; the middle
-    // column holds 2y, the others 0.
-    const int height = 37;
-    std::vector<int> blues;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < 3; ++x)
-            blues.push_back(x == 1 ? 2 * y : 0);
-    TArithmeticMean mean = MeanOf(3, height, blues);
-    mean.Average(1, nullptr);
-    for (int y = 1; y < height - 1; ++y) {
-        EXPECT_EQ(mean.GetColor(0, y).Blue, y) << y;
-        EXPECT_EQ(mean.GetColor(1, y).Blue, std::nearbyint(2.0 * y / 3)) << y;
+    std::vector<TColorVector> values(colors.size());
+    std::vector<TColorVector> work(colors.size());
+    for (std::size_t i = 0; i < colors.size(); ++i)
+        values[i] = TripleToVector(colors[i]);
+    const auto pass = [radius](const std::vector<TColorVector>& from, std::vector<TColorVector>& to, int lines,
+                               int length, auto at) {
+        for (int line = 0; line < lines; ++line) {
+            TColorVector sum;
+            int count = 0;
+            const auto add = [&](const TColorVector& v, float sign) {
+                sum = {sum.x + sign * v.x, sum.y + sign * v.y, sum.z + sign * v.z};
+                count += int(sign);
+            };
+            for (int k = 0; k <= std::min(radius - 1, length - 1); ++k)
+                add(from[at(line, k)], 1);
+            for (int k = 0; k < length; ++k) {
+                if (k - radius > 0)
+                    add(from[at(line, k - radius - 1)], -1);
+                if (std::int64_t(k) + radius < length)
+                    add(from[at(line, k + radius)], 1);
+                to[at(line, k)] = ScaleVector(sum, 1.0f / float(count));
+            }
+        }
+    };
+    const auto columnMajor = [height](int x, int y) { return std::size_t(x) * std::size_t(height) + std::size_t(y); };
+    pass(values, work, width, height, columnMajor);
+    pass(work, values, height, width, [&](int y, int x) { return columnMajor(x, y); });
+    std::vector<TColorTriple> means;
+    for (const TColorVector& v : values)
+        means.push_back(VectorToTriple(v));
+    return means;
+}
+
+TEST(ArithmeticMean, MatchesTheTwoPassesWrittenOutPlainly)
+{
+    std::mt19937 random(5);
+    for (int round = 0; round < 30; ++round) {
+        // Up to a few sweeps of rows of the pass along the rows.
+        const int width = 1 + int(random() % 40);
+        const int height = 1 + int(random() % 150);
+        const int radii[] = {0, 1, 2, 7, 30, 243};
+        const int radius = radii[random() % 6];
+        std::vector<TColorTriple> colors(std::size_t(width) * std::size_t(height));
+        TArithmeticMean mean;
+        mean.SetSize(width, height);
+        for (int x = 0; x < width; ++x) {
+            for (int y = 0; y < height; ++y) {
+                const TColorTriple c{std::uint8_t(random()), std::uint8_t(random()), std::uint8_t(random() % 7)};
+                colors[std::size_t(x) * std::size_t(height) + std::size_t(y)] = c;
+                mean.SetColor(x, y, TPackedPixel(c.Blue | c.Green << 8 | c.Red << 16));
+            }
+        }
+        mean.Average(radius, nullptr);
+        const std::vector<TColorTriple> expected = ReferenceMean(width, height, colors, radius);
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < height; ++y)
+                ASSERT_EQ(mean.GetColor(x, y), expected[std::size_t(x) * std::size_t(height) + std::size_t(y)])
+                    << width << " x " << height << " radius " << radius << " at " << x << ", " << y;
     }
 }
 
@@ -213,12 +262,12 @@ struct RecordingMeter : TProgressMeter {
 
 TEST(ArithmeticMean, ReportsOneStepPerColumnAndRow)
 {
-    TArithmeticMean mean = MeanOf(4, 19, std::vector<int>(4 * 19, 7));
+    TArithmeticMean mean = MeanOf(5, 150, std::vector<int>(5 * 150, 7));
     RecordingMeter meter;
     mean.Average(2, &meter);
-    EXPECT_EQ(meter.starts, (std::vector<int>{4 + 19, 0}));
-    EXPECT_EQ(meter.steps, 4 + 19);
-    EXPECT_EQ(Blues(mean), std::vector<int>(4 * 19, 7));
+    EXPECT_EQ(meter.starts, (std::vector<int>{5 + 150, 0}));
+    EXPECT_EQ(meter.steps, 5 + 150);
+    EXPECT_EQ(Blues(mean), std::vector<int>(5 * 150, 7));
 }
 
 TEST(BackgroundEffects, BlurShowsTheMeanOfTheUnaffectedColours)

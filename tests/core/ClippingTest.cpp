@@ -89,7 +89,7 @@ TEST(Clipping, PaintingMarksTheBandAndItsOutline)
         "......",
     }));
     EXPECT_EQ(scene.outline.size(), 10u);
-    EXPECT_EQ(scene.outline.front(), (TPoint{1, 1})); // column by column
+    EXPECT_EQ(scene.outline.front(), (TPoint{1, 1})); // row by row, as the dab is stored
     EXPECT_FALSE(scene.Paint(LabelBand, [](int, int) { return false; }));
 }
 
