@@ -13,7 +13,9 @@ set(ORVANE_CORE_UNITS KvBitmap JpegCodec KvExchangeFile)
 set(ORVANE_FOUNDATION_UNITS KvClasses KvLocalizer KvSDF KvProperties KvCommandHistory
   KvFileFormats KvMapMode KvMethodList KvLanguageFile)
 
-file(GLOB _kvl_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/KvL/*.cpp)
+# Headers are listed with their sources so that AUTOMOC always knows every
+# header that may declare a Q_OBJECT class, also after a header gains one.
+file(GLOB _kvl_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/KvL/*.cpp ${PROJECT_SOURCE_DIR}/KvL/*.h)
 set(_core_sources "")
 set(_foundation_sources "")
 set(_ui_sources "")
@@ -28,11 +30,12 @@ foreach(_src IN LISTS _kvl_sources)
   endif()
 endforeach()
 
-file(GLOB _algorithm_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/algorithms/*.cpp)
+file(GLOB _algorithm_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/algorithms/*.cpp
+                                               ${PROJECT_SOURCE_DIR}/algorithms/*.h)
 list(APPEND _core_sources ${_algorithm_sources})
 
-file(GLOB _app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/app/*.cpp
-                                         ${PROJECT_SOURCE_DIR}/scanner/*.cpp)
+file(GLOB _app_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/app/*.cpp ${PROJECT_SOURCE_DIR}/app/*.h
+                                         ${PROJECT_SOURCE_DIR}/scanner/*.cpp ${PROJECT_SOURCE_DIR}/scanner/*.h)
 list(FILTER _app_sources EXCLUDE REGEX "/app/main\\.cpp$")
 list(APPEND _ui_sources ${_app_sources})
 file(GLOB _qrc_files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/app/*.qrc)
