@@ -115,6 +115,8 @@ void TSeparation::StartGrowCut()
 int TSeparation::Step(TRect& dirty)
 {
     dirty = {};
+    if (!growCut_)
+        return 0;
     const int touched = growCut_->Step();
     const TRect picture{0, 0, region_.Width(), region_.Height()};
     for (int i = 0; i < touched; ++i) {

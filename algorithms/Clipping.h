@@ -67,7 +67,7 @@ public:
     // One generation.  Band pixels around the cells it changed show the cut
     // line as it stands; dirty becomes the rectangle to repaint (empty when
     // no label changed).  Returns the number of cells the generation touched,
-    // 0 when the segmentation is finished.
+    // 0 when the segmentation is finished (or was never started).
     int Step(TRect& dirty);
     // All generations at once.
     void RunGrowCut();

@@ -92,9 +92,12 @@ public:
     TMarkedRegion(const TMarkedRegion&) = delete;
     TMarkedRegion& operator=(const TMarkedRegion&) = delete;
 
-    // Works on image (24-bit, not owned) from now on.  A picture of another
-    // size than before discards every mark; one of the same size keeps them.
-    // Throws std::length_error for a picture of 2^31 pixels or more.
+    // Works on image (24-bit, not owned) from now on: the region's pixel
+    // (x, y) is the one x columns and y rows from the image's first pixel.  A
+    // picture of another size than before discards every mark; one of the
+    // same size keeps them.  Throws std::invalid_argument for another pixel
+    // format, std::length_error for 2^31 pixels or more, std::bad_alloc when
+    // the marks find no memory (the region is then empty).
     void AttachImage(TKvPixels* image);
     TKvPixels* Image() const { return image_; }
     int Width() const { return width_; }

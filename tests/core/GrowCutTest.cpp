@@ -252,7 +252,7 @@ TEST(GrowCut, EveryGenerationFollowsThePlainRules)
     // common: the tie-breaks are exercised on every picture.
     const std::uint8_t levels[] = {0, 60, 120, 180, 255};
     const std::uint8_t seeds[] = {0, 8, 9, 10};
-    for (int round = 0; round < 60; ++round) {
+    for (int round = 0; round < 80; ++round) {
         const int width = 1 + int(random() % 14);
         const int height = 1 + int(random() % 11);
         TKvPixelBuffer picture;
@@ -260,11 +260,20 @@ TEST(GrowCut, EveryGenerationFollowsThePlainRules)
         TMarkedRegion region;
         SetClippingLabelEffects(region);
         region.AttachImage(&picture);
+        // Every other picture keeps its undecided cells inside a smaller
+        // rectangle, as a band does, with only seeds around it.
+        TRect band{0, 0, width, height};
+        if (round % 2 == 1) {
+            band.Left = int(random() % unsigned(width));
+            band.Top = int(random() % unsigned(height));
+            band.Right = band.Left + 1 + int(random() % unsigned(width - band.Left));
+            band.Bottom = band.Top + 1 + int(random() % unsigned(height - band.Top));
+        }
         for (int x = 0; x < width; ++x) {
             for (int y = 0; y < height; ++y) {
                 const std::uint8_t v = levels[random() % 5];
                 SetPixel(picture, x, y, {v, std::uint8_t(v / 2), v});
-                const int kind = int(random() % 10);
+                const int kind = band.Contains(TPoint{x, y}) ? int(random() % 10) : 6 + int(random() % 4);
                 region.SetLabel(x, y, kind < 6 ? std::uint8_t(1 + kind % 2) : seeds[kind - 6]);
             }
         }
@@ -283,6 +292,9 @@ TEST(GrowCut, EveryGenerationFollowsThePlainRules)
                     ASSERT_EQ(growCut.ActiveChanged(i), reference.At(p.X, p.Y).Changed);
                     ASSERT_EQ(growCut.StrengthAt(p.X, p.Y), reference.At(p.X, p.Y).Strength);
                 }
+                for (int x = 0; x < width; ++x)
+                    for (int y = 0; y < height; ++y)
+                        ASSERT_EQ(growCut.IsBoundary(x, y), reference.IsBoundary(x, y)) << x << ", " << y;
                 if (n == 0)
                     break;
             }
