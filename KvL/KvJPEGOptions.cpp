@@ -8,12 +8,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
 
 #include <array>
+#include <memory>
 
 namespace {
 
@@ -79,7 +79,7 @@ int QualityPresetIndex(int quality)
     return index;
 }
 
-TKvJPEGOptionsForm::TKvJPEGOptionsForm(QWidget* parent) : QDialog(parent)
+TKvJPEGOptionsForm::TKvJPEGOptionsForm(QWidget* parent) : TKvForm(parent)
 {
     setObjectName(QStringLiteral("JPEGOptionsForm"));
 
@@ -134,9 +134,6 @@ TKvJPEGOptionsForm::TKvJPEGOptionsForm(QWidget* parent) : QDialog(parent)
     connect(QualityTrackBar, &QSlider::valueChanged, this, [this] { QualityChange(QualityTrackBar); });
     connect(OkButton, &QPushButton::clicked, this, &TKvJPEGOptionsForm::OkButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-
-    Localize();
-    setFixedSize(sizeHint().expandedTo(QSize(352, 163)));
 }
 
 void TKvJPEGOptionsForm::Localize()
@@ -145,11 +142,13 @@ void TKvJPEGOptionsForm::Localize()
     QualityLabel->setText(LocalStr(207, QStringLiteral("Quality")) + QLatin1Char(':'));
     SmallFileLabel->setText(LocalStr(213, QStringLiteral("Small File")));
     LargeFileLabel->setText(LocalStr(214, QStringLiteral("Large File")));
-    OkButton->setText(LocalStr(1, QStringLiteral("OK")).replace(QLatin1Char('&'), QStringLiteral("&&")));
-    CancelButton->setText(LocalStr(2, QStringLiteral("Cancel")).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    OkButton->setText(PlainCaption(LocalStr(1, QStringLiteral("OK"))));
+    CancelButton->setText(PlainCaption(LocalStr(2, QStringLiteral("Cancel"))));
     for (size_t i = 0; i < QualityPresets.size(); ++i)
         QualityComboBox->setItemText(int(i), LocalStr(QualityPresets[i].TextId, QString::fromLatin1(QualityPresets[i].Text)));
     QualityChange(QualityTrackBar);
+    // A fixed dialog, as large as its captions in this language need.
+    setFixedSize(sizeHint().expandedTo(QSize(352, 163)));
 }
 
 void TKvJPEGOptionsForm::SetQuality(int value)
@@ -194,15 +193,16 @@ void TKvJPEGOptionsForm::OkButtonClick()
         accept();
         return;
     }
-    QMessageBox::critical(this, windowTitle(), LocalStr(216, QStringLiteral("The quality must be a whole number from 0 to 100.")));
+    KvApplication->MessageBox(LocalStr(216, QStringLiteral("The quality must be a whole number from 0 to 100.")),
+                              windowTitle(), 16);
     SetQuality(int(qBound(0LL, typed.Value, 100LL)));
 }
 
 std::optional<int> AskJPEGQuality(int quality, QWidget* parent)
 {
-    TKvJPEGOptionsForm form(parent);
-    form.SetQuality(quality);
-    if (form.exec() != QDialog::Accepted)
+    const std::unique_ptr<TKvJPEGOptionsForm> form(NewInitialized<TKvJPEGOptionsForm>(parent));
+    form->SetQuality(quality);
+    if (form->exec() != QDialog::Accepted)
         return std::nullopt;
-    return form.GetQuality();
+    return form->GetQuality();
 }

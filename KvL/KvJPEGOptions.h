@@ -4,7 +4,8 @@
 // slider holds the value; the edit and the list mirror it.
 #pragma once
 
-#include <QDialog>
+#include "KvForms.h"
+
 #include <QString>
 
 #include <optional>
@@ -32,7 +33,8 @@ TKvQualityText ParseQualityText(const QString& text);
 // it, "Low" below all of them.
 int QualityPresetIndex(int quality);
 
-class TKvJPEGOptionsForm : public QDialog {
+// Created with NewInitialized, so that it is captioned at once.
+class TKvJPEGOptionsForm : public TKvForm {
     Q_OBJECT
 public:
     explicit TKvJPEGOptionsForm(QWidget* parent = nullptr);
@@ -43,7 +45,7 @@ public:
     int GetQuality() const;
 
     // Re-captions the dialog from the language files.
-    void Localize();
+    void Localize() override;
 
     QGroupBox* QualityGroupBox;
     QLabel* QualityLabel;

@@ -4,6 +4,7 @@
 #include "KvJPEGOptions.h"
 
 #include "QtPrinters.h"
+#include "ShellTestSupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -64,6 +65,20 @@ struct MessageBoxCloser {
     }
 };
 
+// The dialog as the program makes it: an application object for its
+// message box, captions from the shipped English texts.
+class JPEGOptionsForm : public ::testing::Test {
+protected:
+    std::unique_ptr<TKvJPEGOptionsForm> NewForm()
+    {
+        return std::unique_ptr<TKvJPEGOptionsForm>(NewInitialized<TKvJPEGOptionsForm>());
+    }
+
+    TTempUserFolders folders;
+    TTestLocalizer localizer;
+    TKvApplication application;
+};
+
 } // namespace
 
 TEST(JPEGOptions, QualityTextMeaning)
@@ -97,9 +112,12 @@ TEST(JPEGOptions, PresetShownForAQuality)
         EXPECT_EQ(QualityPresetIndex(quality), index) << quality;
 }
 
-TEST(JPEGOptions, ControlsFollowEachOther)
+TEST_F(JPEGOptionsForm, ControlsFollowEachOther)
 {
-    TKvJPEGOptionsForm form;
+    const auto owned = NewForm();
+    TKvJPEGOptionsForm& form = *owned;
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("JPEG Options"));
+    EXPECT_EQ(form.QualityComboBox->itemText(4), QStringLiteral("Maximum"));
     ExpectControls(form, {"0", 0, 0});
     form.SetQuality(80);
     ExpectControls(form, {"80", 3, 80});
@@ -125,7 +143,7 @@ TEST(JPEGOptions, ControlsFollowEachOther)
     ExpectControls(form, {"100", 4, 100});
 }
 
-TEST(JPEGOptions, OkRefusesWhatIsNotAQuality)
+TEST_F(JPEGOptionsForm, OkRefusesWhatIsNotAQuality)
 {
     struct Case {
         const char* text;
@@ -134,7 +152,8 @@ TEST(JPEGOptions, OkRefusesWhatIsNotAQuality)
     const Case cases[] = {{"150", 100}, {"-5", 0}, {"abc", 0}, {"", 0}, {"12abc", 12}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        TKvJPEGOptionsForm form;
+        const auto owned = NewForm();
+        TKvJPEGOptionsForm& form = *owned;
         form.SetQuality(80);
         form.show();
         TypeQuality(form, QString::fromLatin1(c.text));
@@ -143,6 +162,7 @@ TEST(JPEGOptions, OkRefusesWhatIsNotAQuality)
         form.OkButton->click();
         EXPECT_EQ(closer.shown, 1);
         EXPECT_EQ(closer.icon, QMessageBox::Critical);
+        EXPECT_EQ(closer.text, LocalStr(216));
         EXPECT_FALSE(closer.text.isEmpty());
         EXPECT_TRUE(form.isVisible()) << "the dialog stays open";
         EXPECT_EQ(form.result(), 0);
@@ -150,7 +170,7 @@ TEST(JPEGOptions, OkRefusesWhatIsNotAQuality)
     }
 }
 
-TEST(JPEGOptions, AskGivesTheChosenQualityOrNone)
+TEST_F(JPEGOptionsForm, AskGivesTheChosenQualityOrNone)
 {
     // OK with blanks around a valid number.
     QTimer::singleShot(0, [] {
