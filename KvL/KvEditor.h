@@ -1,20 +1,39 @@
-// Generic documents: a document knows its file, its format, whether its file
-// holds it as it stands, its listeners and its undo history, and loads and
-// saves itself through the format registry of the editor that owns it.
-// Documents know nothing about what they hold; the graphics document
-// derives from TKvDocument and fills in the view.
+// Generic documents and the editor module that owns them.
+//
+// A document knows its file, its format, whether its file holds it as it
+// stands, its listeners and its undo history, and loads and saves itself
+// through the format registry of the editor that owns it. Documents know
+// nothing about what they hold; the graphics document derives from
+// TKvDocument and fills in the view.
+//
+// The editor (TKvEditor) owns the open document and offers the File and
+// Edit commands: open, save as, close, recent files, undo, redo, undo all,
+// redo all; it keeps the main window's title and answers its close query.
+// It knows nothing about pictures either: the graphics editor derives from
+// it and supplies the document class, the formats and the view.
 #pragma once
 
 #include "KvCommandHistory.h"
 #include "KvFileFormats.h"
+#include "KvModule.h"
 
 #include <QPointer>
 #include <QString>
+#include <QStringList>
+#include <QUuid>
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
 
+class QAction;
+class QMenu;
+class QPoint;
+class QToolBar;
 class QWidget;
+class TKvCustomProperties;
+class TKvDemoAction;
+class TKvDemoPlayback;
 class TKvDocument;
 
 // Told about every change of a document's contents and about its closing
@@ -147,3 +166,148 @@ private:
     bool m_noSavePrompt = false;
     bool m_changedOutsideHistory = false;
 };
+
+// The document editor module. It creates the main form when there is none
+// yet (it is the first module the program creates) and merges its menu
+// items and its standard toolbar into it. The documents are kept in a list
+// whose last element is the active one; opening a file closes the active
+// document first, so at most one is open.
+class TKvEditor : public TKvModuleWithControls, public virtual IKvDocumentEditor {
+    Q_OBJECT
+public:
+    static const QUuid SettingsGuid;
+
+    TKvEditor();
+    ~TKvEditor() override;
+
+    // Items merged into the main form (their objectName is the field's name).
+    QAction* OpenMenuItem = nullptr;
+    QAction* SaveMenuItem = nullptr;
+    QAction* SaveAsMenuItem = nullptr;
+    QAction* CloseMenuItem = nullptr;
+    QMenu* EditMenuItem = nullptr;
+    QAction* UndoMenuItem = nullptr;
+    QAction* RedoMenuItem = nullptr;
+    QAction* UndoAllMenuItem = nullptr;
+    QAction* RedoAllMenuItem = nullptr;
+    QToolBar* StandardToolbar = nullptr;
+    QAction* OpenToolButton = nullptr;
+    QAction* SaveToolButton = nullptr;
+    QAction* UndoToolButton = nullptr;
+    QAction* RedoToolButton = nullptr;
+    // The recent files are listed between the main form's File-menu
+    // separator and this one.
+    QAction* RecentFilesMenuSeparator = nullptr;
+    QAction* EditToolbarSeparator = nullptr;
+    // The area of the main form that shows the active document's view.
+    QWidget* View = nullptr;
+
+    // Length limit of the recent files list.
+    int MaxRecentFiles = 5;
+
+    void Localize() override;
+    // The recent files, in a node of their own.
+    void LoadSettings(TKvSDFReader& reader) override;
+    void SaveSettings(TKvSDFWriter& writer) override;
+    // Opens the file named as the program's first argument.
+    void Start() override;
+    void UpdateControls() override;
+
+    // Makes the document the active one (the last of the list).
+    virtual void ActivateDocument(TKvDocument* document);
+    // The main form's caption: the active document's display name, " - "
+    // and the application title; the title alone without a document.
+    void UpdateCaption() override;
+    void RemoveDocument(TKvDocument* document) override;
+    // The active document's history; none without a document.
+    virtual TKvCommandHistoryList* History();
+    TKvDocumentFormats* Formats() override = 0;
+    // A new, empty document of the editor's class.
+    virtual std::unique_ptr<TKvDocument> CreateDocument() = 0;
+    // Places the document's view on the main form, filling the view area;
+    // false only without a document.
+    virtual bool ShowDocument(TKvDocument* document, QWidget*& view);
+    // The open dialog; opens the chosen file (adding it to the recent files).
+    virtual bool OpenDialog();
+    // The save dialog, the extension rule, the overwrite question, then the
+    // document's SaveToFile. A save that fails for another reason than the
+    // user's cancelling a question it asked is reported.
+    bool SaveDocumentAs(TKvDocument* document) override;
+    int AskSaveChanges(const QString& name) override;
+    virtual int AskOverwrite(const QString& fileName);
+    // Closes the documents last to first; the first refusal keeps the main
+    // form open.
+    virtual void MainFormCloseQuery(QObject* sender, bool& canClose);
+
+    // What demonstration scripts ask of the editor: the commands "UNDO" and
+    // "REDO", and the same names as targets (their toolbar buttons).
+    virtual void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
+                                      TKvDemoAction* action, const TKvCustomProperties& parameters);
+    virtual void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& parameters, bool& found,
+                                 QPoint& screenPoint);
+    virtual void StartRecording(TKvDemoPlayback* playback);
+    void StopRecording();
+    TKvDemoPlayback* Recorder() const { return m_recorder; }
+
+    virtual void AddRecentDocument(TKvDocument* document);
+    // Plug-in mode hides the Open and Save buttons, makes Open and Save As
+    // do nothing and makes the exit code -1 until the edit is confirmed.
+    virtual void SetPluginMode(bool on);
+    virtual bool NewDocument(TKvDocument*& document);
+    // Closes the active document (asking to save it), then loads the file
+    // into a new document and shows it; says so when it cannot be loaded.
+    virtual bool OpenFile(const QString& fileName, TKvDocument*& document, bool addToRecent);
+    virtual bool CanUndo();
+    virtual bool CanRedo();
+    virtual void Undo();
+    virtual void Redo();
+
+    virtual void OpenClick(QObject* sender);
+    virtual void CloseClick(QObject* sender);
+    virtual void SaveClick(QObject* sender);
+    virtual void SaveAsClick(QObject* sender);
+    virtual void UndoClick(QObject* sender);
+    virtual void UndoAllClick(QObject* sender);
+    virtual void RedoClick(QObject* sender);
+    virtual void RedoAllClick(QObject* sender);
+
+    // Puts the path at the top of the recent files (once; the oldest drops
+    // out beyond MaxRecentFiles) and captions the menu items after it.
+    void AddRecentFile(const QString& path);
+    const QStringList& RecentFiles() const { return m_recentFiles; }
+    // Opens the recent file the item stands for.
+    void RecentFileClick(QObject* sender);
+    // The menu items of the recent files, top first.
+    std::vector<QAction*> RecentFileItems() const;
+
+    // Opens the file named by the first argument after the program's name,
+    // when it names an existing file.
+    void OpenCommandLineFile(const QStringList& arguments);
+    // Closes the active document, if any; false when that was refused.
+    bool MayReplaceDocument();
+
+    TKvDocument* ActiveDocument() const;
+    int DocumentCount() const { return static_cast<int>(m_documents.size()); }
+    bool PluginMode() const { return m_pluginMode; }
+
+protected:
+    // Called by derived editors when the user cancelled a question asked
+    // while a document was being written (the save then failed on purpose).
+    void NoteSaveCancelled() { m_saveCancelled = true; }
+
+private:
+    void MergeIntoMainForm();
+    bool SaveDocumentUnder(TKvDocument* document, const QString& fileName, qint32 formatKey);
+
+    std::vector<std::unique_ptr<TKvDocument>> m_documents;
+    QStringList m_recentFiles;
+    TKvDemoPlayback* m_recorder = nullptr;
+    bool m_pluginMode = false;
+    bool m_saveCancelled = false;
+};
+
+// The file name as Save As writes it in the format: kept when its extension
+// is the format's default extension or one of its patterns' extensions
+// (without regard to case: "photo.JPEG" stays a JPEG), otherwise with the
+// default extension appended.
+QString WithFormatExtension(const QString& fileName, const TKvFileFormatInfo& format);
