@@ -110,10 +110,10 @@ bool TKvDocument::CloseQuery()
     bool mayClose = m_noSavePrompt || Saved();
     if (!mayClose && m_editor) {
         switch (m_editor->AskSaveChanges(DisplayName())) {
-        case DocumentAnswerYes:
+        case idYes:
             mayClose = m_editor->SaveDocumentAs(this);
             break;
-        case DocumentAnswerNo:
+        case idNo:
             mayClose = true;
             break;
         default:

@@ -66,7 +66,7 @@ public:
     // Re-captions the main window after the active document's name changed.
     virtual void UpdateCaption() = 0;
     // The save-changes question about a document of that display name:
-    // 6 Yes, 7 No, anything else Cancel (the Windows message box results).
+    // idYes, idNo, or anything else for Cancel.
     virtual int AskSaveChanges(const QString& name) = 0;
     // Save As: the save dialog, the overwrite question, then SaveToFile.
     virtual bool SaveDocumentAs(TKvDocument* document) = 0;
@@ -76,10 +76,6 @@ public:
 protected:
     ~IKvDocumentEditor() = default;
 };
-
-// Answers of the save-changes question.
-constexpr int DocumentAnswerYes = 6;
-constexpr int DocumentAnswerNo = 7;
 
 class TKvDocument {
 public:

@@ -235,6 +235,24 @@ TEST_F(GraphicsDocument, CropOnTheBlockGridKeepsTheSourceBlocks)
     EXPECT_LT(MeanDifference(written, expected), 8.0);
 }
 
+TEST_F(GraphicsDocument, ACropRectangleIsWhatAJpegSaveWrites)
+{
+    struct Case {
+        TRect crop;
+        bool fromCoefficients;
+    };
+    const Case cases[] = {{{16, 16, 80, 48}, true}, {{13, 5, 80, 60}, false}};
+    LoadJpeg(96, 64);
+    for (const Case& c : cases) {
+        document->SetCropRect(c.crop);
+        const QImage expected = DocumentPicture(*document);
+        const QImage written = SaveAndReadBack("cropped.jpg");
+        EXPECT_EQ(written.size(), QSize(c.crop.Width(), c.crop.Height()));
+        EXPECT_EQ(document->Codec().LastSaveReport().FromCoefficients, c.fromCoefficients);
+        EXPECT_LT(MeanDifference(written, expected), 8.0);
+    }
+}
+
 TEST_F(GraphicsDocument, FourTurnsAndASaveGiveBackTheSourceCoefficients)
 {
     LoadJpeg(64, 48);
