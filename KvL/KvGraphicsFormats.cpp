@@ -70,15 +70,42 @@ std::optional<QByteArray> ReadFile(const QString& path)
     return bytes;
 }
 
-// The file's bytes as a picture decoder should see them: a .kvi file with its
-// header complemented back into a JPEG's.
-std::optional<QByteArray> ReadPictureFile(const QString& path)
-{
-    std::optional<QByteArray> bytes = ReadFile(path);
-    if (bytes && IsKviFile(*bytes))
-        ComplementKviHeader(*bytes);
-    return bytes;
-}
+// A picture file opened for a reader: the file itself, or the bytes of a
+// .kvi file with the header complemented back into a JPEG's, so that only
+// .kvi files are read whole.
+class TPictureFile {
+public:
+    explicit TPictureFile(const QString& path) : m_path(path), m_file(path)
+    {
+        if (!m_file.open(QIODevice::ReadOnly) || m_file.size() > MaxFileBytes)
+            return;
+        if (!IsKviFile(m_file.peek(KviHeaderSize + 1))) {
+            m_device = &m_file;
+            return;
+        }
+        m_bytes = m_file.readAll();
+        ComplementKviHeader(m_bytes);
+        m_buffer.setBuffer(&m_bytes);
+        m_buffer.open(QIODevice::ReadOnly);
+        m_device = &m_buffer;
+    }
+    // None when the file cannot be read.
+    QIODevice* Device() const { return m_device; }
+    void ReadMetadataItems(TKvCustomProperties& items) const
+    {
+        if (m_device == &m_buffer)
+            ::ReadMetadataItems(m_bytes, items);
+        else
+            ::ReadMetadataItems(m_path, items);
+    }
+
+private:
+    QString m_path;
+    QFile m_file;
+    QByteArray m_bytes;
+    QBuffer m_buffer;
+    QIODevice* m_device = nullptr;
+};
 
 bool WriteFileSafely(const QString& path, const QByteArray& bytes)
 {
@@ -113,10 +140,9 @@ QString NameOfQtFormat(const QByteArray& format)
 // A reader over the bytes that decides the format by content, does not turn
 // pictures by their orientation tag, and knows the picture's size.
 struct TPictureReader {
-    explicit TPictureReader(const QByteArray& bytes) : Buffer(const_cast<QByteArray*>(&bytes))
+    explicit TPictureReader(QIODevice* device)
     {
-        Buffer.open(QIODevice::ReadOnly);
-        Reader.setDevice(&Buffer);
+        Reader.setDevice(device);
         Reader.setDecideFormatFromContent(true);
         Reader.setAutoTransform(false);
     }
@@ -132,7 +158,6 @@ struct TPictureReader {
                                    && std::uint64_t(size.width()) * std::uint64_t(size.height()) <= pixelLimit);
     }
 
-    QBuffer Buffer;
     QImageReader Reader;
 };
 
@@ -222,10 +247,10 @@ bool IsPlainJpegWithHeader(const QByteArray& bytes)
 
 TKvGraphicsFileInfo::TKvGraphicsFileInfo(const QString& path) : TKvFileInfo(path)
 {
-    const std::optional<QByteArray> bytes = ReadPictureFile(path);
-    if (!bytes)
+    const TPictureFile file(path);
+    if (!file.Device())
         return;
-    TPictureReader reader(*bytes);
+    TPictureReader reader(file.Device());
     if (!reader.Reader.canRead())
         return;
     const QString format = NameOfQtFormat(reader.Reader.format());
@@ -238,8 +263,8 @@ TKvGraphicsFileInfo::TKvGraphicsFileInfo(const QString& path) : TKvFileInfo(path
     const QSize size = reader.Reader.size();
     if (size.isValid())
         addLine(504, QStringLiteral("Size"), QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
-    TKvGraphicsDocumentProperties metadata;
-    ReadImageMetadata(*bytes, metadata);
+    TKvProperties metadata;
+    file.ReadMetadataItems(metadata);
     addLine(519, QStringLiteral("Date"), ItemText(metadata, TagDateTime));
     const QString make = ItemText(metadata, TagMake);
     const QString model = ItemText(metadata, TagModel);
@@ -291,10 +316,10 @@ bool TKvGraphicsFormats::GetFileInfo(const QString& path, std::unique_ptr<TKvFil
 bool TKvGraphicsFormats::GetThumbnail(const QString& path, int width, int height,
                                       std::unique_ptr<TKvThumbnail>& thumbnail) const
 {
-    const std::optional<QByteArray> bytes = ReadPictureFile(path);
-    if (!bytes)
+    const TPictureFile file(path);
+    if (!file.Device())
         return false;
-    TPictureReader reader(*bytes);
+    TPictureReader reader(file.Device());
     if (!reader.CanRead(m_pixelLimit))
         return false;
     const QSize size = reader.Reader.size();
@@ -386,7 +411,9 @@ TKvGraphicsFormats::TCodecLoad TKvGraphicsFormats::LoadThroughCodec(TKvGraphicsD
 
 bool TKvGraphicsFormats::LoadThroughQt(TKvGraphicsDocument& document, const QByteArray& bytes, qint32& formatKey)
 {
-    TPictureReader reader(bytes);
+    QBuffer buffer(const_cast<QByteArray*>(&bytes));
+    buffer.open(QIODevice::ReadOnly);
+    TPictureReader reader(&buffer);
     if (!reader.CanRead(m_pixelLimit))
         return false;
     const QByteArray format = reader.Reader.format();

@@ -2,6 +2,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <QFile>
 #include <QtEndian>
 
 #include <cmath>
@@ -197,12 +198,13 @@ bool BmpResolution(const QByteArray& file, qint32& x, qint32& y)
     return x > 0 && y > 0;
 }
 
-void ReadExifItems(const QByteArray& file, TKvCustomProperties& properties)
+// Reads the EXIF items of the picture that open() gives.
+template <typename Open>
+void ReadExifItems(Open open, TKvCustomProperties& properties)
 {
     PrepareExiv2();
     try {
-        Exiv2::Image::AutoPtr image =
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.constData()), long(file.size()));
+        Exiv2::Image::AutoPtr image = open();
         image->readMetadata();
         Exiv2::ExifData& exif = image->exifData();
         for (const Exiv2::Exifdatum& datum : exif) {
@@ -250,7 +252,7 @@ void ReadImageMetadata(const QByteArray& file, TKvGraphicsDocumentProperties& pr
     properties.Clear();
     properties.XResolution = 0;
     properties.YResolution = 0;
-    ReadExifItems(file, properties);
+    ReadMetadataItems(file, properties);
     qint32 x = 0;
     qint32 y = 0;
     if (ExifResolution(properties, x, y) || JfifResolution(file, x, y) || PngResolution(file, x, y)
@@ -258,6 +260,21 @@ void ReadImageMetadata(const QByteArray& file, TKvGraphicsDocumentProperties& pr
         properties.XResolution = x;
         properties.YResolution = y;
     }
+}
+
+void ReadMetadataItems(const QByteArray& file, TKvCustomProperties& items)
+{
+    ReadExifItems(
+        [&] {
+            return Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.constData()),
+                                             long(file.size()));
+        },
+        items);
+}
+
+void ReadMetadataItems(const QString& path, TKvCustomProperties& items)
+{
+    ReadExifItems([&] { return Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false); }, items);
 }
 
 bool WriteImageMetadata(QByteArray& file, const TKvCustomProperties& properties)

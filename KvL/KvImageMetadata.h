@@ -47,6 +47,10 @@ void RemoveEmbeddedThumbnail(TKvCustomProperties& properties);
 // metadata, or whose metadata cannot be read, leaves it empty and the
 // resolution 0.
 void ReadImageMetadata(const QByteArray& file, TKvGraphicsDocumentProperties& properties);
+// Only the EXIF items (into a set that is not cleared first): of a picture
+// in memory, or of a file on disk, which is read only as far as needed.
+void ReadMetadataItems(const QByteArray& file, TKvCustomProperties& items);
+void ReadMetadataItems(const QString& path, TKvCustomProperties& items);
 // Writes the items into an encoded JPEG, PNG (a raw-profile text chunk) or
 // TIFF file, replacing the EXIF the encoder wrote. False, file untouched,
 // when the format cannot carry them or the writing fails.
