@@ -36,10 +36,6 @@ void FreePages(uint8_t* block, std::size_t size)
         munmap(block, size);
 }
 
-namespace {
-
-// Windows' MulDiv: a * b / c with a 64-bit intermediate, rounded half away
-// from zero.
 int MulDiv(int a, int b, int c)
 {
     const long long product = static_cast<long long>(a) * b;
@@ -48,8 +44,6 @@ int MulDiv(int a, int b, int c)
         quotient += (product < 0) != (c < 0) ? -1 : 1;
     return static_cast<int>(quotient);
 }
-
-} // namespace
 
 int PaddedStride(TKvPixelFormat format, int width)
 {

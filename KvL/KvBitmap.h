@@ -51,6 +51,9 @@ constexpr int BitsPerPixel(TKvPixelFormat format)
 // Bytes of one row of `width` pixels, padded to whole 32-bit words; 0 for a
 // width of 0 or less, -1 when the row would not fit a 32-bit stride.
 int PaddedStride(TKvPixelFormat format, int width);
+// a * b / c with a 64-bit intermediate, rounded half away from zero (the
+// integer multiply-divide sizes and zooms are computed with).
+int MulDiv(int a, int b, int c);
 
 // ---------------------------------------------------------------------------
 // Colour representations
