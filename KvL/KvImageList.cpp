@@ -2,6 +2,18 @@
 
 #include <QAction>
 
+// Outside any namespace, as the resource registration needs.
+void RegisterProgramImages()
+{
+    // The pictures live in a static library; without this call the linker
+    // would leave them out.
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(Images);
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
 namespace {
 
 const char* const ImagesProperty = "KvImages";

@@ -11,6 +11,10 @@
 
 class QAction;
 
+// Makes the pictures compiled into the program (":/images/...") available;
+// every use of them calls it first.
+void RegisterProgramImages();
+
 class TKvImageList : public QObject {
     Q_OBJECT
 public:

@@ -166,6 +166,13 @@ void TKvToolPanelModule::PlaceToolFrame(QWidget* frame)
     m_framesLayout->addWidget(frame, 1);
 }
 
+void TKvToolPanelModule::BringFrameToFront(QWidget* frame)
+{
+    for (int i = 0; i < m_framesLayout->count(); ++i)
+        if (QWidget* placed = m_framesLayout->itemAt(i)->widget())
+            placed->setVisible(placed == frame);
+}
+
 bool TKvToolPanelModule::PanelVisible() const
 {
     return !Panel->isHidden();

@@ -84,6 +84,10 @@ public:
     template <class T>
     T* AddToolFrame(T*& frame);
 
+    // Shows the frame in the panel in place of the other tools' frames (the
+    // active tool's frame is the one in front).
+    void BringFrameToFront(QWidget* frame);
+
     bool PanelVisible() const;
     void SetPanelVisible(bool visible);
     // Fixes the panel's width (tools with wide frames ask for 272); a width

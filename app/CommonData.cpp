@@ -9,18 +9,6 @@
 
 TCommonDataModule* CommonDataModule = nullptr;
 
-// Outside any namespace, as the resource registration needs.
-static void RegisterResources()
-{
-    // The pictures live in a static library; without this call the linker
-    // would leave them out.
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(Images);
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
-
 namespace {
 
 // A picture of the program: its resource name, the freedesktop name of the
@@ -120,7 +108,7 @@ void ChooseIconTheme()
 
 QIcon ResourceImage(const QString& name)
 {
-    RegisterResources();
+    RegisterProgramImages();
     const QString path = ResourcePath(name);
     if (path.isEmpty())
         return QIcon();

@@ -275,6 +275,21 @@ TEST_F(KvToolPanelTest, ManyButtonsWrapIntoRowsAndTheFrameBelowMovesDown)
     EXPECT_GE(optionsTop(), buttonsBottom());
 }
 
+TEST_F(KvToolPanelTest, TheFrameBroughtToFrontIsTheOnlyOneShown)
+{
+    TKvFrame* first = nullptr;
+    TKvFrame* second = nullptr;
+    ToolPanelModule->AddToolFrame(first);
+    ToolPanelModule->AddToolFrame(second);
+    ToolPanelModule->SetPanelVisible(true);
+    ToolPanelModule->BringFrameToFront(second);
+    EXPECT_FALSE(first->isVisibleTo(ToolPanelModule->Panel));
+    EXPECT_TRUE(second->isVisibleTo(ToolPanelModule->Panel));
+    ToolPanelModule->BringFrameToFront(first);
+    EXPECT_TRUE(first->isVisibleTo(ToolPanelModule->Panel));
+    EXPECT_FALSE(second->isVisibleTo(ToolPanelModule->Panel));
+}
+
 TEST_F(KvToolPanelTest, SetPanelWidthFixesTheWidthButNotBelowTheMinimum)
 {
     ToolPanelModule->SetPanelWidth(272);
