@@ -7,12 +7,16 @@
 #include <QFontInfo>
 #include <QFrame>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QThread>
 #include <QToolTip>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -64,9 +68,10 @@ protected:
         QRect drawn;
         if (!m_preview || !m_preview->Draw(painter, client, drawn))
             drawn = QRect();
+        painter.save();
         painter.setClipRegion(QRegion(client).subtracted(QRegion(drawn)));
         painter.fillRect(client, palette().window());
-        painter.setClipping(false);
+        painter.restore();
         painter.setPen(palette().color(QPalette::Dark));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(client.adjusted(0, 0, -1, -1));
@@ -186,6 +191,12 @@ TKvOpenDialog::TKvOpenDialog(QWidget* owner, const TKvFileFormats& formats, TKin
     m_previewThread->Run();
     connect(this, &QFileDialog::currentChanged, this, &TKvOpenDialog::SelectionChanged);
 
+    // Room for the file list's columns beside the preview area.
+    QSize size = sizeHint().expandedTo(QSize(920, 540));
+    if (const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() * 9 / 10);
+    resize(size);
+
     TKvFileFormatList list;
     if (m_kind == TKind::Open) {
         setAcceptMode(QFileDialog::AcceptOpen);
@@ -236,6 +247,16 @@ void TKvOpenDialog::BuildPreviewArea()
         grid->addWidget(m_panel, 0, grid->columnCount(), grid->rowCount(), 1);
     else
         m_panel->hide();
+
+    // With the preview area beside it the detail list is narrower: its
+    // size, type and date columns take the width their texts need, the
+    // name the rest.
+    if (auto* details = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
 }
 
 QWidget* TKvOpenDialog::PreviewBox() const

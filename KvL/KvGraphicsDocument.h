@@ -51,7 +51,7 @@ protected:
 };
 
 // What a graphics document asks of the graphics editor.
-class IKvGraphicsDocumentEditor : public IKvDocumentEditor {
+class IKvGraphicsDocumentEditor : public virtual IKvDocumentEditor {
 public:
     // Every graphics tool of the application, in creation order.
     virtual const std::vector<IKvGraphicsTool*>& GraphicsTools() const = 0;

@@ -2,6 +2,7 @@
 
 #include "CommonData.h"
 #include "KvForms.h"
+#include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
 #include "KvToolPanel.h"
@@ -73,10 +74,8 @@ void TModule::DataModuleCreate()
 {
     TMainForm::SetSharedImages(CommonDataModule ? CommonDataModule->New24TBXImageList : nullptr);
 
-    // The graphics editor creates the main form; while the program has no
-    // editor, the main form is created here in its place.
-    KvApplication->CreateForm(MainForm);
-    MainForm->setWindowTitle(KvApplication->Title());
+    // The graphics editor creates the main form.
+    KvApplication->CreateComponent(GraphicsEditor);
 
     KvApplication->CreateComponent(ToolPanelModule);
     ToolPanelModule->Toolbar->SetWrapping(true);

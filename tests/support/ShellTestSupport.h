@@ -6,6 +6,9 @@
 #include "KvLocalizer.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -71,4 +74,20 @@ inline void RunEventLoopFor(int milliseconds)
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+// Runs the event loop until the condition holds; false after the deadline
+// (a guard against hanging, not a measurement).
+template <class TCondition>
+bool WaitUntil(TCondition condition, int deadlineMilliseconds = 30000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > deadlineMilliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
 }

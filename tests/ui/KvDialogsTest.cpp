@@ -5,6 +5,7 @@
 #include "KvLocalizer.h"
 
 #include "QtPrinters.h"
+#include "ShellTestSupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,22 +28,6 @@
 #include <set>
 
 namespace {
-
-// Runs the event loop until the condition holds; false after a generous
-// deadline (a guard against hanging, not a measurement).
-template <class TCondition>
-bool WaitFor(TCondition condition)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > 20000)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 const std::map<QString, QColor> PreviewColors{
     {"a", Qt::red}, {"b", Qt::green}, {"c", Qt::blue}};
@@ -163,7 +148,7 @@ protected:
         m_dialog->setDirectory(m_folder.path());
         m_dialog->show();
         // The file list fills in the background; wait until it holds them all.
-        ASSERT_TRUE(WaitFor([this] {
+        ASSERT_TRUE(WaitUntil([this] {
             Select(QStringLiteral("unknown.xyz"));
             return m_dialog->InfoLabel() && Current() == QStringLiteral("unknown.xyz");
         }));
@@ -212,18 +197,18 @@ TEST_F(DialogPreview, ShowsOnlyThePreviewOfTheFileThatStaysSelected)
     m_trace.Block("c");
     Select("a.fake");
     ASSERT_EQ(Current(), QStringLiteral("a.fake"));
-    ASSERT_TRUE(WaitFor([this] { return m_trace.Contains(m_trace.Started, "a"); }));
+    ASSERT_TRUE(WaitUntil([this] { return m_trace.Contains(m_trace.Started, "a"); }));
     Select("b.fake");
     Select("c.fake");
     ASSERT_EQ(Current(), QStringLiteral("c.fake"));
     m_trace.Release("a");
     // Once the worker is at c, a's preview has been either dropped or sent.
-    ASSERT_TRUE(WaitFor([this] { return m_trace.Contains(m_trace.Started, "c"); }));
+    ASSERT_TRUE(WaitUntil([this] { return m_trace.Contains(m_trace.Started, "c"); }));
     QApplication::processEvents();
     EXPECT_EQ(BoxCentre(), BoxColour()) << "a's preview was shown while c is selected";
     m_trace.Release("c");
 
-    ASSERT_TRUE(WaitFor([this] { return BoxCentre() == QColor(Qt::blue); }));
+    ASSERT_TRUE(WaitUntil([this] { return BoxCentre() == QColor(Qt::blue); }));
     EXPECT_EQ(m_trace.PaintedNames(), std::set<QString>{"c"});
     EXPECT_EQ(m_dialog->InfoLabel()->text(), QStringLiteral("\nFake picture c"));
 }
@@ -242,12 +227,12 @@ TEST_F(DialogPreview, PreviewOvertakenOnItsWayToTheScreenIsDropped)
     }
     QThread::msleep(200);
     Select("b.fake");
-    ASSERT_TRUE(WaitFor([this] { return m_trace.Contains(m_trace.Started, "b"); }));
+    ASSERT_TRUE(WaitUntil([this] { return m_trace.Contains(m_trace.Started, "b"); }));
     QApplication::processEvents();
     EXPECT_EQ(BoxCentre(), BoxColour()) << "a's preview arrived after b was selected";
 
     m_trace.Release("b");
-    ASSERT_TRUE(WaitFor([this] { return BoxCentre() == QColor(Qt::green); }));
+    ASSERT_TRUE(WaitUntil([this] { return BoxCentre() == QColor(Qt::green); }));
     EXPECT_EQ(m_trace.PaintedNames(), std::set<QString>{"b"});
 }
 
@@ -256,7 +241,7 @@ TEST_F(DialogPreview, FolderOrUnknownFileEmptiesTheArea)
     for (const QString& other : {QStringLiteral("folder"), QStringLiteral("unknown.xyz")}) {
         SCOPED_TRACE(other.toStdString());
         Select("a.fake");
-        ASSERT_TRUE(WaitFor([this] { return BoxCentre() == QColor(Qt::red); }));
+        ASSERT_TRUE(WaitUntil([this] { return BoxCentre() == QColor(Qt::red); }));
         EXPECT_EQ(m_dialog->InfoLabel()->text(), QStringLiteral("\nFake picture a"));
 
         Select(other);

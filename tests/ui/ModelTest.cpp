@@ -1,6 +1,7 @@
 // The composition root, the status bar's progress meter and the shared
 // image list.
 #include "CommonData.h"
+#include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
 #include "KvToolPanel.h"
@@ -31,7 +32,7 @@ protected:
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
 {
-    const std::vector<QObject*> expected{CommonDataModule, Module, MainForm, ToolPanelModule};
+    const std::vector<QObject*> expected{CommonDataModule, Module, GraphicsEditor, MainForm, ToolPanelModule};
     ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < application->ComponentCount(); ++i)
         EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;
