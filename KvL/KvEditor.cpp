@@ -4,7 +4,6 @@
 #include "KvForms.h"
 #include "KvLocalizer.h"
 #include "KvMainForm.h"
-#include "KvProperties.h"
 #include "KvSDF.h"
 
 #include <QCoreApplication>
@@ -593,8 +592,10 @@ void TKvEditor::Redo()
 // history stands (TKvDocument::Saved).
 void TKvEditor::UndoClick(QObject*)
 {
-    if (CanUndo())
-        Undo();
+    if (!CanUndo())
+        return;
+    RecordCommand(QStringLiteral("Undo"));
+    Undo();
 }
 
 void TKvEditor::UndoAllClick(QObject*)
@@ -605,8 +606,10 @@ void TKvEditor::UndoAllClick(QObject*)
 
 void TKvEditor::RedoClick(QObject*)
 {
-    if (CanRedo())
-        Redo();
+    if (!CanRedo())
+        return;
+    RecordCommand(QStringLiteral("Redo"));
+    Redo();
 }
 
 void TKvEditor::RedoAllClick(QObject*)
@@ -670,7 +673,7 @@ void TKvEditor::ExecuteScriptCommand(TKvDemoPlayback*, const QString& command, b
 void TKvEditor::GetScriptTarget(TKvDemoPlayback*, const TKvCustomProperties& parameters, bool& found,
                                 QPoint& screenPoint)
 {
-    const QString name = QString::fromUtf8(parameters.GetAsVariant(0).toByteArray()).toUpper();
+    const QString name = ScriptParamText(parameters, 0).toUpper();
     QAction* button = name == QStringLiteral("UNDO")   ? UndoToolButton
                       : name == QStringLiteral("REDO") ? RedoToolButton
                                                        : nullptr;
@@ -681,12 +684,22 @@ void TKvEditor::GetScriptTarget(TKvDemoPlayback*, const TKvCustomProperties& par
     found = true;
 }
 
-void TKvEditor::StartRecording(TKvDemoPlayback* playback)
+void TKvEditor::StartRecording(IKvScriptRecorder* recorder)
 {
-    m_recorder = playback;
+    m_recorder = recorder;
 }
 
 void TKvEditor::StopRecording()
 {
     m_recorder = nullptr;
+}
+
+void TKvEditor::RecordCommand(const QString& name)
+{
+    if (!m_recorder)
+        return;
+    m_recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + name);
+    if (m_recorder->RecordMessages())
+        m_recorder->RecordLine(QStringLiteral("Message \"") + name + QLatin1Char('"'));
+    m_recorder->RecordLine(name);
 }

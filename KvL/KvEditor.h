@@ -16,6 +16,7 @@
 #include "KvCommandHistory.h"
 #include "KvFileFormats.h"
 #include "KvModule.h"
+#include "KvScriptClient.h"
 
 #include <QPointer>
 #include <QString>
@@ -31,9 +32,6 @@ class QMenu;
 class QPoint;
 class QToolBar;
 class QWidget;
-class TKvCustomProperties;
-class TKvDemoAction;
-class TKvDemoPlayback;
 class TKvDocument;
 
 // Told about every change of a document's contents and about its closing
@@ -168,7 +166,7 @@ private:
 // items and its standard toolbar into it. The documents are kept in a list
 // whose last element is the active one; opening a file closes the active
 // document first, so at most one is open.
-class TKvEditor : public TKvModuleWithControls, public virtual IKvDocumentEditor {
+class TKvEditor : public TKvModuleWithControls, public virtual IKvDocumentEditor, public IKvScriptClient {
     Q_OBJECT
 public:
     static const QUuid SettingsGuid;
@@ -236,14 +234,15 @@ public:
     virtual void MainFormCloseQuery(QObject* sender, bool& canClose);
 
     // What demonstration scripts ask of the editor: the commands "UNDO" and
-    // "REDO", and the same names as targets (their toolbar buttons).
-    virtual void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                                      TKvDemoAction* action, const TKvCustomProperties& parameters);
-    virtual void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& parameters, bool& found,
-                                 QPoint& screenPoint);
-    virtual void StartRecording(TKvDemoPlayback* playback);
-    void StopRecording();
-    TKvDemoPlayback* Recorder() const { return m_recorder; }
+    // "REDO", and the same names as targets (their toolbar buttons). While
+    // a script is recorded, Undo and Redo are written to it.
+    void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
+                              TKvDemoAction* action, const TKvCustomProperties& parameters) override;
+    void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& parameters, bool& found,
+                         QPoint& screenPoint) override;
+    void StartRecording(IKvScriptRecorder* recorder) override;
+    void StopRecording() override;
+    IKvScriptRecorder* Recorder() const { return m_recorder; }
 
     virtual void AddRecentDocument(TKvDocument* document);
     // Plug-in mode hides the Open and Save buttons, makes Open and Save As
@@ -293,11 +292,13 @@ protected:
 
 private:
     void MergeIntoMainForm();
+    // "MouseCurvedMove <name>", the message line when asked for, "<name>".
+    void RecordCommand(const QString& name);
     bool SaveDocumentUnder(TKvDocument* document, const QString& fileName, qint32 formatKey);
 
     std::vector<std::unique_ptr<TKvDocument>> m_documents;
     QStringList m_recentFiles;
-    TKvDemoPlayback* m_recorder = nullptr;
+    IKvScriptRecorder* m_recorder = nullptr;
     bool m_pluginMode = false;
     bool m_saveCancelled = false;
 };

@@ -83,6 +83,16 @@ public:
     TTextFormats Registry;
 };
 
+class TLineRecorder : public IKvScriptRecorder {
+public:
+    void RecordLine(const QString& line) override { Lines << line; }
+    bool RecordMessages() const override { return Messages; }
+    QString ClickMessage() const override { return QStringLiteral("Click"); }
+
+    QStringList Lines;
+    bool Messages = true;
+};
+
 class TNoOpState : public TKvCommandState {
 public:
     void Undo() override {}
@@ -467,6 +477,19 @@ TEST_F(EditorCommands, ScriptsUndoRedoAndFindTheirButtons)
     handled = false;
     editor->ExecuteScriptCommand(nullptr, QStringLiteral("ZOOMIN"), handled, nullptr, none);
     EXPECT_FALSE(handled);
+
+    // Recording: Undo and Redo write their lines, the all-commands nothing.
+    TLineRecorder recorder;
+    editor->StartRecording(&recorder);
+    editor->UndoClick(nullptr);
+    editor->UndoAllClick(nullptr);
+    recorder.Messages = false;
+    editor->RedoClick(nullptr);
+    editor->RedoAllClick(nullptr);
+    editor->StopRecording();
+    editor->UndoClick(nullptr);
+    EXPECT_EQ(recorder.Lines, (QStringList{"MouseCurvedMove Undo", "Message \"Undo\"", "Undo",
+                                           "MouseCurvedMove Redo", "Redo"}));
 
     MainForm->show();
     for (const char* name : {"undo", "Redo", "Open"}) {
