@@ -1,62 +1,218 @@
-// The graphics editor: the document editor for pictures. It supplies the
-// graphics document, the picture formats (with the JPEG quality question and
-// the quality kept in its settings), and a view that shows the picture
-// fitted into the window; dropped files are opened.
+// The document editor specialised for pictures, and the first module the
+// program creates. On top of the File and Edit commands it zooms (in, out,
+// actual size, best fit), steps to the previous and next picture of the
+// current file's folder, acquires pictures from scanners, shows the X, Y,
+// W, H, R, G, B fields of the status bar, runs plug-in mode (started by a
+// host program on an exchange file, confirmed with OK or Cancel), keeps
+// exactly one graphics tool active, and tells the tools before and after
+// every undo and redo step.
 #pragma once
 
 #include "KvEditor.h"
 #include "KvGraphicsDocument.h"
 #include "KvGraphicsFormats.h"
+#include "KvGraphicsTool.h"
+#include "KvScriptClient.h"
 
-#include <QWidget>
+#include <QStringList>
+#include <QUuid>
 
+#include <array>
+#include <memory>
 #include <vector>
 
-// Shows a graphics document's picture (its crop rectangle) centred in the
-// window, reduced to fit when it is larger, never enlarged.
-class TKvFittedPictureView : public QWidget, public IKvGraphicsDocumentView {
-    Q_OBJECT
-public:
-    explicit TKvFittedPictureView(TKvGraphicsDocument* document, QWidget* parent = nullptr);
+class QLabel;
+class QMenu;
+class QToolButton;
+class TKvGraphicsView;
+class TKvScanner;
 
-    void InvalidateImageRect(const TRect& rect) override;
-    void ImageChanged() override;
-    // Where the picture is painted, in the view's coordinates.
-    QRect PictureRect() const;
+// A zoom: device pixels per picture pixel, Numerator : Denominator.
+struct TKvZoom {
+    int Numerator;
+    int Denominator;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    TKvGraphicsDocument* m_document;
+    // The zoom in thousandths, as zooms are compared.
+    int Thousandths() const;
+    friend constexpr bool operator==(const TKvZoom&, const TKvZoom&) = default;
 };
 
-class TKvGraphicsEditor : public TKvEditor, public IKvGraphicsDocumentEditor {
+class TKvGraphicsEditor : public TKvEditor, public IKvGraphicsDocumentEditor, public IKvGraphicsEditor {
     Q_OBJECT
 public:
     static const QUuid GraphicsSettingsGuid;
+    // The zooms Zoom In and Zoom Out step through.
+    static constexpr std::array<TKvZoom, 21> ZoomSteps{{{1, 16}, {1, 12}, {1, 8}, {1, 7}, {1, 6}, {1, 5}, {1, 4},
+                                                        {1, 3},  {1, 2},  {3, 4}, {1, 1}, {3, 2}, {2, 1}, {3, 1},
+                                                        {4, 1},  {5, 1},  {6, 1}, {7, 1}, {8, 1}, {12, 1}, {16, 1}}};
+    // The zoom after the current one (in thousandths) going in and out.
+    static TKvZoom NextZoomIn(int currentThousandths);
+    static TKvZoom NextZoomOut(int currentThousandths);
+    // The zoom that fits a picture into a view of the given outer size:
+    // the side that limits decides.
+    static TKvZoom BestFitZoom(QSize picture, QSize view);
+    // Whether a file name's extension is one of the picture files Previous
+    // and Next step through.
+    static bool IsFolderImage(const QString& fileName);
 
+    // Creates the main form (when there is none), the menus, buttons and
+    // status bar fields, the format registry, the scanner component and the
+    // hand tool; becomes the editor the graphics tools use.
     TKvGraphicsEditor();
     ~TKvGraphicsEditor() override;
 
-    // A Boolean kept in the settings for the program's later versions.
-    bool KeepSetting = false;
+    // Items merged into the main form (their objectName is the field's name).
+    QAction* ZoomInMenuItem = nullptr;
+    QAction* ZoomOutMenuItem = nullptr;
+    QAction* ActualSizeMenuItem = nullptr;
+    QAction* ScaleToBestFitMenuItem = nullptr;
+    QAction* ZoomMenuSeparator = nullptr;
+    QAction* ZoomToolbarSeparator = nullptr;
+    QAction* ZoomInButton = nullptr;
+    QAction* ZoomOutButton = nullptr;
+    QAction* ActualSizeButton = nullptr;
+    QAction* ScaleToBestFitButton = nullptr;
+    QMenu* ImportSubmenu = nullptr;
+    QAction* SelectTwainSourceMenuItem = nullptr;
+    QAction* AcquireMenuItem = nullptr;
+    QAction* CloseMenuSeperator = nullptr;
+    QLabel* XStatusPanel = nullptr;
+    QLabel* YStatusPanel = nullptr;
+    QLabel* WStatusPanel = nullptr;
+    QLabel* HStatusPanel = nullptr;
+    QLabel* RStatusPanel = nullptr;
+    QLabel* GStatusPanel = nullptr;
+    QLabel* BStatusPanel = nullptr;
+    QAction* PrevImageButton = nullptr;
+    QAction* NextImageButton = nullptr;
+    QAction* OkButton = nullptr;
+    QAction* CancelButton = nullptr;
+    // Stops a running acquisition; shown beside the progress bar while one runs.
+    QToolButton* CancelScanButton = nullptr;
 
-    // The editor's recent files, then the JPEG quality and KeepSetting.
+    TKvScanner* Scanner() const { return m_scanner; }
+    // The folder of the demonstration scripts (set by the composition root).
+    QString DemoFolder;
+    TKvGraphicsFormats& GraphicsFormats() { return m_formats; }
+    // A Boolean kept in the settings.
+    bool KeepSetting = false;
+    // While set, only the active tool may act.
+    bool ToolExclusive = false;
+    // The picture files of the folder of the last opened file, sorted by
+    // name, and the position of the open file among them (-1: not there).
+    QStringList FolderImages;
+    int FolderIndex = -1;
+    // The tool that was active before the last change of the active tool.
+    TKvGraphicsTool* PreviousTool = nullptr;
+
+    TKvGraphicsDocument* ActiveGraphicsDocument() const;
+    // The active document's view; none without a document.
+    TKvGraphicsView* ActiveView() const;
+
+    // --- Module
+    void Localize() override;
     void LoadSettings(TKvSDFReader& reader) override;
     void SaveSettings(TKvSDFWriter& writer) override;
+    void UpdateControls() override;
 
+    // --- Editor
+    void ActivateDocument(TKvDocument* document) override;
+    void UpdateCaption() override;
     TKvDocumentFormats* Formats() override { return &m_formats; }
-    TKvGraphicsFormats& GraphicsFormats() { return m_formats; }
     std::unique_ptr<TKvDocument> CreateDocument() override;
+    bool ShowDocument(TKvDocument* document, QWidget*& view) override;
+    bool SaveDocumentAs(TKvDocument* document) override;
+    int AskSaveChanges(const QString& name) override;
+    void AddRecentDocument(TKvDocument* document) override;
+    void SetPluginMode(bool on) override;
+    bool OpenFile(const QString& fileName, TKvDocument*& document, bool addToRecent) override;
+    bool CanUndo() override;
+    bool CanRedo() override;
+    void Undo() override;
+    void Redo() override;
+    void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
+                              TKvDemoAction* action, const TKvCustomProperties& params) override;
+    void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
+                         QPoint& screenPoint) override;
 
-    const std::vector<IKvGraphicsTool*>& GraphicsTools() const override { return m_tools; }
+    // --- Graphics document editor
+    const std::vector<IKvGraphicsTool*>& GraphicsTools() const override { return m_toolInterfaces; }
     void ShowImageSize(int width, int height) override;
     QWidget* CreateView(TKvGraphicsDocument* document) override;
 
+    // --- What the tools and views ask
+    TKvGraphicsTool* ActiveTool() const override { return m_activeTool; }
+    void SetActiveTool(TKvGraphicsTool* tool) override;
+    bool ToolMayAct(const TKvGraphicsTool* tool) const override;
+    bool PluginMode() const override { return TKvEditor::PluginMode(); }
+    IKvScriptRecorder* ScriptRecorder() const override { return Recorder(); }
+    void SetContinueUndoRedo(bool value) override { m_continueUndoRedo = value; }
+    bool ContinueUndoRedo() const { return m_continueUndoRedo; }
+    void AddGraphicsTool(TKvGraphicsTool* tool) override;
+    void RemoveGraphicsTool(TKvGraphicsTool* tool) override;
+    void ShowPointerInfo(const QPoint& imagePoint, TColorTriple pixel) override;
+    const std::vector<TKvGraphicsTool*>& Tools() const { return m_tools; }
+    void BeginExclusive() { ToolExclusive = true; }
+    void EndExclusive() { ToolExclusive = false; }
+
+    // --- Zoom
+    // Sets the view's zoom keeping the picture point in the middle of the
+    // view where it is.
+    void SetZoom(TKvGraphicsView* view, TKvZoom zoom);
+    TKvZoom Zoom() const;
+    void BestFit();
+    // 1:1 when the picture fits the view, otherwise the best fit.
+    void FitView();
+    // Grows the main form so that the view is at least this large, and fits
+    // the window into the screen's work area.
+    void SetMinViewSize(int width, int height);
+    // Makes the main form at least this large, centred in the work area on
+    // an axis where it grows.
+    void SetMinWindowSize(int width, int height);
+
+    // --- Folder
+    // Lists the picture files of the file's folder, sorted by name, and
+    // finds the file among them.
+    void ScanFolder(const QString& path);
+
+    // --- Handlers
+    virtual void NextImageClick(QObject* sender);
+    virtual void PrevImageClick(QObject* sender);
+    void ZoomInClick(QObject* sender) override;
+    void ZoomOutClick(QObject* sender) override;
+    virtual void ActualSizeClick(QObject* sender);
+    virtual void BestFitClick(QObject* sender);
+    virtual void OkClick(QObject* sender);
+    virtual void CancelClick(QObject* sender);
+    void AcquireClick(QObject* sender);
+    void SelectSourceClick(QObject* sender);
+    void ImportSourceClick(QObject* sender);
+    // Opens the scanned picture untitled and deletes the transfer file.
+    void ScannerImageReady(const QString& transferFile);
+
 private:
+    void MergeGraphicsItems();
+    void CreateStatusPanels();
+    void ConnectScanner();
+    void FillImportSubmenu();
+    void ShowScanProgress(int percent);
+    void EndScanProgress();
+    // Records the three lines of a command button while recording.
+    void RecordCommand(const QString& name, const QString& message);
+    void FitView(TKvGraphicsView* view);
+    void FitViewWhenShown();
+    void StepFolder(int step);
+    void RescanAround(const QString& current);
+    bool SaveInPluginMode(TKvDocument* document);
+    template <typename Step, typename Can>
+    void UndoOrRedo(Step step, Can can, void (TKvGraphicsDocument::*before)(), void (TKvGraphicsDocument::*after)());
+
     TKvGraphicsFormats m_formats;
-    std::vector<IKvGraphicsTool*> m_tools;
+    TKvScanner* m_scanner = nullptr;
+    TKvGraphicsTool* m_activeTool = nullptr;
+    std::vector<TKvGraphicsTool*> m_tools;
+    std::vector<IKvGraphicsTool*> m_toolInterfaces;
+    bool m_continueUndoRedo = false;
 };
 
 // The graphics editor of the run; null while there is none.

@@ -3,12 +3,16 @@
 #include "CommonData.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
+#include "KvImageList.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
 #include "KvToolPanel.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QToolBar>
 
 TModule* Module = nullptr;
 
@@ -74,13 +78,32 @@ void TModule::DataModuleCreate()
 {
     TMainForm::SetSharedImages(CommonDataModule ? CommonDataModule->New24TBXImageList : nullptr);
 
-    // The graphics editor creates the main form.
+    // The graphics editor creates the main form, the File and Edit menus and
+    // the standard toolbar.
     KvApplication->CreateComponent(GraphicsEditor);
+    GraphicsEditor->DemoFolder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo"))
+        + QDir::separator();
+    SetImageIndices();
 
     KvApplication->CreateComponent(ToolPanelModule);
     ToolPanelModule->Toolbar->SetWrapping(true);
+    MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
 
     CreateProgressMeter();
+}
+
+// The pictures of the shared image list on the editor's navigation and zoom
+// items.
+void TModule::SetImageIndices()
+{
+    TKvGraphicsEditor* editor = GraphicsEditor;
+    const std::pair<QAction*, int> images[] = {
+        {editor->NextImageButton, 15},       {editor->PrevImageButton, 14},     {editor->ZoomInButton, 10},
+        {editor->ZoomInMenuItem, 10},        {editor->ZoomOutButton, 11},       {editor->ZoomOutMenuItem, 11},
+        {editor->ActualSizeButton, 12},      {editor->ActualSizeMenuItem, 12},  {editor->ScaleToBestFitButton, 13},
+        {editor->ScaleToBestFitMenuItem, 13}};
+    for (const auto& [item, index] : images)
+        SetImageIndex(item, index);
 }
 
 void TModule::CreateProgressMeter()

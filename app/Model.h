@@ -47,6 +47,7 @@ public:
     TKvProgressBarMeter* ProgressMeter() const { return m_progressMeter.get(); }
 
 private:
+    void SetImageIndices();
     void CreateProgressMeter();
 
     std::unique_ptr<TKvProgressBarMeter> m_progressMeter;

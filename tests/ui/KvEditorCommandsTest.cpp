@@ -8,6 +8,7 @@
 #include "KvMainForm.h"
 #include "KvProperties.h"
 #include "KvSDF.h"
+#include "ModalAnswers.h"
 
 #include "QtPrinters.h"
 #include "ModalAnswers.h"
@@ -23,7 +24,6 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 
 namespace {

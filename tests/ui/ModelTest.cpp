@@ -4,6 +4,7 @@
 #include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
+#include "KvScrollTool.h"
 #include "KvToolPanel.h"
 #include "Model.h"
 #include "ShellTestSupport.h"
@@ -32,7 +33,8 @@ protected:
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
 {
-    const std::vector<QObject*> expected{CommonDataModule, Module, GraphicsEditor, MainForm, ToolPanelModule};
+    const std::vector<QObject*> expected{CommonDataModule, Module,        GraphicsEditor,
+                                         MainForm,         ScrollTool,    ToolPanelModule};
     ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < application->ComponentCount(); ++i)
         EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;
