@@ -2,8 +2,9 @@
 // Only the pixels asked for are computed: at 1:1 rows are copied, enlarged
 // pictures show each picture pixel as a block (nearest neighbour, so that
 // the pixel under the mouse is the one the status bar reports), and reduced
-// pictures are resampled with the Lanczos filter into a scaled copy that is
-// kept, region by region, until the zoom, the picture or its pixels change.
+// pictures are resampled (Lanczos, or the mean for strong reductions) into a
+// scaled copy that is kept, region by region, until the zoom, the picture or
+// its pixels change.
 #pragma once
 
 #include "KvBitmap.h"
@@ -29,6 +30,9 @@ public:
     void Invalidate(const TRect& rect);
     // The picture was replaced or changed its size: nothing kept is valid.
     void Reset();
+
+    // The filter a reduction by these extents is resampled with.
+    static const TPixelResampler& ReductionKernel(const QPoint& deviceExtent, const QPoint& logicalExtent);
 
     // Whether a scaled copy is kept (for tests and measurements).
     bool HasScaledCopy() const { return m_scaled.Data != nullptr; }

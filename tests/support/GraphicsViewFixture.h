@@ -74,14 +74,17 @@ public:
 };
 
 // A document with a black picture of the given size and its graphics view,
-// a top-level window of the given size, at 1:1, shown.
+// a top-level window of the given size, at 1:1, shown. Without copies the
+// document has no Original and Committed pictures (the view needs none):
+// the pages of a huge picture are then taken only where it is painted.
 class GraphicsViewFixture {
 public:
-    GraphicsViewFixture(int width, int height, QSize viewSize)
+    GraphicsViewFixture(int width, int height, QSize viewSize, bool withCopies = true)
     {
         document = editor.NewDocument();
         document->Image().SetSize(width, height, PixelFormatBGR24);
-        document->ImageLoaded();
+        if (withCopies)
+            document->ImageLoaded();
         view = static_cast<TKvGraphicsView*>(document->GetView());
         view->resize(viewSize);
         view->Picture()->SetActive(true);

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint point, Qt::MouseButton button = Qt::NoButton,
@@ -371,6 +373,74 @@ TEST(HandToolKeysTest, PlusAndMinusZoomWithoutBeingHandled)
     QKeyEvent keypadPlus(QEvent::KeyPress, Qt::Key_Plus, Qt::KeypadModifier);
     QApplication::sendEvent(f.view, &keypadPlus);
     EXPECT_EQ(f.tools.ZoomIns, 2);
+}
+
+} // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Extreme sizes
+
+void FillRect(TKvGraphicsDocument* document, const TRect& rect, TColorTriple colour)
+{
+    TKvPixels& pixels = document->Image().Pixels();
+    for (int y = rect.Top; y < rect.Bottom; ++y)
+        for (int x = rect.Left; x < rect.Right; ++x)
+            std::memcpy(pixels.PixelAt(x, y), &colour, 3);
+}
+
+TEST(GraphicsViewSizesTest, AOnePixelPictureIsShownAtEveryZoom)
+{
+    GraphicsViewFixture f(1, 1, QSize(50, 40));
+    f.FillPicture([](int, int) { return RGBToTriple(250, 100, 5); });
+    for (const int zoom : {1, 16}) {
+        f.view->MapMode().DeviceExtent = {zoom, zoom};
+        f.view->UpdateScrollRange();
+        const QImage painted = f.Painted();
+        const QPoint origin = f.view->MapMode().DeviceOrigin;
+        EXPECT_EQ(origin, QPoint((50 - zoom) / 2, (40 - zoom) / 2));
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 50; ++x) {
+                const bool inside = QRect(origin, QSize(zoom, zoom)).contains(x, y);
+                ASSERT_EQ(PixelColor(painted, {x, y}), inside ? QColor(250, 100, 5) : QColor(64, 64, 64))
+                    << zoom << ": " << x << "," << y;
+            }
+        MoveTo(f.view, origin);
+        EXPECT_EQ(f.tools.Pointer, QPoint(0, 0));
+        EXPECT_EQ(f.tools.Pixel, RGBToTriple(250, 100, 5));
+    }
+}
+
+TEST(GraphicsViewSizesTest, A30000By20000PictureIsShownWholeAndToItsLastPixel)
+{
+    GraphicsViewFixture f(30000, 20000, QSize(600, 400), false);
+    FillRect(f.document, {0, 0, 3000, 2000}, RGBToTriple(255, 255, 255));
+    FillRect(f.document, {29990, 19990, 30000, 20000}, RGBToTriple(255, 0, 0));
+
+    // Whole, at 400:20000: the white tenth fills the top-left 60 x 40.
+    f.view->MapMode().DeviceExtent = {400, 400};
+    f.view->MapMode().LogicalExtent = {20000, 20000};
+    f.view->UpdateScrollRange();
+    QImage painted = f.Painted();
+    EXPECT_EQ(f.view->MapMode().DeviceOrigin, QPoint(0, 0));
+    EXPECT_EQ(PixelColor(painted, {30, 20}), QColor(255, 255, 255));
+    EXPECT_EQ(PixelColor(painted, {100, 100}), QColor(0, 0, 0));
+
+    // At 1:1, scrolled to the far corner, the last pixels are where they belong.
+    f.view->MapMode().DeviceExtent = {1, 1};
+    f.view->MapMode().LogicalExtent = {1, 1};
+    f.view->MapMode().DeviceOrigin = {-30000, -20000};
+    f.view->UpdateScrollRange();
+    painted = f.Painted();
+    const QRect client = f.view->ClientRect();
+    const QPoint last = f.view->ImageToClient({29999, 19999});
+    EXPECT_EQ(last, QPoint(client.width() - 1, client.height() - 1));
+    EXPECT_EQ(PixelColor(painted, last), QColor(255, 0, 0));
+    EXPECT_EQ(PixelColor(painted, last - QPoint(10, 10)), QColor(0, 0, 0));
+    MoveTo(f.view, last);
+    EXPECT_EQ(f.tools.Pointer, QPoint(29999, 19999));
+    EXPECT_EQ(f.tools.Pixel, RGBToTriple(255, 0, 0));
 }
 
 } // namespace

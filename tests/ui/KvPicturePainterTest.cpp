@@ -50,14 +50,16 @@ QRect DeviceRect(const TKvMapMode& mapMode, const TRect& r)
     return mapMode.LogicalToDevice(QRect(r.Left, r.Top, r.Width(), r.Height()));
 }
 
-// What a reduced zoom must show: the picture resampled as a whole.
+// What a reduced zoom must show: the picture resampled as a whole with the
+// filter of that reduction.
 void ReducedReference(TKvPixelBuffer& reference, const TKvPixels& picture, const TKvMapMode& mapMode, int width,
                       int height)
 {
     MakeTarget(reference, width, height);
     const QRect whole = DeviceRect(mapMode, picture.GetBounds());
     ResamplePixels(reference, RectOfSize(whole.x(), whole.y(), whole.width(), whole.height()),
-                   reference.GetBounds(), TLanczosResampler(), picture.GetBounds(), picture);
+                   reference.GetBounds(), TKvPicturePainter::ReductionKernel(mapMode.DeviceExtent, mapMode.LogicalExtent),
+                   picture.GetBounds(), picture);
 }
 
 struct TZoomCase {
@@ -178,6 +180,33 @@ TEST(PicturePainterTest, ChangedPixelsShowOnceInvalidatedAndAReplacedPictureAfte
     for (int y = 0; y < 45; ++y)
         for (int x = 0; x < 60; ++x)
             ASSERT_TRUE(SamePixel(target.PixelAt(x, y), reference.PixelAt(x, y))) << x << "," << y;
+}
+
+TEST(PicturePainterTest, StrongReductionsAverageAndMildOnesUseLanczos)
+{
+    const auto isLanczos = [](int numerator, int denominator) {
+        return dynamic_cast<const TLanczosResampler*>(&TKvPicturePainter::ReductionKernel(
+                   {numerator, numerator}, {denominator, denominator}))
+            != nullptr;
+    };
+    EXPECT_TRUE(isLanczos(3, 4));
+    EXPECT_TRUE(isLanczos(1, 5));
+    EXPECT_TRUE(isLanczos(937, 4000));
+    EXPECT_FALSE(isLanczos(1, 6));
+    EXPECT_FALSE(isLanczos(400, 20000));
+
+    // The mean of a 6 x 6 block of two values in halves.
+    TKvPixelBuffer picture;
+    ASSERT_TRUE(picture.SetFormat(PixelFormatBGR24, RectOfSize(0, 0, 6, 6)));
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x)
+            std::memset(picture.PixelAt(x, y), x < 3 ? 200 : 100, 3);
+    TKvPixelBuffer target;
+    MakeTarget(target, 1, 1);
+    TKvPicturePainter painter;
+    painter.Paint(target, QRegion(0, 0, 1, 1), picture, picture.GetBounds(), Zoom(1, 6, {0, 0}));
+    // Weights are whole 256ths: the mean may be off by one.
+    EXPECT_NEAR(target.PixelAt(0, 0)[0], 150, 1);
 }
 
 TEST(PicturePainterTest, AOnePixelPictureFillsItsDeviceRectangleAtEveryZoom)
