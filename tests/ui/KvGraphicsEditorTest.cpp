@@ -294,6 +294,8 @@ TEST_F(GraphicsEditorTest, TheSpaceBarLendsTheMouseToTheHandAndGivesItBack)
     QApplication::sendEvent(view, &press);
     EXPECT_EQ(editor->ActiveTool(), ScrollTool);
     EXPECT_EQ(view->cursor().shape(), ScreenCursor(crHand).shape());
+    // The hand drawn for it, not the arrow.
+    EXPECT_FALSE(ScreenCursor(crHand).pixmap().isNull());
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
     QApplication::sendEvent(view, &release);
     EXPECT_EQ(editor->ActiveTool(), crop);

@@ -1,0 +1,205 @@
+// Plug-in mode from start to exit on a real X server (Xvfb): the program is
+// started on an exchange file, and OK or Cancel is pressed with a click
+// synthesised by xdotool. OK writes the picture back into the exchange file
+// and ends with exit status 0; Cancel leaves the file as it was and ends
+// with 255.
+//
+// The test runs itself again as the program: the child runs RunProgram, as
+// the editor's main does, with the exchange file as its first argument, and
+// tells the parent where the OK and Cancel buttons are on the screen.
+#include "KvExchangeFile.h"
+#include "KvGraphicsEditor.h"
+#include "KvMainForm.h"
+#include "Program.h"
+#include "ShellTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr char ReportVariable[] = "ORVANE_PLUGIN_CHILD_REPORT";
+constexpr int Width = 5;
+constexpr int Height = 3;
+
+// An exchange file as a host writes it: four bytes per pixel (red, green,
+// blue, unused), rows padded to 24 bytes. The editor writes its files with
+// three bytes per pixel, so a file written back is told from this one.
+QByteArray HostExchangeFile()
+{
+    constexpr int BytesPerPixel = 4;
+    constexpr int Stride = 24;
+    QByteArray bytes(int(ExchangeHeaderSize) + Stride * Height, '\0');
+    const qint32 header[] = {32, 3, 0, 0, Width, Height, Stride, BytesPerPixel};
+    bytes.replace(0, 4, "PSPF");
+    for (int i = 0; i < 8; ++i)
+        qToLittleEndian<qint32>(header[i], bytes.data() + 4 + 4 * i);
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            char* pixel = bytes.data() + ExchangeHeaderSize + y * Stride + x * BytesPerPixel;
+            pixel[0] = char(40 * x);
+            pixel[1] = char(60 * y);
+            pixel[2] = char(200);
+        }
+    return bytes;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The screen point of a toolbar button's centre as "x y".
+QString ButtonCentre(QAction* button)
+{
+    QWidget* widget = GraphicsEditor->StandardToolbar->widgetForAction(button);
+    const QPoint centre = widget->mapToGlobal(widget->rect().center());
+    return QStringLiteral("%1 %2").arg(centre.x()).arg(centre.y());
+}
+
+} // namespace
+
+// The program, on the X server the parent started.
+TEST(PluginModeChild, Run)
+{
+    const QString report = qEnvironmentVariable(ReportVariable);
+    if (report.isEmpty())
+        GTEST_SKIP() << "runs only as the child of the tests below";
+    // Once the window is on the screen, the parent learns where to click.
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll, report] {
+        if (!GraphicsEditor || !GraphicsEditor->OkButton || !MainForm->isVisible())
+            return;
+        poll->stop();
+        QFile file(report + QStringLiteral(".part"));
+        if (file.open(QIODevice::WriteOnly))
+            file.write((ButtonCentre(GraphicsEditor->OkButton) + QLatin1Char('\n')
+                        + ButtonCentre(GraphicsEditor->CancelButton) + QLatin1Char('\n'))
+                           .toUtf8());
+        file.close();
+        file.rename(report);
+    });
+    poll->start(50);
+    const int exitCode = RunProgram(BuildLanguagesFolder());
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+}
+
+class PluginModeOnScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!qEnvironmentVariableIsEmpty(ReportVariable))
+            GTEST_SKIP() << "the parent's part";
+        exchange = QDir(folder.path()).filePath(QStringLiteral("host.tmp"));
+        QFile file(exchange);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(HostExchangeFile());
+        file.close();
+
+        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                                              QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        ASSERT_TRUE(server.waitForStarted(10000));
+        ASSERT_TRUE(WaitUntil([&] { return server.canReadLine() || server.state() != QProcess::Running; }));
+        display = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
+        ASSERT_GT(display.size(), 1);
+    }
+
+    void TearDown() override
+    {
+        if (program.state() != QProcess::NotRunning) {
+            program.kill();
+            program.waitForFinished(10000);
+        }
+        if (server.state() != QProcess::NotRunning) {
+            server.terminate();
+            server.waitForFinished(10000);
+        }
+    }
+
+    // Starts the program on the exchange file and clicks the button (0 OK,
+    // 1 Cancel) once it is shown; returns the program's exit status.
+    int ClickAndExit(int button)
+    {
+        const QString report = QDir(folder.path()).filePath(QStringLiteral("buttons.txt"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QLatin1String(ReportVariable), report);
+        environment.insert(QStringLiteral("GTEST_FILTER"), QStringLiteral("PluginModeChild.Run"));
+        program.setProcessEnvironment(environment);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(QCoreApplication::applicationFilePath(), {exchange});
+        if (!program.waitForStarted(10000))
+            return -1000;
+        if (!WaitUntil([&] { return QFile::exists(report) || program.state() == QProcess::NotRunning; }, 60000))
+            return -1001;
+        const QStringList centres = QString::fromUtf8(ReadFile(report)).split(QLatin1Char('\n'));
+        const QStringList at = centres.value(button).split(QLatin1Char(' '));
+        if (at.size() != 2)
+            return -1002;
+        QProcessEnvironment xdotool = QProcessEnvironment::systemEnvironment();
+        xdotool.insert(QStringLiteral("DISPLAY"), display);
+        QProcess click;
+        click.setProcessEnvironment(xdotool);
+        click.start(QStringLiteral("xdotool"),
+                    {QStringLiteral("mousemove"), at[0], at[1], QStringLiteral("sleep"), QStringLiteral("0.3"),
+                     QStringLiteral("click"), QStringLiteral("1")});
+        if (!click.waitForFinished(20000) || click.exitCode() != 0)
+            return -1003;
+        if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)
+            return -1004;
+        return program.exitCode();
+    }
+
+    TTempUserFolders userFolders;
+    QTemporaryDir folder;
+    QString exchange;
+    QProcess server;
+    QString display;
+    QProcess program;
+};
+
+TEST_F(PluginModeOnScreen, OkWritesThePictureBackAndExitsWithZero)
+{
+    const QByteArray before = ReadFile(exchange);
+    EXPECT_EQ(ClickAndExit(0), 0);
+
+    const QByteArray after = ReadFile(exchange);
+    TExchangeFileHeader header;
+    ASSERT_EQ(ReadExchangeHeader(reinterpret_cast<const std::uint8_t*>(after.constData()), std::size_t(after.size()),
+                                 Width * Height, header),
+              TExchangeFileCheck::Valid);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(header.BytesPerPixel, 3);
+    EXPECT_EQ(header.Width, Width);
+    EXPECT_EQ(header.Height, Height);
+    // The same picture, red, green, blue as the host wrote them.
+    for (int y = 0; y < Height; ++y)
+        for (int x = 0; x < Width; ++x) {
+            const char* pixel = after.constData() + ExchangeHeaderSize + y * header.Stride + x * 3;
+            EXPECT_EQ(uchar(pixel[0]), 40 * x);
+            EXPECT_EQ(uchar(pixel[1]), 60 * y);
+            EXPECT_EQ(uchar(pixel[2]), 200);
+        }
+}
+
+TEST_F(PluginModeOnScreen, CancelLeavesTheFileAndExitsWith255)
+{
+    const QByteArray before = ReadFile(exchange);
+    EXPECT_EQ(ClickAndExit(1), 255);
+    EXPECT_EQ(ReadFile(exchange), before);
+}
