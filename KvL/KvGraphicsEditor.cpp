@@ -169,6 +169,8 @@ TKvGraphicsEditor::~TKvGraphicsEditor()
         tool->DetachEditor();
     if (CurrentGraphicsEditor() == this)
         SetCurrentGraphicsEditor(nullptr);
+    if (GraphicsEditor == this)
+        GraphicsEditor = nullptr;
 }
 
 // The pictures of the navigation and zoom items come from the shared image

@@ -9,6 +9,12 @@ TKvScrollTool::TKvScrollTool(IKvGraphicsEditor* editor) : TKvGraphicsTool(editor
     ControlClass = ControlClassOf<TKvScrollToolControl>();
 }
 
+TKvScrollTool::~TKvScrollTool()
+{
+    if (ScrollTool == this)
+        ScrollTool = nullptr;
+}
+
 bool TKvScrollToolControl::KeyDown(int key, Qt::KeyboardModifiers modifiers)
 {
     IKvGraphicsEditor* editor = Tool() ? Tool()->Editor() : nullptr;

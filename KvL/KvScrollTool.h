@@ -10,6 +10,7 @@ class TKvScrollTool : public TKvGraphicsTool {
     Q_OBJECT
 public:
     explicit TKvScrollTool(IKvGraphicsEditor* editor = CurrentGraphicsEditor());
+    ~TKvScrollTool() override;
 };
 
 class TKvScrollToolControl : public TKvGraphicsToolControl {

@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -299,6 +300,75 @@ TEST_F(GraphicsEditorTest, TheSpaceBarLendsTheMouseToTheHandAndGivesItBack)
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
     QApplication::sendEvent(view, &release);
     EXPECT_EQ(editor->ActiveTool(), crop);
+}
+
+TEST_F(GraphicsEditorTest, ToolsMayActOnADocumentUnlessAnotherToolWorksAlone)
+{
+    NotingTool* first = nullptr;
+    NotingTool* second = nullptr;
+    CreateGraphicsTool(first);
+    CreateGraphicsTool(second);
+    EXPECT_FALSE(editor->ToolMayAct(first));
+    editor->UpdateControls();
+    EXPECT_FALSE(editor->ZoomInButton->isEnabled());
+
+    ASSERT_TRUE(SavePicture(Path("p.png"), Filled(20, 10, Qt::gray)));
+    TKvGraphicsDocument* document = Open(Path("p.png"));
+    ASSERT_NE(document, nullptr);
+    editor->UpdateControls();
+    EXPECT_TRUE(editor->ZoomInButton->isEnabled());
+    EXPECT_TRUE(editor->ToolMayAct(first));
+    EXPECT_TRUE(editor->ToolMayAct(second));
+
+    editor->SetActiveTool(first);
+    editor->BeginExclusive();
+    EXPECT_TRUE(editor->ToolMayAct(first));
+    EXPECT_FALSE(editor->ToolMayAct(second));
+    editor->EndExclusive();
+
+    // A lock keeps others out only when its tool edits exclusively.
+    document->Lock(first);
+    EXPECT_TRUE(editor->ToolMayAct(second));
+    first->ExclusiveEdit = true;
+    EXPECT_FALSE(editor->ToolMayAct(second));
+    EXPECT_TRUE(editor->ToolMayAct(first));
+    document->ResetLock();
+    EXPECT_TRUE(editor->ToolMayAct(second));
+}
+
+TEST_F(GraphicsEditorTest, ScriptsMakeTheViewOrWindowAtLeastAsLargeAsAsked)
+{
+    ASSERT_TRUE(SavePicture(Path("p.png"), Filled(40, 30, Qt::gray)));
+    ASSERT_NE(Open(Path("p.png")), nullptr);
+    MainForm->setGeometry(20, 20, 500, 400);
+    QApplication::processEvents();
+    const QRect area = MainForm->screen()->availableGeometry();
+    TKvGraphicsView* view = editor->ActiveView();
+    const QSize wanted = view->size() + QSize(60, 40);
+    ASSERT_LE(MainForm->width() + 60, area.width());
+    ASSERT_LE(MainForm->height() + 40, area.height());
+
+    TKvProperties size;
+    size.SetInteger(0, wanted.width());
+    size.SetInteger(1, wanted.height());
+    bool handled = false;
+    editor->ExecuteScriptCommand(nullptr, QStringLiteral("SETMINVIEWSIZE"), handled, nullptr, size);
+    QApplication::processEvents();
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(MainForm->size(), QSize(560, 440));
+    EXPECT_TRUE(area.contains(MainForm->geometry()));
+
+    // A window already large enough stays as it is.
+    size.SetInteger(0, 100);
+    size.SetInteger(1, 100);
+    editor->ExecuteScriptCommand(nullptr, QStringLiteral("SETMINWINDOWSIZE"), handled, nullptr, size);
+    EXPECT_EQ(MainForm->size(), QSize(560, 440));
+    // A larger one is centred on the axis it grows.
+    size.SetInteger(0, 600);
+    editor->ExecuteScriptCommand(nullptr, QStringLiteral("SETMINWINDOWSIZE"), handled, nullptr, size);
+    EXPECT_EQ(MainForm->width(), 600);
+    EXPECT_EQ(MainForm->geometry().x(), area.x() + (area.width() - 600) / 2);
+    EXPECT_EQ(MainForm->height(), 440);
 }
 
 TEST_F(GraphicsEditorTest, UndoTellsTheToolsAroundEachStepAndContinuesWhenAStateAsks)
