@@ -383,7 +383,10 @@ int TKvApplication::MessageBox(const QString& text, const QString& caption, unsi
     if (!owner)
         owner = m_mainForm;
     const TKvMessageBoxLayout layout = MessageBoxLayout(flags);
-    QMessageBox box(layout.Icon, caption, text, layout.Buttons, owner);
+    QMessageBox box(layout.Icon, caption, QString(), layout.Buttons, owner);
+    // Messages carry file names, which may look like markup: shown as they are.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     box.setDefaultButton(layout.DefaultButton);
     box.exec();
     return MessageBoxResult(box.standardButton(box.clickedButton()));

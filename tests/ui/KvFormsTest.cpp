@@ -441,6 +441,23 @@ TEST_F(KvApplicationTest, MessageBoxIsCaptionedWithTheTitleAndReturnsTheButtonPr
     EXPECT_EQ(caption, QStringLiteral("Orvane"));
 }
 
+TEST_F(KvApplicationTest, MessageBoxShowsItsTextAsItIsNeverAsMarkup)
+{
+    // A file name may look like markup; the message names it as it is.
+    const QString text = QStringLiteral("Cannot open /home/me/<b>holiday</b> &amp; more.jpg.");
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (const QLabel* label : box->findChildren<QLabel*>())
+            if (label->text() == text && label->textFormat() == Qt::PlainText)
+                shown = label->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    application->MessageBox(text, 16);
+    EXPECT_EQ(shown, text);
+}
+
 TEST_F(KvApplicationTest, StandardButtonsFollowTheChosenLanguage)
 {
     application->Initialize();
