@@ -44,6 +44,12 @@ public:
     virtual IKvScriptRecorder* ScriptRecorder() const = 0;
     // Asks the undo or redo running now for one more step.
     virtual void SetContinueUndoRedo(bool value) = 0;
+    // The tool that was active before the last change of the active tool
+    // (during an undo or redo: the tool that was active when it began).
+    virtual TKvGraphicsTool* PreviousActiveTool() const = 0;
+    // While exclusive, only the active tool may act.
+    virtual void BeginExclusive() = 0;
+    virtual void EndExclusive() = 0;
     // Every tool announces itself at its construction and leaves at its
     // destruction; the documents tell the tools in that order.
     virtual void AddGraphicsTool(TKvGraphicsTool* tool) = 0;

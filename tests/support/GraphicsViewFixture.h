@@ -34,6 +34,7 @@ public:
     {
         if (Active)
             Active->Deactivated();
+        Previous = Active;
         Active = tool;
         if (tool)
             tool->Activated();
@@ -44,6 +45,9 @@ public:
     void ZoomOutClick(QObject*) override { ++ZoomOuts; }
     IKvScriptRecorder* ScriptRecorder() const override { return Recorder; }
     void SetContinueUndoRedo(bool value) override { ContinueUndoRedo = value; }
+    TKvGraphicsTool* PreviousActiveTool() const override { return Previous; }
+    void BeginExclusive() override { Exclusive = true; }
+    void EndExclusive() override { Exclusive = false; }
     void AddGraphicsTool(TKvGraphicsTool* tool) override { Tools.push_back(tool); }
     void RemoveGraphicsTool(TKvGraphicsTool* tool) override { std::erase(Tools, tool); }
     void ShowPointerInfo(const QPoint& point, TColorTriple pixel) override
@@ -54,6 +58,8 @@ public:
     }
 
     TKvGraphicsTool* Active = nullptr;
+    TKvGraphicsTool* Previous = nullptr;
+    bool Exclusive = false;
     bool Plugin = false;
     int ZoomIns = 0;
     int ZoomOuts = 0;
