@@ -6,9 +6,11 @@
 #include "KvGraphicsView.h"
 #include "KvImageList.h"
 #include "KvLocalizer.h"
+#include "KvMainForm.h"
 #include "KvPanelToolbar.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
+#include "Model.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,6 +28,8 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+
+TKvClippingTool* ClippingTool = nullptr;
 
 const QUuid TKvClippingTool::SettingsGuid{QStringLiteral("{09DBB784-BB3E-49EE-A9FC-F31F762510F3}")};
 
@@ -468,6 +472,8 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor) : TKvBrushTool(edito
 
 TKvClippingTool::~TKvClippingTool()
 {
+    if (ClippingTool == this)
+        ClippingTool = nullptr;
     DemoRegistry().UnregisterOwner(this);
     if (m_frame)
         m_frame->Tool = nullptr;
@@ -475,17 +481,18 @@ TKvClippingTool::~TKvClippingTool()
 
 void TKvClippingTool::CreateUI()
 {
-    ToolButton = new QAction(this);
-    ToolButton->setObjectName(QStringLiteral("ClippingToolButton"));
-    connect(ToolButton, &QAction::triggered, this, [this] { Activate(ToolButton); });
-    if (ToolPanelModule) {
-        ToolPanelModule->Toolbar->addAction(ToolButton);
+    if (ToolPanelModule && MainForm) {
+        MainForm->AddToolButton(ToolPanelModule->Toolbar, nullptr, nullptr, LocalStr(2858, QStringLiteral("Cut Out")),
+                                -1, TKvMethod(static_cast<TKvGraphicsTool*>(this), &TKvGraphicsTool::Activate), ToolButton);
         ToolPanelModule->AddToolFrame(m_frame);
     } else {
-        // Without the program's tool panel the frame stands on its own.
+        // Without the program's main form the button and frame stand alone.
+        ToolButton = new QAction(this);
+        connect(ToolButton, &QAction::triggered, this, [this] { Activate(ToolButton); });
         m_ownFrame.reset(NewInitialized<TKvClippingFrame>());
         m_frame = m_ownFrame.get();
     }
+    ToolButton->setObjectName(QStringLiteral("ClippingToolButton"));
     Frame = m_frame;
     ScriptName = ScriptNameText;
 }
@@ -622,6 +629,8 @@ TKvGraphicsDocument* TKvClippingTool::Document() const
 
 void TKvClippingTool::Reset()
 {
+    // The blur's averaging reports on the status bar's progress bar.
+    m_region.SetProgressMeter(ProgramProgressMeter());
     if (TKvGraphicsDocument* document = Document())
         m_region.AttachImage(&document->Image().Pixels());
     m_region.ResetAll();

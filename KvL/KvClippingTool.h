@@ -314,3 +314,6 @@ private:
     TOperation m_operation;
     TLiveRepaint* m_repaint = nullptr;
 };
+
+// The clipping tool of the run; null while there is none.
+extern TKvClippingTool* ClippingTool;

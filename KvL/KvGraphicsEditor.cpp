@@ -744,6 +744,9 @@ template <typename Step, typename Can>
 void TKvGraphicsEditor::UndoOrRedo(Step step, Can can, void (TKvGraphicsDocument::*before)(),
                                    void (TKvGraphicsDocument::*after)())
 {
+    // Refused while an edit holds the document (a long step is running).
+    if (!can())
+        return;
     do {
         TKvGraphicsDocument* document = ActiveGraphicsDocument();
         if (!document)

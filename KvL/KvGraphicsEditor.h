@@ -152,8 +152,9 @@ public:
     void RemoveGraphicsTool(TKvGraphicsTool* tool) override;
     void ShowPointerInfo(const QPoint& imagePoint, TColorTriple pixel) override;
     const std::vector<TKvGraphicsTool*>& Tools() const { return m_tools; }
-    void BeginExclusive() { ToolExclusive = true; }
-    void EndExclusive() { ToolExclusive = false; }
+    TKvGraphicsTool* PreviousActiveTool() const override { return PreviousTool; }
+    void BeginExclusive() override { ToolExclusive = true; }
+    void EndExclusive() override { ToolExclusive = false; }
 
     // --- Zoom
     // Sets the view's zoom keeping the picture point in the middle of the

@@ -1,6 +1,7 @@
 #include "Model.h"
 
 #include "CommonData.h"
+#include "KvClippingTool.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
 #include "KvImageList.h"
@@ -88,6 +89,13 @@ void TModule::DataModuleCreate()
     KvApplication->CreateComponent(ToolPanelModule);
     ToolPanelModule->Toolbar->SetWrapping(true);
     MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
+
+    // The tools.
+    CreateGraphicsTool(ClippingTool);
+    SetImageIndex(ClippingTool->ToolButton, 77);
+    MainForm->AddSeparator(ToolPanelModule->Toolbar);
+
+    GraphicsEditor->SetActiveTool(ClippingTool);
 
     CreateProgressMeter();
 }

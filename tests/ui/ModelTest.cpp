@@ -1,6 +1,7 @@
 // The composition root, the status bar's progress meter and the shared
 // image list.
 #include "CommonData.h"
+#include "KvClippingTool.h"
 #include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
@@ -9,6 +10,7 @@
 #include "Model.h"
 #include "ShellTestSupport.h"
 
+#include <QDockWidget>
 #include <QProgressBar>
 #include <QStatusBar>
 
@@ -33,14 +35,28 @@ protected:
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
 {
-    const std::vector<QObject*> expected{CommonDataModule, Module,        GraphicsEditor,
-                                         MainForm,         ScrollTool,    ToolPanelModule};
+    const std::vector<QObject*> expected{CommonDataModule, Module,          GraphicsEditor, MainForm,
+                                         ScrollTool,       ToolPanelModule, ClippingTool};
     ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < application->ComponentCount(); ++i)
         EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;
     EXPECT_EQ(application->MainForm(), MainForm);
     EXPECT_EQ(MainForm->Images(), CommonDataModule->New24TBXImageList);
     EXPECT_TRUE(ToolPanelModule->Toolbar->Wrapping());
+}
+
+TEST_F(ModelTest, TheClippingToolIsActiveWithItsPictureAndASeparatorAfterItsButton)
+{
+    ASSERT_NE(ClippingTool, nullptr);
+    EXPECT_EQ(GraphicsEditor->ActiveTool(), ClippingTool);
+    EXPECT_EQ(ImageIndex(ClippingTool->ToolButton), 77);
+    const QList<QAction*> buttons = ToolPanelModule->Toolbar->actions();
+    const qsizetype at = buttons.indexOf(ClippingTool->ToolButton);
+    ASSERT_GE(at, 0);
+    ASSERT_LT(at + 1, buttons.size());
+    EXPECT_TRUE(buttons[at + 1]->isSeparator());
+    EXPECT_TRUE(ToolPanelModule->Panel->isAncestorOf(ClippingTool->ClippingFrame()));
+    EXPECT_EQ(ToolPanelModule->Panel->widget()->maximumWidth(), TKvClippingTool::PanelWidth);
 }
 
 TEST_F(ModelTest, TheProgressMeterDrivesTheStatusBarsLastPanel)
