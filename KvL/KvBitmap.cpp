@@ -38,11 +38,16 @@ void FreePages(uint8_t* block, std::size_t size)
 
 int MulDiv(int a, int b, int c)
 {
+    // As the Windows function of that name: -1 when there is no divisor or
+    // the quotient does not fit, so that a degenerate size or zoom never
+    // divides by zero.
+    if (c == 0)
+        return -1;
     const long long product = static_cast<long long>(a) * b;
     long long quotient = product / c;
-    if (2 * std::llabs(product % c) >= std::llabs(c))
+    if (2 * std::llabs(product % c) >= std::llabs(static_cast<long long>(c)))
         quotient += (product < 0) != (c < 0) ? -1 : 1;
-    return static_cast<int>(quotient);
+    return quotient < INT_MIN || quotient > INT_MAX ? -1 : static_cast<int>(quotient);
 }
 
 int PaddedStride(TKvPixelFormat format, int width)

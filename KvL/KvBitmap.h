@@ -52,7 +52,8 @@ constexpr int BitsPerPixel(TKvPixelFormat format)
 // width of 0 or less, -1 when the row would not fit a 32-bit stride.
 int PaddedStride(TKvPixelFormat format, int width);
 // a * b / c with a 64-bit intermediate, rounded half away from zero (the
-// integer multiply-divide sizes and zooms are computed with).
+// integer multiply-divide sizes and zooms are computed with); -1 when c is 0
+// or the result does not fit an int.
 int MulDiv(int a, int b, int c);
 
 // ---------------------------------------------------------------------------

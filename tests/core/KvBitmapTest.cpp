@@ -720,6 +720,27 @@ TEST(FitSize, KeepsTheProportionsInsideTheBox)
     }
 }
 
+TEST(MulDiv, RoundsHalvesAwayFromZeroAndAnswersMinusOneWithoutAResult)
+{
+    struct Case {
+        int a, b, c;
+        int result;
+    };
+    const Case cases[] = {
+        {5, 1, 2, 3},            // 2.5
+        {-5, 1, 2, -3},          // -2.5
+        {5, -1, -2, 3},
+        {7, 1, 3, 2},            // 2.33
+        {200000, 300000, 100000, 600000}, // the product needs 64 bits
+        {3, 4, 0, -1},           // no divisor
+        {0, 0, 0, -1},
+        {INT_MAX, 4, 2, -1},     // the quotient does not fit
+        {INT_MIN, 3, 1, -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.result) << c.a << " * " << c.b << " / " << c.c;
+}
+
 TEST(BlendIntoPixel, BlendsByteByByte)
 {
     struct Case {
