@@ -197,8 +197,9 @@ TKvClippingFrame::TKvClippingFrame(QWidget* parent)
     StoreTBXButton = NewActionButton("StoreTBXButton", 6);
     DoneTBXButton = NewActionButton("DoneTBXButton", 7);
     auto* actions = new QGridLayout(ActionsTntGroupBox);
-    actions->setContentsMargins(4, 4, 4, 4);
-    actions->setSpacing(2);
+    // Three 80-pixel buttons fill the width of the tool panel.
+    actions->setContentsMargins(2, 2, 2, 2);
+    actions->setSpacing(0);
     const QToolButton* rows[2][3] = {{SeparateTBXButton, ClearTBXButton, EffectTBXButton},
                                      {SwapTBXButton, StoreTBXButton, DoneTBXButton}};
     for (int row = 0; row < 2; ++row)
@@ -228,7 +229,7 @@ TKvClippingFrame::TKvClippingFrame(QWidget* parent)
     MonochromeColorBox->setObjectName(QStringLiteral("MonochromeColorBox"));
     // Each item of the radio group has its effect's parameter beside it.
     auto* effects = new QGridLayout(BackgroundEffectTntRadioGroup);
-    effects->setContentsMargins(4, 4, 4, 4);
+    effects->setContentsMargins(2, 2, 2, 2);
     effects->setHorizontalSpacing(4);
     QWidget* parameters[] = {ColorBox, ShadowTntTrackBar, BlurRadiusTntTrackBar, MonochromeColorBox};
     for (int item = 0; item < 4; ++item) {
@@ -241,11 +242,11 @@ TKvClippingFrame::TKvClippingFrame(QWidget* parent)
     effects->setColumnStretch(1, 1);
     m_effectItems->button(0)->setChecked(true);
     auto* effectLayout = new QVBoxLayout(EffectTntGroupBox);
-    effectLayout->setContentsMargins(4, 4, 4, 4);
+    effectLayout->setContentsMargins(2, 2, 2, 2);
     effectLayout->addWidget(BackgroundEffectTntRadioGroup);
 
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(4, 4, 4, 4);
+    column->setContentsMargins(2, 4, 2, 4);
     column->setSpacing(4);
     column->addWidget(TitleLabel);
     column->addWidget(SizeLabel);

@@ -79,6 +79,9 @@ TColor TColorFromColor(const QColor& color)
 TKvColorBox::TKvColorBox(QWidget* parent) : QComboBox(parent), ChooseColor(ChooseInColorDialog)
 {
     setIconSize(QSize(SwatchSize, SwatchSize));
+    // Narrow panels: long colour names are cut rather than widening the box.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(8);
     addItem(QString());
     SetItemColor(CustomItem, 0x000000);
     for (const TNamedColor& named : NamedColors) {
