@@ -15,10 +15,7 @@
 
 namespace {
 
-// A progressive file may split its data into any number of scans; real
-// encoders use a dozen.  Each scan costs a pass over the coefficients, so a
-// hostile file with thousands of them would keep the decoder busy for ages.
-constexpr int MaxScans = 500;
+constexpr int MaxScans = JpegCodec::MaxScans;
 // Files larger than this are not read into memory.
 constexpr std::uintmax_t MaxFileBytes = std::uintmax_t(1) << 30;
 // libjpeg's limit on the blocks of one interleaved unit.
@@ -599,6 +596,43 @@ JpegCodec::~JpegCodec() = default;
 bool JpegCodec::Fail(const std::string& message)
 {
     Error = message;
+    return false;
+}
+
+bool HasTooManyJpegScans(const std::uint8_t* data, std::size_t size)
+{
+    constexpr std::uint8_t StartOfImage = 0xD8;
+    constexpr std::uint8_t StartOfScan = 0xDA;
+    if (size < 2 || data[0] != 0xFF || data[1] != StartOfImage)
+        return false;
+    const auto isRestart = [](std::uint8_t marker) { return marker >= JPEG_RST0 && marker <= JPEG_RST0 + 7; };
+    int scans = 0;
+    std::size_t at = 2;
+    while (at + 1 < size) {
+        // Bytes between segments and fill bytes before a marker are skipped,
+        // as the decoders skip them.
+        if (data[at] != 0xFF || data[at + 1] == 0xFF) {
+            ++at;
+            continue;
+        }
+        const std::uint8_t marker = data[at + 1];
+        at += 2;
+        if (marker == JPEG_EOI)
+            break;
+        if (marker == 0x00 || marker == 0x01 || isRestart(marker)) // markers without a length
+            continue;
+        if (at + 2 > size)
+            break;
+        at += std::size_t(data[at]) << 8 | data[at + 1];
+        if (marker != StartOfScan)
+            continue;
+        if (++scans > JpegCodec::MaxScans)
+            return true;
+        // The scan's coded data run to the next marker; a zero after 0xFF is
+        // a coded 0xFF byte, restart markers belong to the scan.
+        while (at + 1 < size && !(data[at] == 0xFF && data[at + 1] != 0x00 && !isRestart(data[at + 1])))
+            ++at;
+    }
     return false;
 }
 

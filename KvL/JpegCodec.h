@@ -92,11 +92,20 @@ struct TJpegSaveReport {
     long long EncodedUnits = 0;    // block units encoded from pixels
 };
 
+// Whether JPEG data hold more than JpegCodec::MaxScans scans, counted by
+// walking the markers (a pass over the bytes, nothing decoded): such data
+// are refused before any decoder sees them.
+bool HasTooManyJpegScans(const std::uint8_t* data, std::size_t size);
+
 class JpegCodec {
 public:
     // Pictures with more pixels than this are refused before anything is
     // allocated for them.
     static constexpr std::uint64_t DefaultPixelLimit = std::uint64_t(1) << 28;
+    // A progressive file may split its data into any number of scans; real
+    // encoders use a dozen.  Each scan costs a pass over the coefficients, so
+    // a file with thousands of them would keep any decoder busy for ages.
+    static constexpr int MaxScans = 500;
 
     JpegCodec();
     ~JpegCodec();

@@ -59,10 +59,17 @@ private:
     bool m_shown;
 };
 
+// Only regular files hold pictures: opening a pipe would wait for a writer,
+// and a device can be read without end.
+bool IsRegularFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
 std::optional<QByteArray> ReadFile(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxFileBytes)
+    if (!IsRegularFile(path) || !file.open(QIODevice::ReadOnly) || file.size() > MaxFileBytes)
         return std::nullopt;
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
@@ -77,7 +84,7 @@ class TPictureFile {
 public:
     explicit TPictureFile(const QString& path) : m_path(path), m_file(path)
     {
-        if (!m_file.open(QIODevice::ReadOnly) || m_file.size() > MaxFileBytes)
+        if (!IsRegularFile(path) || !m_file.open(QIODevice::ReadOnly) || m_file.size() > MaxFileBytes)
             return;
         if (!IsKviFile(m_file.peek(KviHeaderSize + 1))) {
             m_device = &m_file;
@@ -91,6 +98,17 @@ public:
     }
     // None when the file cannot be read.
     QIODevice* Device() const { return m_device; }
+    // Whether the file is a JPEG with more scans than any decoder should be
+    // given. Reads the file through and goes back to its start, so it is
+    // asked before a reader takes the device.
+    bool HoldsTooManyJpegScans() const
+    {
+        if (!m_device || !m_device->peek(2).startsWith("\xFF\xD8"))
+            return false;
+        const QByteArray bytes = m_device->readAll();
+        m_device->seek(0);
+        return HasTooManyJpegScans(reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    }
     void ReadMetadataItems(TKvCustomProperties& items) const
     {
         if (m_device == &m_buffer)
@@ -317,7 +335,7 @@ bool TKvGraphicsFormats::GetThumbnail(const QString& path, int width, int height
                                       std::unique_ptr<TKvThumbnail>& thumbnail) const
 {
     const TPictureFile file(path);
-    if (!file.Device())
+    if (!file.Device() || file.HoldsTooManyJpegScans())
         return false;
     TPictureReader reader(file.Device());
     if (!reader.CanRead(m_pixelLimit))
@@ -374,6 +392,8 @@ bool TKvGraphicsFormats::LoadPicture(TKvGraphicsDocument& document, QByteArray& 
     const bool kvi = IsKviFile(bytes);
     if (kvi)
         ComplementKviHeader(bytes);
+    if (HasTooManyJpegScans(reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size())))
+        return false;
     qint32 key = FormatKeyJpeg;
     switch (LoadThroughCodec(document, bytes)) {
     case TCodecLoad::Damaged:

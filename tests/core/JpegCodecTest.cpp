@@ -612,6 +612,37 @@ TEST(JpegCodecTest, DamagedAndHostileFilesFailCleanly)
     EXPECT_TRUE(limited.LoadFromMemory(good));
 }
 
+TEST(JpegCodecTest, ScansAreCountedWithoutDecoding)
+{
+    TJpegFixtureOptions progressive;
+    progressive.Progressive = true;
+    const TBytes baseline = MakeJpeg(64, 48);
+    const TBytes atLimit = WithLastScanRepeated(MakeJpeg(64, 48, progressive), JpegCodec::MaxScans);
+    const TBytes overLimit = WithLastScanRepeated(MakeJpeg(64, 48, progressive), JpegCodec::MaxScans + 1);
+    auto cut = [](const TBytes& bytes, std::size_t length) { return TBytes(bytes.begin(), bytes.begin() + long(length)); };
+    TBytes lengthBeyondEnd = baseline;
+    lengthBeyondEnd[4] = lengthBeyondEnd[5] = 0xFF; // the first segment's length
+
+    struct Case {
+        const char* Name;
+        TBytes Bytes;
+        bool TooMany;
+    };
+    const Case cases[] = {
+        {"baseline", baseline, false},
+        {"progressive", MakeJpeg(64, 48, progressive), false},
+        {"progressive with the most scans allowed", atLimit, false},
+        {"progressive with one scan more", overLimit, true},
+        {"one scan more, end marker missing", cut(overLimit, overLimit.size() - 2), true},
+        {"cut in the first segment", cut(overLimit, 5), false},
+        {"segment length beyond the end", lengthBeyondEnd, false},
+        {"empty", {}, false},
+        {"not a JPEG", TBytes(overLimit.begin() + 2, overLimit.end()), false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HasTooManyJpegScans(c.Bytes.data(), c.Bytes.size()), c.TooMany) << c.Name;
+}
+
 TEST(JpegCodecTest, FilesAreReadAndWrittenByPath)
 {
     TTemporaryFolder folder;

@@ -124,6 +124,23 @@ TBytes EncodeJpeg(const TKvPixels& picture, const TJpegFixtureOptions& options)
     return bytes;
 }
 
+TBytes WithLastScanRepeated(const TBytes& jpeg, int scans)
+{
+    // Scan headers begin with FF DA; coded data never hold that pair.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA)
+            starts.push_back(i);
+    if (starts.empty() || jpeg.size() < 2 || int(starts.size()) > scans)
+        throw std::runtime_error("cannot repeat the last scan");
+    const TBytes last(jpeg.begin() + long(starts.back()), jpeg.end() - 2); // up to the end marker
+    TBytes result(jpeg.begin(), jpeg.end() - 2);
+    for (int i = int(starts.size()); i < scans; ++i)
+        result.insert(result.end(), last.begin(), last.end());
+    result.insert(result.end(), {0xFF, 0xD9});
+    return result;
+}
+
 TKvPixelBuffer DecodeJpeg(const TBytes& jpeg)
 {
     Reader reader(jpeg);

@@ -29,6 +29,10 @@ struct TJpegFixtureOptions {
 
 TBytes EncodeJpeg(const TKvPixels& picture, const TJpegFixtureOptions& options = {});
 
+// The JPEG with its last scan repeated until it has `scans` scans in all
+// (decoders warn about the repeats and go on).
+TBytes WithLastScanRepeated(const TBytes& jpeg, int scans);
+
 // Decodes a JPEG to 24-bit BGR (libjpeg's default decoding).  Throws on error.
 TKvPixelBuffer DecodeJpeg(const TBytes& jpeg);
 

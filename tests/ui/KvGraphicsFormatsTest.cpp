@@ -11,6 +11,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
+#include <QLoggingCategory>
 #include <QPainter>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -20,6 +21,8 @@
 
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -574,6 +577,43 @@ TEST_F(Formats, DamagedAndHostileFilesFailCleanly)
         std::unique_ptr<TKvThumbnail> thumbnail;
         formats.GetThumbnail(path, 50, 50, thumbnail);
     }
+}
+
+TEST_F(Formats, OnlyRegularFilesAreOpened)
+{
+    // Opening a pipe would wait for a writer; a device reads without end.
+    const QString pipe = Path("pipe.jpg");
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : {pipe, Path(""), QStringLiteral("/dev/zero")}) {
+        TKvGraphicsDocument* document = editor.NewDocument();
+        qint32 key = 12345;
+        EXPECT_FALSE(formats.LoadDocument(document, path, key)) << path.toStdString();
+        std::unique_ptr<TKvThumbnail> thumbnail;
+        EXPECT_FALSE(formats.GetThumbnail(path, 10, 10, thumbnail)) << path.toStdString();
+    }
+}
+
+// A JPEG the codec does not keep (CMYK) is decoded by Qt's reader, which
+// would spend minutes on thousands of scans; such files are refused first.
+TEST_F(Formats, JpegsWithTooManyScansAreRefusedBeforeAnyDecoderSeesThem)
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false"));
+    TJpegFixtureOptions options;
+    options.Kind = TJpegKind::Cmyk;
+    options.Progressive = true;
+    const TBytes cmyk = EncodeJpeg(MakeTestPicture(64, 48), options);
+    const auto bytesOf = [](const TBytes& bytes) {
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    };
+    const QString allowed = Write("allowed.jpg", bytesOf(WithLastScanRepeated(cmyk, JpegCodec::MaxScans)));
+    const QString hostile = Write("hostile.jpg", bytesOf(WithLastScanRepeated(cmyk, JpegCodec::MaxScans + 1)));
+    std::unique_ptr<TKvThumbnail> thumbnail;
+
+    EXPECT_TRUE(Load(allowed));
+    EXPECT_TRUE(formats.GetThumbnail(allowed, 20, 20, thumbnail));
+    EXPECT_FALSE(Load(hostile));
+    EXPECT_FALSE(formats.GetThumbnail(hostile, 20, 20, thumbnail));
+    QLoggingCategory::setFilterRules(QString());
 }
 
 TEST_F(Formats, PicturesOverThePixelLimitAreRefusedInEveryReader)
