@@ -179,14 +179,19 @@ struct TPictureReader {
     QImageReader Reader;
 };
 
-// An uncompressed Windows bitmap whose rows do not all fit in the file. Qt's
-// reader shows such a file with a made-up remainder instead of failing.
-bool IsTruncatedBitmap(const QByteArray& bytes)
+// Bytes of a Windows bitmap's headers that tell whether its rows fit in it.
+constexpr qint64 BitmapHeaderBytes = 34;
+
+// An uncompressed Windows bitmap whose rows do not all fit in the file of
+// fileSize bytes (header: the file's first bytes). Qt's reader shows such a
+// file with a made-up remainder instead of failing, after allocating the
+// whole picture a few bytes may claim.
+bool IsTruncatedBitmap(const QByteArray& header, qint64 fileSize)
 {
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
-    if (bytes.size() < 30 || p[0] != 'B' || p[1] != 'M' || qFromLittleEndian<quint32>(p + 14) < 40)
+    const auto* p = reinterpret_cast<const uchar*>(header.constData());
+    if (header.size() < 30 || p[0] != 'B' || p[1] != 'M' || qFromLittleEndian<quint32>(p + 14) < 40)
         return false;
-    const quint32 compression = bytes.size() >= 34 ? qFromLittleEndian<quint32>(p + 30) : 0;
+    const quint32 compression = header.size() >= BitmapHeaderBytes ? qFromLittleEndian<quint32>(p + 30) : 0;
     if (compression != 0 && compression != 3) // run-length data end where they say
         return false;
     const std::int64_t offset = qFromLittleEndian<quint32>(p + 10);
@@ -194,7 +199,11 @@ bool IsTruncatedBitmap(const QByteArray& bytes)
     const std::int64_t height = std::abs(std::int64_t(qFromLittleEndian<qint32>(p + 22)));
     const std::int64_t bits = qFromLittleEndian<quint16>(p + 28);
     const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
-    return offset + rowBytes * height > bytes.size();
+    // rowBytes x height > room, without a product that may overflow.
+    const std::int64_t room = fileSize - offset;
+    if (room < 0)
+        return true;
+    return rowBytes > 0 && height > room / rowBytes;
 }
 
 // A 24-bit copy of a decoded picture: colours as stored, any alpha dropped
@@ -335,7 +344,8 @@ bool TKvGraphicsFormats::GetThumbnail(const QString& path, int width, int height
                                       std::unique_ptr<TKvThumbnail>& thumbnail) const
 {
     const TPictureFile file(path);
-    if (!file.Device() || file.HoldsTooManyJpegScans())
+    if (!file.Device() || file.HoldsTooManyJpegScans()
+        || IsTruncatedBitmap(file.Device()->peek(BitmapHeaderBytes), file.Device()->size()))
         return false;
     TPictureReader reader(file.Device());
     if (!reader.CanRead(m_pixelLimit))
@@ -437,7 +447,7 @@ bool TKvGraphicsFormats::LoadThroughQt(TKvGraphicsDocument& document, const QByt
     if (!reader.CanRead(m_pixelLimit))
         return false;
     const QByteArray format = reader.Reader.format();
-    if ((format == "bmp" || format == "dib") && IsTruncatedBitmap(bytes))
+    if ((format == "bmp" || format == "dib") && IsTruncatedBitmap(bytes, bytes.size()))
         return false;
     const QImage image = reader.Reader.read();
     if (image.isNull() || std::uint64_t(image.width()) * std::uint64_t(image.height()) > m_pixelLimit

@@ -616,6 +616,18 @@ TEST_F(Formats, JpegsWithTooManyScansAreRefusedBeforeAnyDecoderSeesThem)
     QLoggingCategory::setFilterRules(QString());
 }
 
+// Qt's reader makes up the rows a bitmap lacks, after allocating the whole
+// picture its header claims: such a file gets no preview either.
+TEST_F(Formats, ABitmapCutShortIsNeitherLoadedNorPreviewed)
+{
+    const QByteArray bmp = Encode(picture, "bmp");
+    const QString cut = Write("cut.bmp", bmp.left(bmp.size() / 2));
+    std::unique_ptr<TKvThumbnail> thumbnail;
+    EXPECT_TRUE(formats.GetThumbnail(Write("whole.bmp", bmp), 20, 20, thumbnail));
+    EXPECT_FALSE(Load(cut));
+    EXPECT_FALSE(formats.GetThumbnail(cut, 20, 20, thumbnail));
+}
+
 TEST_F(Formats, PicturesOverThePixelLimitAreRefusedInEveryReader)
 {
     formats.SetPixelLimit(40 * 30 - 1);
