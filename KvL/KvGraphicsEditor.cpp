@@ -929,9 +929,16 @@ void TKvGraphicsEditor::FillImportSubmenu()
     }
 }
 
+// A picture with unsaved changes is closed (asking to save it) before the
+// scan: asked only once the scan is done, a Cancel would throw the scan
+// away. A saved picture stays open until the scanned one replaces it, so
+// that a failed scan leaves it.
 void TKvGraphicsEditor::ImportSourceClick(QObject* sender)
 {
     const auto* item = qobject_cast<QAction*>(sender);
+    if (const TKvDocument* open = ActiveDocument();
+        open && !open->Saved() && !open->NoSavePrompt() && !MayReplaceDocument())
+        return;
     const QStringList names = m_scanner->SourceNames();
     const int index = item ? item->data().toInt() : -1;
     if (index >= 0 && index < names.size() && m_scanner->AcquireFrom(names[index]))

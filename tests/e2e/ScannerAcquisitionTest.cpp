@@ -139,6 +139,37 @@ TEST_F(ScannerAcquisition, AScannerFailingMidTransferIsReportedAndTheOpenPicture
     EXPECT_EQ(answers.Unexpected, 0);
 }
 
+// Import asks about the open picture before scanning, as Acquire does:
+// asked after the scan, a Cancel would have thrown the scan away.
+TEST_F(ScannerAcquisition, ImportAsksAboutAnUnsavedPictureBeforeScanning)
+{
+    StartProgram(std::make_unique<TSaneTestBackend>());
+    QImage picture(20, 10, QImage::Format_RGB888);
+    picture.fill(Qt::green);
+    QTemporaryDir pictures;
+    const QString open = QDir(pictures.path()).filePath(QStringLiteral("open.png"));
+    ASSERT_TRUE(picture.save(open));
+    TKvDocument* document = nullptr;
+    ASSERT_TRUE(editor->OpenFile(open, document, true));
+    document->NotifyChanged();
+    const QList<QAction*> items = ImportItems();
+    ASSERT_FALSE(items.isEmpty());
+
+    answers.Answer(QMessageBox::Cancel);
+    items[0]->trigger();
+    ASSERT_EQ(answers.Messages.size(), 1u);
+    EXPECT_FALSE(editor->Scanner()->IsBusy());
+    EXPECT_FALSE(editor->CancelScanButton->isVisibleTo(MainForm));
+    EXPECT_EQ(editor->ActiveDocument(), document);
+
+    answers.Answer(QMessageBox::No);
+    items[0]->trigger();
+    EXPECT_EQ(answers.Messages.size(), 2u);
+    ASSERT_TRUE(WaitUntil([&] { return editor->ActiveDocument() != nullptr; }, WaitMs));
+    EXPECT_TRUE(editor->ActiveDocument()->FileName().isEmpty());
+    EXPECT_EQ(answers.Unexpected, 0);
+}
+
 TEST_F(ScannerAcquisition, ARunningScanCanBeCancelledFromTheStatusBar)
 {
     // 64 bytes each 0.2 s: a scan of minutes, which only cancelling ends in time.
