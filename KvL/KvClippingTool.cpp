@@ -78,18 +78,22 @@ quint8 ShownObject(const TMarkedRegion& region)
 
 // Gathers what a long step changes and hands it to be repainted, and lets
 // pending events run, at most every PaintInterval and never so often that
-// the pauses take more than a third of the time: the automaton keeps
-// stepping between them however small its generations are.
+// the pauses take more than a fifth of the time: the work goes on between
+// them however small its parts are, and the user still sees it grow. The
+// changes are handed on as the tiles they touch, so that a repaint
+// resamples only the parts of the picture that changed.
 class TKvClippingTool::TLiveRepaint {
 public:
     static constexpr qint64 PaintIntervalNs = 16'000'000;
 
-    explicit TLiveRepaint(std::function<void(const TRect&)> repaint) : m_repaint(std::move(repaint))
+    TLiveRepaint(int width, int height, std::function<void(const TRect&)> repaint) : m_repaint(std::move(repaint))
     {
+        m_pending.SetSize(width, height);
         m_clock.start();
     }
 
-    void Add(const TRect& rect) { m_pending = UnionRect(m_pending, rect); }
+    // What changed since the last repaint; the step adds to it.
+    TDirtyTiles& Pending() { return m_pending; }
 
     // Between two parts of the step.
     void Pause()
@@ -100,23 +104,21 @@ public:
         Flush();
         QCoreApplication::processEvents();
         const qint64 end = m_clock.nsecsElapsed();
-        m_next = end + std::max(PaintIntervalNs, 2 * (end - start));
+        m_next = end + std::max(PaintIntervalNs, 4 * (end - start));
     }
 
     void Flush()
     {
-        if (!m_pending.IsEmpty())
-            m_repaint(m_pending);
-        m_pending = {};
+        for (const TRect& rect : m_pending.Rects())
+            m_repaint(rect);
+        m_pending.Clear();
     }
-
-    TRect Pending() const { return m_pending; }
 
 private:
     std::function<void(const TRect&)> m_repaint;
     QElapsedTimer m_clock;
     qint64 m_next = 0;
-    TRect m_pending;
+    TDirtyTiles m_pending;
 };
 
 // ---------------------------------------------------------------------------
@@ -150,14 +152,7 @@ void TKvClippingTool::TAddRemoveStack::Compact()
 void TKvClippingTool::TAddRemoveStack::Rebuild(const TMarkedRegion& region)
 {
     Clear();
-    if (!region.HasLabel(LabelOutline))
-        return;
-    for (int x = 0; x < region.Width(); ++x) {
-        const TMarkedPoint* column = region.MarksColumn(x);
-        for (int y = 0; y < region.Height(); ++y)
-            if (column[y].Label == LabelOutline)
-                Add(x, y);
-    }
+    ForEachPixelLabelled(region, LabelOutline, [this](int x, int y) { Add(x, y); });
 }
 
 // ---------------------------------------------------------------------------
@@ -825,14 +820,12 @@ void TKvClippingTool::RepaintWholePicture()
 void TKvClippingTool::RunOperation(TOperation operation)
 {
     m_operation = std::move(operation);
-    TLiveRepaint repaint([this](const TRect& rect) { InvalidateDirty(rect); });
+    TLiveRepaint repaint(m_region.Width(), m_region.Height(), [this](const TRect& rect) { InvalidateDirty(rect); });
     m_repaint = &repaint;
     while (Busy()) {
         // A copy: the operation may be completed from inside its own part.
-        const std::function<bool(TRect&)> step = m_operation.Step;
-        TRect changed;
-        const bool more = step(changed);
-        repaint.Add(changed);
+        const std::function<bool(TDirtyTiles&)> step = m_operation.Step;
+        const bool more = step(repaint.Pending());
         if (!more || !Busy())
             break;
         repaint.Pause();
@@ -846,13 +839,14 @@ void TKvClippingTool::CompleteOperation()
 {
     const TOperation operation = std::move(m_operation);
     m_operation = {};
-    TRect changed;
-    TRect all = m_repaint ? m_repaint->Pending() : TRect{};
-    while (operation.Step(changed))
-        all = UnionRect(all, changed);
-    all = UnionRect(all, changed);
+    TLiveRepaint* repaint = m_repaint;
     m_repaint = nullptr;
-    InvalidateDirty(all);
+    std::optional<TLiveRepaint> own;
+    if (!repaint)
+        repaint = &own.emplace(m_region.Width(), m_region.Height(), [this](const TRect& rect) { InvalidateDirty(rect); });
+    while (operation.Step(repaint->Pending())) {
+    }
+    repaint->Flush();
     if (operation.Finish)
         operation.Finish();
     EndEdit();
@@ -861,7 +855,13 @@ void TKvClippingTool::CompleteOperation()
 void TKvClippingTool::ColumnPass(TColumnPass pass, std::function<void()> finish)
 {
     auto shared = std::make_shared<TColumnPass>(pass);
-    RunOperation({[shared](TRect& changed) { return shared->Next(changed); }, std::move(finish)});
+    RunOperation({[shared](TDirtyTiles& changed) {
+                      TRect column;
+                      const bool more = shared->Next(column);
+                      changed.Add(column);
+                      return more;
+                  },
+                  std::move(finish)});
 }
 
 void TKvClippingTool::Separate()
@@ -875,15 +875,17 @@ void TKvClippingTool::Separate()
         bool Growing = false;
     };
     auto work = std::make_shared<TWork>();
-    RunOperation({[this, work](TRect& changed) {
+    RunOperation({[this, work](TDirtyTiles& changed) {
                       if (work->Growing)
                           return work->Separation->Step(changed) > 0;
                       if (work->Separation)
                           return false; // the band enclosed nothing
                       // The earlier cut line becomes band again and the
-                      // unmarked areas are numbered.
-                      work->Separation.emplace(m_region);
-                      changed = {0, 0, m_region.Width(), m_region.Height()};
+                      // unmarked areas are numbered: every pixel's segment
+                      // changes, so the command keeps the whole picture,
+                      // but only the earlier cut line looks different.
+                      work->Separation.emplace(m_region, &changed);
+                      EditDocument()->ExtendDirtyRect({0, 0, m_region.Width(), m_region.Height()});
                       if (!work->Separation->Encloses()) {
                           ShowOpenBand(*work->Separation);
                           return false;

@@ -264,7 +264,7 @@ private:
     // and returns false when none is left; Finish runs after the last part,
     // before the edit ends.
     struct TOperation {
-        std::function<bool(TRect& changed)> Step;
+        std::function<bool(TDirtyTiles& changed)> Step;
         std::function<void()> Finish;
     };
 

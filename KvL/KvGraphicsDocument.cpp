@@ -214,8 +214,13 @@ void TKvGraphicsDocument::ResetLock()
 
 void TKvGraphicsDocument::AddDirtyRect(const TRect& rect)
 {
-    m_dirtyRect = UnionRect(m_dirtyRect, rect);
+    ExtendDirtyRect(rect);
     InvalidateImageRect(rect);
+}
+
+void TKvGraphicsDocument::ExtendDirtyRect(const TRect& rect)
+{
+    m_dirtyRect = UnionRect(m_dirtyRect, rect);
 }
 
 IKvGraphicsDocumentView* TKvGraphicsDocument::ViewInterface() const

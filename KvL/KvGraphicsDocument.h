@@ -156,6 +156,9 @@ public:
     TRect DirtyRect() const { return m_dirtyRect; }
     // Adds rect to the dirty rectangle of the edit and repaints it.
     void AddDirtyRect(const TRect& rect);
+    // Adds rect to the dirty rectangle of the edit without repainting it:
+    // what changed there does not show (marks kept beside the pixels).
+    void ExtendDirtyRect(const TRect& rect);
     void InvalidateImageRect(const TRect& rect);
     // Tells the view and the status bar the picture's new rectangle.
     void ImageChanged();

@@ -85,9 +85,11 @@ bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab
 // ---------------------------------------------------------------------------
 // Separate
 
-TSeparation::TSeparation(TMarkedRegion& region)
+TSeparation::TSeparation(TMarkedRegion& region, TDirtyTiles* repaint)
     : region_(region)
 {
+    if (repaint)
+        ForEachPixelLabelled(region_, LabelCutLine, [repaint](int x, int y) { repaint->Add({x, y, x + 1, y + 1}); });
     region_.Relabel(LabelCutLine, LabelBand);
     areas_ = region_.NumberComponents(LabelUnmarked, FirstSegment, LastSegment);
     TLabelSet undecided;
@@ -112,13 +114,11 @@ void TSeparation::StartGrowCut()
     growCut_->Init(region_);
 }
 
-int TSeparation::Step(TRect& dirty)
+int TSeparation::Step(TDirtyTiles& dirty)
 {
-    dirty = {};
     if (!growCut_)
         return 0;
     const int touched = growCut_->Step();
-    const TRect picture{0, 0, region_.Width(), region_.Height()};
     for (int i = 0; i < touched; ++i) {
         if (!growCut_->ActiveChanged(i))
             continue;
@@ -132,7 +132,7 @@ int TSeparation::Step(TRect& dirty)
             ShowCut(p.X, p.Y - 1);
         if (p.X > 0)
             ShowCut(p.X - 1, p.Y);
-        dirty = UnionRect(dirty, IntersectRect({p.X - 1, p.Y - 1, p.X + 2, p.Y + 2}, picture));
+        dirty.Add({p.X - 1, p.Y - 1, p.X + 2, p.Y + 2});
     }
     return touched;
 }
@@ -140,7 +140,8 @@ int TSeparation::Step(TRect& dirty)
 void TSeparation::RunGrowCut()
 {
     StartGrowCut();
-    TRect dirty;
+    TDirtyTiles dirty;
+    dirty.SetSize(region_.Width(), region_.Height());
     while (Step(dirty) > 0) {
     }
 }

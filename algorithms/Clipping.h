@@ -7,6 +7,7 @@
 #pragma once
 
 #include "AlphaChanal.h"
+#include "DirtyTiles.h"
 #include "GrowCut.h"
 #include "MarkedRegion.h"
 
@@ -31,6 +32,20 @@ enum TClippingLabel : std::uint8_t {
 // inversion, the red flash as red.  Done once for a new region.
 void SetClippingLabelEffects(TMarkedRegion& region);
 
+// Calls visit(x, y) for every pixel labelled label, column by column.
+template <typename Visit>
+void ForEachPixelLabelled(const TMarkedRegion& region, std::uint8_t label, Visit visit)
+{
+    if (!region.HasLabel(label))
+        return;
+    for (int x = 0; x < region.Width(); ++x) {
+        const TMarkedPoint* column = region.MarksColumn(x);
+        for (int y = 0; y < region.Height(); ++y)
+            if (column[y].Label == label)
+                visit(x, y);
+    }
+}
+
 // Whether the region shows an object (a segment label) or a background.
 bool HasObject(const TMarkedRegion& region);
 bool HasBackground(const TMarkedRegion& region);
@@ -53,7 +68,9 @@ bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab
 // the segment bytes and returns the areas to label 0.
 class TSeparation {
 public:
-    explicit TSeparation(TMarkedRegion& region);
+    // repaint, when given, gains the pixels of the earlier cut line: the
+    // only ones whose colours the numbering changes.
+    explicit TSeparation(TMarkedRegion& region, TDirtyTiles* repaint = nullptr);
     ~TSeparation();
     TSeparation(const TSeparation&) = delete;
     TSeparation& operator=(const TSeparation&) = delete;
@@ -65,10 +82,10 @@ public:
 
     void StartGrowCut();
     // One generation.  Band pixels around the cells it changed show the cut
-    // line as it stands; dirty becomes the rectangle to repaint (empty when
-    // no label changed).  Returns the number of cells the generation touched,
+    // line as it stands; dirty gains the pixels to repaint (nothing when no
+    // label changed).  Returns the number of cells the generation touched,
     // 0 when the segmentation is finished (or was never started).
-    int Step(TRect& dirty);
+    int Step(TDirtyTiles& dirty);
     // All generations at once.
     void RunGrowCut();
 

@@ -10,6 +10,7 @@
 // Times are CPU seconds on one core, medians of several runs.  Targets: Separate under
 // 2 s, a blur Effect under 1 s, peak memory under 80 bytes per pixel.
 #include "Clipping.h"
+#include "PhotoScene.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,10 +29,10 @@
 
 namespace {
 
-constexpr int Width = 6000;
-constexpr int Height = 4000;
+using photo_scene::Height;
+using photo_scene::MakeScene;
+using photo_scene::Width;
 constexpr int Runs = 3;
-constexpr double BandHalfWidth = 20;
 
 // CPU seconds this thread spends on work: the machine may be shared, and
 // the figures are for one core.
@@ -51,62 +52,6 @@ double Median(std::vector<double> times)
 {
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
-}
-
-unsigned Hash(int x, int y)
-{
-    unsigned h = unsigned(x) * 73856093u ^ unsigned(y) * 19349663u;
-    h ^= h >> 13;
-    h *= 0x5bd1e995u;
-    h ^= h >> 15;
-    return h;
-}
-
-// The object: an ellipse with a wavy rim.  Returns the approximate signed
-// distance of (x, y) from its edge in pixels, negative inside.
-double EdgeDistance(int x, int y)
-{
-    const double cx = Width * 0.52;
-    const double cy = Height * 0.47;
-    const double dx = x - cx;
-    const double dy = y - cy;
-    const double angle = std::atan2(dy, dx);
-    const double a = Width * 0.3 * (1 + 0.06 * std::sin(5 * angle));
-    const double b = Height * 0.36 * (1 + 0.06 * std::sin(5 * angle));
-    const double rho = std::hypot(dx / a, dy / b);
-    const double gradient = std::hypot(dx / (a * a), dy / (b * b)) / std::max(rho, 1e-9);
-    return (rho - 1) / std::max(gradient, 1e-9);
-}
-
-// Photo-like: smooth shading, a pattern and grain, the object warm and the
-// background cool; the band covers the pixels within 20 pixels of the edge.
-void MakeScene(TKvPixelBuffer& picture, TKvPixelMask& band)
-{
-    picture.SetFormat(PixelFormatBGR24, {0, 0, Width, Height});
-    band.SetBounds(0, 0, Width, Height);
-    for (int y = 0; y < Height; ++y) {
-        for (int x = 0; x < Width; ++x) {
-            const double edge = EdgeDistance(x, y);
-            const int grain = int(Hash(x, y) % 21) - 10;
-            const double shade = 40 * std::sin(x * 0.003) * std::cos(y * 0.004);
-            const int pattern = ((x / 37 + y / 53) % 4) * 6;
-            int b, g, r;
-            if (edge < 0) {
-                b = 60 + int(shade) + pattern;
-                g = 150 + int(shade);
-                r = 200 + int(shade / 2);
-            } else {
-                b = 170 + int(shade);
-                g = 120 + int(shade) + pattern;
-                r = 60 + int(shade);
-            }
-            std::uint8_t* pixel = picture.PixelAt(x, y);
-            pixel[0] = std::uint8_t(std::clamp(b + grain, 0, 255));
-            pixel[1] = std::uint8_t(std::clamp(g + grain, 0, 255));
-            pixel[2] = std::uint8_t(std::clamp(r + grain, 0, 255));
-            band.Data[std::size_t(y) * Width + std::size_t(x)] = std::abs(edge) <= BandHalfWidth ? 255 : 0;
-        }
-    }
 }
 
 // A copy of the picture with a region attached and the band painted, as the
@@ -221,9 +166,12 @@ void TimeSeparate(const TKvPixels& original, const TKvPixelMask& band, SeparateT
     const double init = Seconds([&] { separation->StartGrowCut(); });
     int count = 0;
     const double generations = Seconds([&] {
-        TRect dirty;
-        while (separation->Step(dirty) > 0)
+        TDirtyTiles dirty;
+        dirty.SetSize(Width, Height);
+        while (separation->Step(dirty) > 0) {
             ++count;
+            dirty.Clear();
+        }
     });
     const double finish = Seconds([&] { separation.reset(); });
     times.fill.push_back(fill);

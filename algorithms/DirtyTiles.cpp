@@ -1,0 +1,72 @@
+#include "DirtyTiles.h"
+
+#include <algorithm>
+
+void TDirtyTiles::SetSize(int width, int height)
+{
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    columns_ = (width_ + TileSize - 1) / TileSize;
+    const int rows = (height_ + TileSize - 1) / TileSize;
+    tiles_.assign(std::size_t(columns_) * std::size_t(rows), 0);
+    bounds_ = {};
+}
+
+void TDirtyTiles::Add(const TRect& rect)
+{
+    const TRect r = IntersectRect(rect, {0, 0, width_, height_});
+    if (r.IsEmpty())
+        return;
+    bounds_ = UnionRect(bounds_, r);
+    for (int row = r.Top / TileSize; row <= (r.Bottom - 1) / TileSize; ++row) {
+        std::uint8_t* tile = tiles_.data() + std::size_t(row) * std::size_t(columns_);
+        std::fill(tile + r.Left / TileSize, tile + (r.Right - 1) / TileSize + 1, std::uint8_t(1));
+    }
+}
+
+void TDirtyTiles::Clear()
+{
+    if (bounds_.IsEmpty())
+        return;
+    for (int row = bounds_.Top / TileSize; row <= (bounds_.Bottom - 1) / TileSize; ++row) {
+        std::uint8_t* tile = tiles_.data() + std::size_t(row) * std::size_t(columns_);
+        std::fill(tile + bounds_.Left / TileSize, tile + (bounds_.Right - 1) / TileSize + 1, std::uint8_t(0));
+    }
+    bounds_ = {};
+}
+
+std::vector<TRect> TDirtyTiles::Rects() const
+{
+    // In tile units first: the runs of changed tiles of each row, a run that
+    // continues one of the row above (same columns) lengthening it.
+    std::vector<TRect> runs;
+    if (bounds_.IsEmpty())
+        return runs;
+    const int firstColumn = bounds_.Left / TileSize;
+    const int lastColumn = (bounds_.Right - 1) / TileSize;
+    std::size_t rowAbove = 0; // the first run that ends at the row above
+    for (int row = bounds_.Top / TileSize; row <= (bounds_.Bottom - 1) / TileSize; ++row) {
+        const std::size_t thisRow = runs.size();
+        const std::uint8_t* tile = tiles_.data() + std::size_t(row) * std::size_t(columns_);
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            if (!tile[column])
+                continue;
+            const int start = column;
+            while (column < lastColumn && tile[column + 1])
+                ++column;
+            const auto above = std::find_if(runs.begin() + std::ptrdiff_t(rowAbove), runs.begin() + std::ptrdiff_t(thisRow),
+                                            [&](const TRect& r) { return r.Left == start && r.Right == column + 1; });
+            if (above != runs.begin() + std::ptrdiff_t(thisRow))
+                above->Bottom = row + 1;
+            else
+                runs.push_back({start, row, column + 1, row + 1});
+        }
+        // Runs of the row above that went on stay among the candidates for the next row.
+        rowAbove = std::size_t(std::partition(runs.begin() + std::ptrdiff_t(rowAbove), runs.end(),
+                                              [row](const TRect& r) { return r.Bottom <= row; })
+                               - runs.begin());
+    }
+    for (TRect& r : runs)
+        r = IntersectRect({r.Left * TileSize, r.Top * TileSize, r.Right * TileSize, r.Bottom * TileSize}, bounds_);
+    return runs;
+}
