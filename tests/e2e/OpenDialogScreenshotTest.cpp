@@ -9,6 +9,7 @@
 #include "KvProperties.h"
 
 #include "ShellTestSupport.h"
+#include "XvfbServer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -129,33 +130,11 @@ TEST(OpenDialogOnScreen, PreviewAndDescriptionOnAnXServer)
         GTEST_SKIP() << "the parent's part";
     TTempUserFolders folders;
 
-    // Xvfb picks a free display itself and writes its number.
-    QProcess server;
-    server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                          QStringLiteral("0"), QStringLiteral("1024x640x24"), QStringLiteral("-nolisten"),
-                                          QStringLiteral("tcp")});
-    ASSERT_TRUE(server.waitForStarted(10000));
-    ASSERT_TRUE(WaitUntil([&] { return server.canReadLine() || server.state() != QProcess::Running; }));
-    const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
-    ASSERT_GT(display.size(), 1);
-
-    QProcess child;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    environment.insert(QLatin1String(ChildVariable), QStringLiteral("1"));
-    child.setProcessEnvironment(environment);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=OpenDialogOnScreen.ChildShowsThePhotographsPreviewAndDescription")});
-    ASSERT_TRUE(child.waitForStarted(10000));
-    const bool finished = child.waitForFinished(120000);
-    if (!finished)
-        child.kill();
-    server.terminate();
-    server.waitForFinished(10000);
-    ASSERT_TRUE(finished);
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0);
+    TXvfbServer server(QStringLiteral("1024x640x24"));
+    ASSERT_FALSE(server.Display().isEmpty());
+    EXPECT_EQ(RunThisProgramOn(server, ChildVariable,
+                               QStringLiteral("OpenDialogOnScreen.ChildShowsThePhotographsPreviewAndDescription")),
+              0);
+    server.Stop();
     EXPECT_TRUE(QFileInfo::exists(ScreenshotPath()));
 }

@@ -12,6 +12,7 @@
 #include "KvMainForm.h"
 #include "Program.h"
 #include "ShellTestSupport.h"
+#include "XvfbServer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -109,13 +111,9 @@ protected:
         file.write(HostExchangeFile());
         file.close();
 
-        server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                              QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        ASSERT_TRUE(server.waitForStarted(10000));
-        ASSERT_TRUE(WaitUntil([&] { return server.canReadLine() || server.state() != QProcess::Running; }));
-        display = QStringLiteral(":") + QString::fromLatin1(server.readLine()).trimmed();
-        ASSERT_GT(display.size(), 1);
+        server = std::make_unique<TXvfbServer>();
+        display = server->Display();
+        ASSERT_FALSE(display.isEmpty());
     }
 
     void TearDown() override
@@ -124,10 +122,7 @@ protected:
             program.kill();
             program.waitForFinished(10000);
         }
-        if (server.state() != QProcess::NotRunning) {
-            server.terminate();
-            server.waitForFinished(10000);
-        }
+        server.reset();
     }
 
     // Starts the program on the exchange file and clicks the button (0 OK,
@@ -135,9 +130,7 @@ protected:
     int ClickAndExit(int button)
     {
         const QString report = QDir(folder.path()).filePath(QStringLiteral("buttons.txt"));
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), display);
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QProcessEnvironment environment = server->Environment();
         environment.insert(QLatin1String(ReportVariable), report);
         environment.insert(QStringLiteral("GTEST_FILTER"), QStringLiteral("PluginModeChild.Run"));
         program.setProcessEnvironment(environment);
@@ -168,7 +161,7 @@ protected:
     TTempUserFolders userFolders;
     QTemporaryDir folder;
     QString exchange;
-    QProcess server;
+    std::unique_ptr<TXvfbServer> server;
     QString display;
     QProcess program;
 };

@@ -1,0 +1,315 @@
+// The clipping work in the program itself on a real X server (Xvfb), on a
+// photograph: a coffee cup on its saucer, the band dragged round them with
+// the mouse (xdotool), Separate and Effect clicked, and
+// the four backgrounds chosen in turn in the panel. Each step leaves a
+// screenshot of the main window in the build folder (screenshots/clipping_*)
+// for people to look at; the test checks what each step did to the picture.
+//
+// The test runs itself again as the program: the child runs RunProgram, as
+// the editor's main does, with the photograph as its first argument, and
+// drives it from a timer once its window is on the screen.
+#include "Clipping.h"
+#include "KvClippingTool.h"
+#include "KvGraphicsEditor.h"
+#include "KvGraphicsView.h"
+#include "KvMainForm.h"
+#include "Program.h"
+#include "ShellTestSupport.h"
+#include "XvfbServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+constexpr char ChildVariable[] = "ORVANE_CLIPPING_SCREENSHOTS_CHILD";
+
+// Round the cup and its saucer in the photograph (600 x 400), clockwise
+// from the saucer's left end: its rim, over the cup's top with the spoon's
+// handle, and back along the rim. The band is dragged through these points.
+const QPointF SubjectOutline[] = {
+    {77, 220},  {82, 180},  {97, 138},  {125, 102}, {160, 78},  {180, 52},  {205, 34},  {245, 21},
+    {290, 17},  {337, 22},  {376, 38},  {402, 58},  {423, 66},  {428, 100}, {452, 140}, {472, 180},
+    {480, 220}, {473, 268}, {452, 312}, {420, 348}, {372, 377}, {300, 391}, {230, 385}, {168, 360},
+    {118, 320}, {88, 272},  {77, 220},
+};
+// A point inside the cup and one on the table.
+constexpr QPoint InTheCup{290, 150};
+constexpr QPoint OnTheTable{8, 380};
+constexpr int BrushSize = 24;
+
+QString ScreenshotPath(const QString& step)
+{
+    return QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath(QStringLiteral("../screenshots/clipping_%1.png").arg(step));
+}
+
+// Runs the program's event loop until the condition holds (false after the
+// deadline). The loop waits for events as the program's own does, so the
+// idle updates of the panel and the editor run meanwhile.
+template <typename Condition>
+bool RunUntil(Condition condition, int deadlineMilliseconds = 60000)
+{
+    QEventLoop loop;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (condition())
+            loop.exit(0);
+    });
+    poll.start(20);
+    QTimer::singleShot(deadlineMilliseconds, &loop, [&loop] { loop.exit(1); });
+    return loop.exec() == 0;
+}
+
+// Runs xdotool with the arguments while the program goes on handling what
+// the X server sends it.
+bool Xdotool(const QStringList& arguments)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), arguments);
+    if (!xdotool.waitForStarted(10000))
+        return false;
+    if (!RunUntil([&] { return xdotool.state() == QProcess::NotRunning; }))
+        return false;
+    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+}
+
+QString Number(int value)
+{
+    return QString::number(value);
+}
+
+// A click on the widget's point (its centre when none is given).
+bool ClickAt(QWidget* widget, std::optional<QPoint> point = std::nullopt)
+{
+    const QPoint at = widget->mapToGlobal(point.value_or(widget->rect().center()));
+    return Xdotool({QStringLiteral("mousemove"), Number(at.x()), Number(at.y()), QStringLiteral("sleep"),
+                    QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+// A click on a radio button's round mark: the button is as wide as the
+// longest item, its short captions end well before its middle.
+bool ClickRadioButton(QRadioButton* button)
+{
+    return ClickAt(button, QPoint(8, button->height() / 2));
+}
+
+// The band: the left button held down along the subject's outline, a dab
+// every few pixels, slowly enough that no move is merged with the next.
+bool DragRoundTheSubject(TKvGraphicsView* view)
+{
+    QStringList arguments;
+    const auto moveTo = [&](const QPointF& p) {
+        const QPoint picture(int(std::lround(p.x())), int(std::lround(p.y())));
+        const QPoint screen = view->mapToGlobal(view->ImageToClient(picture));
+        arguments << QStringLiteral("mousemove") << Number(screen.x()) << Number(screen.y()) << QStringLiteral("sleep")
+                  << QStringLiteral("0.015");
+    };
+    moveTo(SubjectOutline[0]);
+    arguments << QStringLiteral("mousedown") << QStringLiteral("1");
+    for (std::size_t i = 1; i < std::size(SubjectOutline); ++i) {
+        const QPointF from = SubjectOutline[i - 1];
+        const QPointF to = SubjectOutline[i];
+        const int steps = std::max(1, int(std::hypot(to.x() - from.x(), to.y() - from.y()) / 4));
+        for (int step = 1; step <= steps; ++step)
+            moveTo(from + (to - from) * (double(step) / steps));
+    }
+    arguments << QStringLiteral("mouseup") << QStringLiteral("1");
+    return Xdotool(arguments);
+}
+
+bool TakeScreenshot(const QString& step)
+{
+    // Whatever was asked to repaint is on the screen first, and the idle
+    // update has set the panel.
+    QElapsedTimer settle;
+    settle.start();
+    RunUntil([&] { return settle.elapsed() > 300; });
+    QDir().mkpath(QFileInfo(ScreenshotPath(step)).absolutePath());
+    QFile::remove(ScreenshotPath(step));
+    return QProcess::execute(QStringLiteral("/usr/bin/import"),
+                             {QStringLiteral("-window"), QStringLiteral("0x%1").arg(MainForm->winId(), 0, 16),
+                              ScreenshotPath(step)})
+        == 0
+        && !QImage(ScreenshotPath(step)).isNull();
+}
+
+bool Idle()
+{
+    const TKvGraphicsDocument* document = ClippingTool->Document();
+    return document && !document->Locked() && !ClippingTool->Busy();
+}
+
+const std::uint8_t* Pixel(const TKvGraphicsDocument* document, int x, int y)
+{
+    return document->Image().Pixels().PixelAt(x, y);
+}
+
+bool SameColour(const std::uint8_t* pixel, const QImage& photograph, int x, int y)
+{
+    return std::memcmp(pixel, photograph.constScanLine(y) + 3 * x, 3) == 0;
+}
+
+// What the picture shows with an object: the object as it was in the
+// photograph, the background as the effect wants it.
+void ExpectObjectKeptAndBackground(const QImage& photograph, const char* effect,
+                                   bool (*backgroundChanged)(const std::uint8_t* now, const std::uint8_t* before))
+{
+    SCOPED_TRACE(effect);
+    const TKvGraphicsDocument* document = ClippingTool->Document();
+    const TMarkedRegion& region = ClippingTool->Region();
+    const quint8 object = ClippingTool->ObjectLabel();
+    std::int64_t objectPixels = 0;
+    std::int64_t background = 0;
+    std::int64_t changed = 0;
+    int objectChanged = 0;
+    for (int y = 0; y < region.Height(); ++y)
+        for (int x = 0; x < region.Width(); ++x) {
+            const std::uint8_t* now = Pixel(document, x, y);
+            if (region.LabelAt(x, y) == object) {
+                ++objectPixels;
+                objectChanged += !SameColour(now, photograph, x, y);
+            } else {
+                ++background;
+                changed += backgroundChanged(now, photograph.constScanLine(y) + 3 * x);
+            }
+        }
+    EXPECT_EQ(objectChanged, 0);
+    // The saucer with its cup is the object: about half the picture.
+    const std::int64_t all = std::int64_t(region.Width()) * region.Height();
+    EXPECT_GT(objectPixels, all / 3);
+    EXPECT_LT(objectPixels, all * 2 / 3);
+    EXPECT_EQ(region.LabelAt(InTheCup.x(), InTheCup.y()), object) << "the cup";
+    EXPECT_NE(region.LabelAt(OnTheTable.x(), OnTheTable.y()), object) << "the table";
+    EXPECT_GT(changed, background * 9 / 10) << "of " << background << " background pixels";
+}
+
+bool DiffersFrom(const std::uint8_t* now, const std::uint8_t* before)
+{
+    return std::memcmp(now, before, 3) != 0;
+}
+
+// Drives the program through the clipping work, with a screenshot of each
+// step, then closes it.
+void CutOutTheSaucer(const QImage& photograph)
+{
+    TKvGraphicsDocument* document = ClippingTool->Document();
+    ASSERT_TRUE(document) << "the photograph is open";
+    ASSERT_EQ(GraphicsEditor->ActiveTool(), ClippingTool);
+    TKvClippingFrame* frame = ClippingTool->ClippingFrame();
+
+    ClippingTool->SetSize(BrushSize);
+    ASSERT_TRUE(DragRoundTheSubject(GraphicsEditor->ActiveView()));
+    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool->Region().HasLabel(LabelOutline); }));
+    // The band goes all round: the cup inside and the table outside are
+    // still unmarked.
+    EXPECT_EQ(ClippingTool->Region().LabelAt(InTheCup.x(), InTheCup.y()), LabelUnmarked);
+    EXPECT_EQ(ClippingTool->Region().LabelAt(OnTheTable.x(), OnTheTable.y()), LabelUnmarked);
+    EXPECT_TRUE(TakeScreenshot(QStringLiteral("band")));
+
+    ASSERT_TRUE(ClickAt(frame->SeparateTBXButton));
+    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool->Region().HasLabel(LabelCutLine); }));
+    // The cut line shows in the inverted threshold colours.
+    const TMarkedRegion& region = ClippingTool->Region();
+    int cutPixels = 0;
+    for (int y = 0; y < region.Height(); ++y)
+        for (int x = 0; x < region.Width(); ++x)
+            if (region.LabelAt(x, y) == LabelCutLine) {
+                ++cutPixels;
+                const std::uint8_t* p = Pixel(document, x, y);
+                ASSERT_TRUE((p[0] == 0 || p[0] == 255) && (p[1] == 0 || p[1] == 255) && (p[2] == 0 || p[2] == 255));
+            }
+    EXPECT_GT(cutPixels, 1000);
+    EXPECT_TRUE(TakeScreenshot(QStringLiteral("separated")));
+
+    // The plain colour first, white as the panel starts.
+    ASSERT_TRUE(ClickRadioButton(frame->EffectItem(0)));
+    ASSERT_TRUE(RunUntil([] { return ClippingTool->BackgroundEffect() == 0; }));
+    ASSERT_EQ(ClippingTool->BackgroundColor(), 0xFFFFFFu);
+    ASSERT_TRUE(ClickAt(frame->EffectTBXButton));
+    ASSERT_TRUE(RunUntil([] { return Idle() && HasBackground(ClippingTool->Region()); }));
+    ExpectObjectKeptAndBackground(photograph, "color", [](const std::uint8_t* now, const std::uint8_t*) {
+        return now[0] == 255 && now[1] == 255 && now[2] == 255; // white, the panel's colour
+    });
+    EXPECT_TRUE(TakeScreenshot(QStringLiteral("effect_color")));
+
+    // The other backgrounds, chosen in the panel: each is shown at once.
+    struct Choice {
+        int item;
+        const char* name;
+        bool (*changed)(const std::uint8_t*, const std::uint8_t*);
+    };
+    const Choice choices[] = {
+        {1, "shadow",
+         [](const std::uint8_t* now, const std::uint8_t* before) {
+             return now[0] <= before[0] && now[1] <= before[1] && now[2] <= before[2] && DiffersFrom(now, before);
+         }},
+        {2, "blur", DiffersFrom},
+        {3, "mono", [](const std::uint8_t* now, const std::uint8_t*) { return now[0] == now[1] && now[1] == now[2]; }},
+    };
+    for (const Choice& choice : choices) {
+        ASSERT_TRUE(ClickRadioButton(frame->EffectItem(choice.item)));
+        ASSERT_TRUE(RunUntil([&] { return Idle() && ClippingTool->Region().BackgroundEffect() == choice.item; }));
+        ExpectObjectKeptAndBackground(photograph, choice.name, choice.changed);
+        EXPECT_TRUE(TakeScreenshot(QStringLiteral("effect_") + QLatin1String(choice.name)));
+    }
+
+    document->SetNoSavePrompt(true);
+    MainForm->close();
+}
+
+} // namespace
+
+// The program, on the X server the parent started.
+TEST(ClippingOnScreenChild, Run)
+{
+    if (qEnvironmentVariableIsEmpty(ChildVariable))
+        GTEST_SKIP() << "runs only as the child of the test below";
+    const QImage photograph = QImage(QCoreApplication::arguments().value(1)).convertToFormat(QImage::Format_BGR888);
+    ASSERT_FALSE(photograph.isNull());
+    auto* start = new QTimer(qApp);
+    QObject::connect(start, &QTimer::timeout, [start, photograph] {
+        if (!MainForm || !MainForm->isVisible() || !ClippingTool || !ClippingTool->Document())
+            return;
+        start->stop();
+        CutOutTheSaucer(photograph);
+        if (MainForm->isVisible()) // a step failed: end anyway
+            QCoreApplication::exit(1);
+    });
+    start->start(100);
+    EXPECT_EQ(RunProgram(BuildLanguagesFolder()), 0);
+}
+
+TEST(ClippingOnScreen, CutOutOfAPhotographWithEveryBackground)
+{
+    if (!qEnvironmentVariableIsEmpty(ChildVariable))
+        GTEST_SKIP() << "the parent's part";
+    TTempUserFolders folders;
+    QTemporaryDir folder;
+    const QString photograph = QDir(folder.path()).filePath(QStringLiteral("coffee.png"));
+    ASSERT_TRUE(QFile::copy(QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath(QStringLiteral("Demo/coffee.png")),
+                            photograph));
+
+    TXvfbServer server(QStringLiteral("1280x960x24"));
+    ASSERT_FALSE(server.Display().isEmpty());
+    EXPECT_EQ(RunThisProgramOn(server, ChildVariable, QStringLiteral("ClippingOnScreenChild.Run"), {photograph}, 300000),
+              0);
+    server.Stop();
+    for (const char* step : {"band", "separated", "effect_color", "effect_shadow", "effect_blur", "effect_mono"})
+        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QLatin1String(step)))) << step;
+}
