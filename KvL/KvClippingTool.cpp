@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QIcon>
@@ -277,6 +278,24 @@ QToolButton* TKvClippingFrame::NewActionButton(const char* name, int imageIndex)
     return button;
 }
 
+// A caption longer than the button gets a smaller font, down to three
+// quarters of the panel's, instead of losing letters in its middle: the
+// buttons keep their size so that three fill the panel in every language.
+void TKvClippingFrame::SetActionCaption(QToolButton* button, const QString& caption)
+{
+    constexpr int CaptionMargin = 4; // the style's frame and padding on each side
+    constexpr qreal SmallestScale = 0.75;
+    constexpr qreal PointStep = 0.25;
+    const QString text = PlainCaption(caption);
+    QFont font = ActionsTntGroupBox->font();
+    const qreal smallest = font.pointSizeF() * SmallestScale; // negative for a font sized in pixels
+    while (QFontMetrics(font).horizontalAdvance(text) > ButtonWidth - 2 * CaptionMargin
+           && font.pointSizeF() - PointStep >= smallest && smallest > 0)
+        font.setPointSizeF(font.pointSizeF() - PointStep);
+    button->setFont(font);
+    button->setText(text);
+}
+
 int TKvClippingFrame::EffectItemIndex() const
 {
     return m_effectItems->checkedId();
@@ -299,13 +318,13 @@ void TKvClippingFrame::Localize()
     SizeLabel->setText(LocalStr(154, QStringLiteral("Size")) + QLatin1Char(':'));
     ActionsTntGroupBox->setTitle(LocalStr(2810, QStringLiteral("Actions")));
     EffectTntGroupBox->setTitle(LocalStr(2817, QStringLiteral("Effect")));
-    SeparateTBXButton->setText(PlainCaption(LocalStr(2859, QStringLiteral("Separate"))));
-    ClearTBXButton->setText(PlainCaption(LocalStr(30, QStringLiteral("Clear"))));
-    EffectTBXButton->setText(PlainCaption(LocalStr(2860, QStringLiteral("Effect"))));
-    SwapTBXButton->setText(PlainCaption(LocalStr(2837, QStringLiteral("Swap"))));
-    StoreTBXButton->setText(PlainCaption(LocalStr(2862, QStringLiteral("Save Object"))));
+    SetActionCaption(SeparateTBXButton, LocalStr(2859, QStringLiteral("Separate")));
+    SetActionCaption(ClearTBXButton, LocalStr(30, QStringLiteral("Clear")));
+    SetActionCaption(EffectTBXButton, LocalStr(2860, QStringLiteral("Effect")));
+    SetActionCaption(SwapTBXButton, LocalStr(2837, QStringLiteral("Swap")));
+    SetActionCaption(StoreTBXButton, LocalStr(2862, QStringLiteral("Save Object")));
     StoreTBXButton->setToolTip(LocalStr(2861));
-    DoneTBXButton->setText(PlainCaption(LocalStr(91, QStringLiteral("Done"))));
+    SetActionCaption(DoneTBXButton, LocalStr(91, QStringLiteral("Done")));
     BackgroundEffectTntRadioGroup->setTitle(LocalStr(2840, QStringLiteral("Background Effect")));
     const qint32 items[] = {StringId(2012), StringId(2841), StringId(534), StringId(2845)};
     for (int item = 0; item < 4; ++item)

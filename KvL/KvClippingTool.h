@@ -106,6 +106,7 @@ public:
 
 private:
     QToolButton* NewActionButton(const char* name, int imageIndex);
+    void SetActionCaption(QToolButton* button, const QString& caption);
 
     QButtonGroup* m_effectItems;
 };

@@ -9,6 +9,7 @@
 #include "ShellTestSupport.h"
 
 #include <QBuffer>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QSlider>
@@ -205,6 +206,30 @@ TEST(KvClippingToolTest, TheSizeLabelShowsTheSizeAndTheTrackBarSetsIt)
     EXPECT_EQ(f.Frame()->SizeTrackBar->maximum(), 100);
     f.tool->SetSize(101);
     EXPECT_EQ(f.tool->Size(), 40);
+}
+
+// Every shipped language's captions fit the fixed-size step buttons whole:
+// a long one gets a smaller font rather than letters cut out of its middle.
+TEST(KvClippingToolTest, StepCaptionsFitTheirButtonsInEveryLanguage)
+{
+    TTestLocalizer localizer;
+    ClippingFixture f;
+    TKvClippingFrame* frame = f.Frame();
+    const QToolButton* buttons[] = {frame->SeparateTBXButton, frame->ClearTBXButton, frame->EffectTBXButton,
+                                    frame->SwapTBXButton,     frame->StoreTBXButton, frame->DoneTBXButton};
+    for (const quint16 language : {1033, 1031, 1049}) {
+        SetLanguage(language);
+        frame->Localize();
+        for (const QToolButton* button : buttons) {
+            const int width = QFontMetrics(button->font()).horizontalAdvance(button->text());
+            EXPECT_LE(width, TKvClippingFrame::ButtonWidth - 8) << language << ' ' << button->text().toStdString();
+            EXPECT_GE(button->font().pointSizeF(), 0.75 * frame->ActionsTntGroupBox->font().pointSizeF() - 0.01);
+        }
+    }
+    SetLanguage(1033);
+    frame->Localize();
+    EXPECT_EQ(frame->SeparateTBXButton->font(), frame->ActionsTntGroupBox->font());
+    QLocale::setDefault(QLocale::c());
 }
 
 TEST(KvClippingToolTest, AParameterOfAnotherEffectRecordsAndRepaintsNothing)
