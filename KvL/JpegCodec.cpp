@@ -901,6 +901,12 @@ bool JpegCodec::IsLosslessCapable() const
     return startX % unitX == 0 && startY % unitY == 0;
 }
 
+bool JpegCodec::SavesSourceAsStored() const
+{
+    return Source && !Geometry.Transposed && !Geometry.MirroredX && !Geometry.MirroredY
+        && SavedRect(Geometry) == TRect{0, 0, Source->Width, Source->Height};
+}
+
 std::uint32_t JpegCodec::GetSaveParameter() const
 {
     if (!Source)

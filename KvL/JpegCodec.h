@@ -156,6 +156,9 @@ public:
     // True when a save of the current crop can keep source coefficients: its
     // left and top edges lie on the source's block grid once turned back.
     bool IsLosslessCapable() const;
+    // True when the next save writes the source the way it is stored: not
+    // turned, mirrored or cropped.
+    bool SavesSourceAsStored() const;
 
     // Estimated qualities (1..100) of the source's luminance table (high 16
     // bits) and chrominance table (low 16 bits; the luminance one again for

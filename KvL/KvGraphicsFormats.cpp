@@ -18,9 +18,11 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -237,6 +239,37 @@ TKvPixels SubPixels(const TKvPixels& pixels, const TRect& rect)
     return part;
 }
 
+// Turns a picture stored with an Exif orientation (2..8) upright, with its
+// own exact quarter turns and mirrors: the lossless codec before it decodes,
+// or a decoded bitmap. Any other orientation leaves it as it is.
+template <typename Picture>
+bool TurnUpright(Picture& picture, int orientation)
+{
+    using TStep = decltype(&Picture::RotateRight);
+    const std::array<TStep, 2> steps[] = {
+        {},                                                  // 0: not an orientation
+        {},                                                  // 1: upright as stored
+        {&Picture::FlipHorizontal},                          // 2: mirrored
+        {&Picture::FlipHorizontal, &Picture::FlipVertical}, // 3: upside down
+        {&Picture::FlipVertical},                            // 4: mirrored upside down
+        {&Picture::RotateRight, &Picture::FlipHorizontal},  // 5: transposed
+        {&Picture::RotateRight},                             // 6: turned left when taken
+        {&Picture::RotateRight, &Picture::FlipVertical},    // 7: transverse
+        {&Picture::RotateLeft},                              // 8: turned right when taken
+    };
+    if (orientation < 0 || orientation >= int(std::size(steps)))
+        return true;
+    for (const TStep step : steps[orientation]) {
+        if (!step)
+            continue;
+        if constexpr (std::is_void_v<decltype((picture.*step)())>)
+            (picture.*step)();
+        else if (!(picture.*step)())
+            return false;
+    }
+    return true;
+}
+
 int DotsPerMetre(qint32 dpi)
 {
     return int(std::lround(dpi / MetresPerInch));
@@ -287,11 +320,14 @@ TKvGraphicsFileInfo::TKvGraphicsFileInfo(const QString& path) : TKvFileInfo(path
         if (!value.isEmpty())
             m_text += QLatin1Char('\n') + LocalStr(id, label) + QStringLiteral(": ") + value;
     };
-    const QSize size = reader.Reader.size();
-    if (size.isValid())
-        addLine(504, QStringLiteral("Size"), QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
     TKvProperties metadata;
     file.ReadMetadataItems(metadata);
+    // The size the picture opens with: upright.
+    QSize size = reader.Reader.size();
+    if (ImageOrientation(metadata) >= 5)
+        size.transpose();
+    if (size.isValid())
+        addLine(504, QStringLiteral("Size"), QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()));
     addLine(519, QStringLiteral("Date"), ItemText(metadata, TagDateTime));
     const QString make = ItemText(metadata, TagMake);
     const QString model = ItemText(metadata, TagModel);
@@ -350,11 +386,19 @@ bool TKvGraphicsFormats::GetThumbnail(const QString& path, int width, int height
     TPictureReader reader(file.Device());
     if (!reader.CanRead(m_pixelLimit))
         return false;
-    const QSize size = reader.Reader.size();
+    // Previews stand upright as the pictures open; the reader scales the
+    // picture as stored, before it turns it.
+    reader.Reader.setAutoTransform(true);
+    const bool turned = reader.Reader.transformation() & QImageIOHandler::TransformationRotate90;
+    QSize size = reader.Reader.size();
+    if (turned)
+        size.transpose();
     int fitWidth = 0;
     int fitHeight = 0;
-    if (size.isValid() && FitSize(size.width(), size.height(), width, height, fitWidth, fitHeight))
-        reader.Reader.setScaledSize(QSize(std::max(fitWidth, 1), std::max(fitHeight, 1)));
+    if (size.isValid() && FitSize(size.width(), size.height(), width, height, fitWidth, fitHeight)) {
+        const QSize fit(std::max(fitWidth, 1), std::max(fitHeight, 1));
+        reader.Reader.setScaledSize(turned ? fit.transposed() : fit);
+    }
     QImage image = reader.Reader.read();
     if (image.isNull())
         return false;
@@ -404,18 +448,24 @@ bool TKvGraphicsFormats::LoadPicture(TKvGraphicsDocument& document, QByteArray& 
         ComplementKviHeader(bytes);
     if (HasTooManyJpegScans(reinterpret_cast<const std::uint8_t*>(bytes.constData()), size_t(bytes.size())))
         return false;
+    TKvGraphicsDocumentProperties metadata;
+    ReadImageMetadata(bytes, metadata);
+    // Pictures are shown and kept upright: once turned, their metadata say
+    // so.
+    const int orientation = ImageOrientation(metadata);
     qint32 key = FormatKeyJpeg;
-    switch (LoadThroughCodec(document, bytes)) {
+    switch (LoadThroughCodec(document, bytes, orientation)) {
     case TCodecLoad::Damaged:
         return false;
     case TCodecLoad::NotTaken:
-        if (!LoadThroughQt(document, bytes, key))
+        if (!LoadThroughQt(document, bytes, orientation, key))
             return false;
         break;
     case TCodecLoad::Loaded:
         break;
     }
-    ReadImageMetadata(bytes, document.Properties());
+    SetUprightPictureItems(metadata, document.Image().Width(), document.Image().Height());
+    document.Properties().Assign(&metadata);
     if (!document.ImageLoaded())
         return false;
     formatKey = kvi ? FormatKeyKvi : key;
@@ -425,13 +475,18 @@ bool TKvGraphicsFormats::LoadPicture(TKvGraphicsDocument& document, QByteArray& 
 // A JPEG whose header the codec takes but whose data do not decode (cut
 // short, corrupted) is damaged: it is not handed to a more lenient decoder
 // that would show a made-up remainder.
+//
+// A picture stored turned is turned upright by the codec's lossless turns
+// before it is decoded: the upright picture is the original, and a save
+// without edits keeps every coefficient.
 TKvGraphicsFormats::TCodecLoad TKvGraphicsFormats::LoadThroughCodec(TKvGraphicsDocument& document,
-                                                                    const QByteArray& bytes)
+                                                                    const QByteArray& bytes, int orientation)
 {
     JpegCodec& codec = document.Codec();
     codec.SetPixelLimit(m_pixelLimit);
     if (!codec.LoadFromMemory(std::vector<std::uint8_t>(bytes.begin(), bytes.end())))
         return TCodecLoad::NotTaken;
+    TurnUpright(codec, orientation);
     if (document.Image().SetSize(codec.Width(), codec.Height(), PixelFormatBGR24)
         && codec.CopyPixels(document.Image().Pixels()))
         return TCodecLoad::Loaded;
@@ -439,7 +494,8 @@ TKvGraphicsFormats::TCodecLoad TKvGraphicsFormats::LoadThroughCodec(TKvGraphicsD
     return TCodecLoad::Damaged;
 }
 
-bool TKvGraphicsFormats::LoadThroughQt(TKvGraphicsDocument& document, const QByteArray& bytes, qint32& formatKey)
+bool TKvGraphicsFormats::LoadThroughQt(TKvGraphicsDocument& document, const QByteArray& bytes, int orientation,
+                                       qint32& formatKey)
 {
     QBuffer buffer(const_cast<QByteArray*>(&bytes));
     buffer.open(QIODevice::ReadOnly);
@@ -451,7 +507,7 @@ bool TKvGraphicsFormats::LoadThroughQt(TKvGraphicsDocument& document, const QByt
         return false;
     const QImage image = reader.Reader.read();
     if (image.isNull() || std::uint64_t(image.width()) * std::uint64_t(image.height()) > m_pixelLimit
-        || !CopyIntoBitmap(ToBgr24(image), document.Image()))
+        || !CopyIntoBitmap(ToBgr24(image), document.Image()) || !TurnUpright(document.Image(), orientation))
         return false;
     formatKey = KeyOfQtFormat(format);
     return true;
@@ -531,6 +587,12 @@ bool TKvGraphicsFormats::EncodeThroughCodec(TKvGraphicsDocument& document, QByte
     if (!written)
         return false;
     bytes = QByteArray(reinterpret_cast<const char*>(output.data()), qsizetype(output.size()));
+    // The source's EXIF is written back as it was, but for what describes
+    // the picture's geometry: it is upright now, of the saved size, and an
+    // embedded thumbnail of the source as stored no longer shows it. The
+    // picture matters more than these tags: it is written even when they
+    // cannot be.
+    SetUprightPictureTags(bytes, rect.Width(), rect.Height(), !codec.SavesSourceAsStored());
     return true;
 }
 
@@ -561,6 +623,7 @@ bool TKvGraphicsFormats::EncodeThroughQt(TKvGraphicsDocument& document, const QB
         return false;
     buffer.close();
     RemoveEmbeddedThumbnail(properties);
+    SetUprightPictureItems(properties, rect.Width(), rect.Height());
     // The picture matters more than its metadata: a file that cannot carry
     // them (BMP) is written without.
     if (properties.Count() > 0)

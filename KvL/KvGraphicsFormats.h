@@ -5,7 +5,10 @@
 //
 // Pictures are decoded and encoded by Qt's image readers and writers, JPEG
 // files through the document's lossless codec first; metadata goes through
-// Exiv2 (KvImageMetadata). Every save is written to a temporary file beside
+// Exiv2 (KvImageMetadata). A picture stored with an Exif orientation opens
+// upright, JPEGs by the codec's lossless turns; from then on its metadata
+// say orientation 1, and every save writes the saved size into the pixel
+// dimension tags. Every save is written to a temporary file beside
 // the target and renamed over it only once complete: a failed save leaves
 // the old file as it was.
 #pragma once
@@ -100,8 +103,10 @@ public:
 private:
     bool LoadPicture(TKvGraphicsDocument& document, QByteArray& bytes, qint32& formatKey);
     enum class TCodecLoad { NotTaken, Damaged, Loaded };
-    TCodecLoad LoadThroughCodec(TKvGraphicsDocument& document, const QByteArray& bytes);
-    bool LoadThroughQt(TKvGraphicsDocument& document, const QByteArray& bytes, qint32& formatKey);
+    // orientation: the Exif orientation the picture is stored with.
+    TCodecLoad LoadThroughCodec(TKvGraphicsDocument& document, const QByteArray& bytes, int orientation);
+    bool LoadThroughQt(TKvGraphicsDocument& document, const QByteArray& bytes, int orientation,
+                       qint32& formatKey);
     // The file's bytes for the key; false when they cannot be made.
     bool EncodeDocument(TKvGraphicsDocument& document, qint32 formatKey, std::optional<int> jpegQuality,
                         QByteArray& bytes);

@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -225,6 +227,57 @@ void ReadExifItems(Open open, TKvCustomProperties& properties)
     }
 }
 
+// An unsigned integer item (SHORT or LONG); none for anything else.
+std::optional<quint32> UnsignedItem(const TKvCustomProperties& properties, qint32 id)
+{
+    const TKvPropertyEntry* entry = FindItem(properties, id);
+    if (entry && entry->Type == Exiv2::unsignedShort && entry->Size == 2)
+        return qFromLittleEndian<quint16>(entry->Value);
+    if (entry && entry->Type == Exiv2::unsignedLong && entry->Size == 4)
+        return qFromLittleEndian<quint32>(entry->Value);
+    return std::nullopt;
+}
+
+void SetUnsignedItem(TKvCustomProperties& properties, qint32 id, quint32 value, bool asShort)
+{
+    uchar bytes[4];
+    if (asShort)
+        qToLittleEndian<quint16>(quint16(value), bytes);
+    else
+        qToLittleEndian<quint32>(value, bytes);
+    properties.SetValue(id, asShort ? Exiv2::unsignedShort : Exiv2::unsignedLong, asShort ? 2 : 4, bytes);
+}
+
+// Sets an EXIF tag that is present to one unsigned number; true when that
+// changed it.
+bool SetUnsignedTag(Exiv2::ExifData& exif, const char* key, quint32 value, bool asShort)
+{
+    const auto datum = exif.findKey(Exiv2::ExifKey(key));
+    if (datum == exif.end())
+        return false;
+    if (datum->typeId() == (asShort ? Exiv2::unsignedShort : Exiv2::unsignedLong) && datum->count() == 1
+        && datum->toLong() == long(value))
+        return false;
+    if (asShort)
+        *datum = quint16(value);
+    else
+        *datum = quint32(value);
+    return true;
+}
+
+// Writes the image's metadata and gives back the whole file.
+bool WriteBack(Exiv2::Image& image, QByteArray& file)
+{
+    image.writeMetadata();
+    Exiv2::BasicIo& io = image.io();
+    io.seek(0, Exiv2::BasicIo::beg);
+    const Exiv2::DataBuf written = io.read(long(io.size()));
+    if (written.size_ != long(io.size()))
+        return false;
+    file = QByteArray(reinterpret_cast<const char*>(written.pData_), written.size_);
+    return true;
+}
+
 } // namespace
 
 void TKvGraphicsDocumentProperties::Assign(const TKvCustomProperties* source)
@@ -299,14 +352,53 @@ bool WriteImageMetadata(QByteArray& file, const TKvCustomProperties& properties)
             exif.add(KeyOfItem(entry->Id), value.get());
         }
         image->setExifData(exif);
-        image->writeMetadata();
-        Exiv2::BasicIo& io = image->io();
-        io.seek(0, Exiv2::BasicIo::beg);
-        const Exiv2::DataBuf written = io.read(long(io.size()));
-        if (written.size_ != long(io.size()))
-            return false;
-        file = QByteArray(reinterpret_cast<const char*>(written.pData_), written.size_);
-        return true;
+        return WriteBack(*image, file);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+int ImageOrientation(const TKvCustomProperties& properties)
+{
+    const std::optional<quint32> orientation = UnsignedItem(properties, TagOrientation);
+    return orientation && *orientation >= 1 && *orientation <= 8 ? int(*orientation) : 1;
+}
+
+void SetUprightPictureItems(TKvCustomProperties& properties, int width, int height)
+{
+    if (FindItem(properties, TagOrientation))
+        SetUnsignedItem(properties, TagOrientation, 1, true);
+    const std::pair<qint32, int> dimensions[] = {{TagPixelXDimension, width}, {TagPixelYDimension, height}};
+    for (const auto& [id, size] : dimensions)
+        if (const TKvPropertyEntry* entry = FindItem(properties, id))
+            SetUnsignedItem(properties, id, quint32(size), entry->Type == Exiv2::unsignedShort && size <= 0xFFFF);
+}
+
+bool SetUprightPictureTags(QByteArray& jpeg, int width, int height, bool dropThumbnail)
+{
+    PrepareExiv2();
+    try {
+        Exiv2::Image::AutoPtr image =
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
+        image->readMetadata();
+        Exiv2::ExifData& exif = image->exifData();
+        bool changed = SetUnsignedTag(exif, "Exif.Image.Orientation", 1, true);
+        for (const auto& [key, size] : {std::pair{"Exif.Photo.PixelXDimension", width},
+                                        std::pair{"Exif.Photo.PixelYDimension", height}})
+            if (const auto datum = exif.findKey(Exiv2::ExifKey(key)); datum != exif.end())
+                changed |= SetUnsignedTag(exif, key, quint32(size),
+                                          datum->typeId() == Exiv2::unsignedShort && size <= 0xFFFF);
+        if (dropThumbnail && std::any_of(exif.begin(), exif.end(), [](const Exiv2::Exifdatum& datum) {
+                return datum.groupName() == "Thumbnail";
+            })) {
+            Exiv2::ExifThumb(exif).erase();
+            changed = true;
+        }
+        if (!changed)
+            return true;
+        // Only the EXIF is to change: the XMP packet goes back as it came.
+        image->writeXmpFromPacket(true);
+        return WriteBack(*image, jpeg);
     } catch (const std::exception&) {
         return false;
     }

@@ -33,6 +33,9 @@ constexpr qint32 TagModel = 0x0110;
 constexpr qint32 TagXResolution = 0x011A;
 constexpr qint32 TagYResolution = 0x011B;
 constexpr qint32 TagResolutionUnit = 0x0128;
+constexpr qint32 TagOrientation = 0x0112;
+constexpr qint32 TagPixelXDimension = 0xA002;
+constexpr qint32 TagPixelYDimension = 0xA003;
 constexpr qint32 TagThumbnailData = 0x501B;
 
 // True for the items of an embedded thumbnail, which a save leaves out:
@@ -55,6 +58,20 @@ void ReadMetadataItems(const QString& path, TKvCustomProperties& items);
 // TIFF file, replacing the EXIF the encoder wrote. False, file untouched,
 // when the format cannot carry them or the writing fails.
 bool WriteImageMetadata(QByteArray& file, const TKvCustomProperties& properties);
+
+// The orientation item: 1..8, the Exif numbering of how the stored picture
+// must be mirrored and turned to stand upright; 1 (as stored) when the item
+// is absent or holds anything else.
+int ImageOrientation(const TKvCustomProperties& properties);
+// The items of a picture that is upright and width x height pixels large:
+// the orientation, when present, becomes 1 and the pixel dimensions, when
+// present, the size.
+void SetUprightPictureItems(TKvCustomProperties& properties, int width, int height);
+// The same for the EXIF an encoded JPEG carries, changing nothing else of
+// the file (its coded data stay byte for byte); with dropThumbnail the
+// embedded thumbnail goes too. A file without EXIF, or with nothing to
+// change, is left as it is. False, file untouched, when the writing fails.
+bool SetUprightPictureTags(QByteArray& jpeg, int width, int height, bool dropThumbnail);
 
 // The text of a metadata item: its bytes up to the first zero, without
 // trailing spaces; empty when the item is absent.

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,31 +50,111 @@ QByteArray Complemented(QByteArray bytes)
     return bytes;
 }
 
-// A JPEG with the EXIF items of a camera photo: date, make, model, a
-// resolution of 300 dpi and an embedded thumbnail.
-QByteArray CameraJpeg(const QImage& picture)
+// The file with EXIF items set on it by Exiv2.
+QByteArray WithExif(const QByteArray& file, const std::function<void(Exiv2::ExifData&)>& set)
 {
-    QByteArray jpeg = Encode(picture, "jpeg", 90);
     Exiv2::Image::AutoPtr image =
-        Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.constData()), long(jpeg.size()));
+        Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(file.constData()), long(file.size()));
     image->readMetadata();
-    Exiv2::ExifData exif;
-    exif["Exif.Image.DateTime"] = "2021:06:05 14:30:00";
-    exif["Exif.Image.Make"] = "Kestrel";
-    exif["Exif.Image.Model"] = "K-7";
-    exif["Exif.Image.XResolution"] = Exiv2::URational(300, 1);
-    exif["Exif.Image.YResolution"] = Exiv2::URational(300, 1);
-    exif["Exif.Image.ResolutionUnit"] = uint16_t(2);
-    exif["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 125);
-    const QByteArray thumbnail = Encode(picture.scaled(16, 12), "jpeg", 50);
-    Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
-                                            long(thumbnail.size()));
+    Exiv2::ExifData exif = image->exifData();
+    set(exif);
     image->setExifData(exif);
     image->writeMetadata();
     Exiv2::BasicIo& io = image->io();
     io.seek(0, Exiv2::BasicIo::beg);
     const Exiv2::DataBuf data = io.read(long(io.size()));
     return QByteArray(reinterpret_cast<const char*>(data.pData_), data.size_);
+}
+
+// The EXIF datum of a file with the key; none when it has none.
+std::optional<Exiv2::Exifdatum> ExifDatum(const QString& path, const char* key)
+{
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    const Exiv2::ExifData& exif = image->exifData();
+    const auto datum = exif.findKey(Exiv2::ExifKey(key));
+    return datum == exif.end() ? std::nullopt : std::optional(*datum);
+}
+
+// A JPEG with the EXIF items of a camera photo: date, make, model, a
+// resolution of 300 dpi and an embedded thumbnail.
+QByteArray CameraJpeg(const QImage& picture)
+{
+    return WithExif(Encode(picture, "jpeg", 90), [&](Exiv2::ExifData& exif) {
+        exif["Exif.Image.DateTime"] = "2021:06:05 14:30:00";
+        exif["Exif.Image.Make"] = "Kestrel";
+        exif["Exif.Image.Model"] = "K-7";
+        exif["Exif.Image.XResolution"] = Exiv2::URational(300, 1);
+        exif["Exif.Image.YResolution"] = Exiv2::URational(300, 1);
+        exif["Exif.Image.ResolutionUnit"] = uint16_t(2);
+        exif["Exif.Photo.ExposureTime"] = Exiv2::URational(1, 125);
+        const QByteArray thumbnail = Encode(picture.scaled(16, 12), "jpeg", 50);
+        Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
+                                                long(thumbnail.size()));
+    });
+}
+
+// Sets the orientation item, as a camera does.
+std::function<void(Exiv2::ExifData&)> Orientation(int value)
+{
+    return [value](Exiv2::ExifData& exif) { exif["Exif.Image.Orientation"] = uint16_t(value); };
+}
+
+// Six squares of 16 pixels in six colours, three across and two down: any
+// turn or mirror of it shows.
+QImage UprightSquares()
+{
+    const QColor colours[] = {{200, 40, 40}, {40, 180, 60},  {50, 60, 200},
+                              {220, 200, 40}, {190, 50, 180}, {40, 190, 200}};
+    QImage picture(48, 32, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    for (int i = 0; i < 6; ++i)
+        painter.fillRect(i % 3 * 16, i / 3 * 16, 16, 16, colours[i]);
+    return picture;
+}
+
+// Where pixel (x, y) of an upright width x height picture is stored under an
+// Exif orientation, from the sides the stored rows and columns start at.
+QPoint StoredPosition(int orientation, int x, int y, int width, int height)
+{
+    switch (orientation) {
+    case 2: return {width - 1 - x, y};              // row 0 at the top, column 0 at the right
+    case 3: return {width - 1 - x, height - 1 - y}; // bottom, right
+    case 4: return {x, height - 1 - y};             // bottom, left
+    case 5: return {y, x};                          // left, top
+    case 6: return {y, width - 1 - x};              // right, top
+    case 7: return {height - 1 - y, width - 1 - x}; // right, bottom
+    case 8: return {height - 1 - y, x};             // left, bottom
+    default: return {x, y};
+    }
+}
+
+// The upright picture as a camera stores it under the orientation.
+QImage StoredAs(const QImage& upright, int orientation)
+{
+    const bool transposed = orientation >= 5 && orientation <= 8;
+    const int width = upright.width();
+    const int height = upright.height();
+    QImage stored(transposed ? height : width, transposed ? width : height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            stored.setPixel(StoredPosition(orientation, x, y, width, height), upright.pixel(x, y));
+    return stored;
+}
+
+// A file of the format holding the picture, with EXIF items set on it;
+// JPEGs are written by the test encoder at quality 95.
+QByteArray FileWithExif(const char* format, const QImage& picture, const std::function<void(Exiv2::ExifData&)>& set)
+{
+    if (qstrcmp(format, "jpeg") != 0)
+        return WithExif(Encode(picture, format), set);
+    QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
+    TKvPixels pixels;
+    pixels.Init({0, 0, bgr.width(), bgr.height()}, bgr.bits(), PixelFormatBGR24, int(bgr.bytesPerLine()));
+    TJpegFixtureOptions options;
+    options.Quality = 95;
+    const TBytes jpeg = EncodeJpeg(pixels, options);
+    return WithExif(QByteArray(reinterpret_cast<const char*>(jpeg.data()), qsizetype(jpeg.size())), set);
 }
 
 struct Formats : ::testing::Test {
@@ -633,6 +715,7 @@ TEST_F(Formats, PicturesOverThePixelLimitAreRefusedInEveryReader)
     formats.SetPixelLimit(40 * 30 - 1);
     const std::vector<std::pair<const char*, QByteArray>> files = {
         {"limit.jpg", Encode(picture, "jpeg")},
+        {"limit-turned.jpg", WithExif(Encode(picture, "jpeg"), Orientation(6))},
         {"limit.png", Encode(picture, "png")},
         {"limit.tif", Encode(picture, "tiff")},
     };
@@ -643,8 +726,130 @@ TEST_F(Formats, PicturesOverThePixelLimitAreRefusedInEveryReader)
     EXPECT_FALSE(Load(Path("limit.raw")));
     std::unique_ptr<TKvThumbnail> thumbnail;
     EXPECT_FALSE(formats.GetThumbnail(Path("limit.png"), 10, 10, thumbnail));
+    EXPECT_FALSE(formats.GetThumbnail(Path("limit-turned.jpg"), 10, 10, thumbnail));
     formats.SetPixelLimit(40 * 30);
     EXPECT_TRUE(Load(Path("limit.png")));
+}
+
+// --- Pictures stored turned: the Exif orientation
+
+TEST_F(Formats, PicturesStoredTurnedOpenUprightAndAreSavedUpright)
+{
+    struct Case {
+        std::string name;
+        int storedAs; // the orientation the pixels are stored in
+        std::function<void(Exiv2::ExifData&)> tag;
+    };
+    std::vector<Case> cases;
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        cases.push_back({std::to_string(orientation), orientation, Orientation(orientation)});
+    // Anything but an orientation leaves the picture as stored.
+    cases.push_back({"zero", 1, Orientation(0)});
+    cases.push_back({"nine", 1, Orientation(9)});
+    cases.push_back({"text", 1, [](Exiv2::ExifData& exif) {
+                         const Exiv2::AsciiValue text("6");
+                         exif.add(Exiv2::ExifKey("Exif.Image.Orientation"), &text);
+                     }});
+    struct Format {
+        const char* name;
+        qint32 key;
+        double tolerance;
+    };
+    const Format fileFormats[] = {{"jpeg", FormatKeyJpeg, 8}, {"tiff", FormatKeyTiff, 0}, {"png", FormatKeyPng, 0}};
+    const QImage upright = UprightSquares();
+    for (const Format& format : fileFormats)
+        for (const Case& c : cases) {
+            const std::string what = std::string(format.name) + " " + c.name;
+            const std::string file = "stored-" + c.name + "." + format.name;
+            TKvGraphicsDocument* document =
+                Load(Write(file, FileWithExif(format.name, StoredAs(upright, c.storedAs), c.tag)));
+            ASSERT_TRUE(document) << what;
+            ExpectClose(DocumentPicture(*document), upright, format.tolerance, what.c_str());
+            EXPECT_EQ(document->CodecInStep(), format.key == FormatKeyJpeg) << what;
+
+            // Saved as it opened, the picture stays upright for every reader.
+            ASSERT_TRUE(document->SaveToFile(Path("saved-" + file), format.key)) << what;
+            const std::optional<Exiv2::Exifdatum> tag = ExifDatum(Path("saved-" + file), "Exif.Image.Orientation");
+            EXPECT_TRUE(!tag || tag->toLong() == 1) << what;
+            TKvGraphicsDocument* again = Load(Path("saved-" + file));
+            ASSERT_TRUE(again) << what;
+            ExpectClose(DocumentPicture(*again), upright, format.tolerance, what.c_str());
+        }
+}
+
+TEST_F(Formats, AJpegStoredTurnedKeepsEveryCoefficientThroughOpenAndSave)
+{
+    const char* turnsOf[] = {"", "", "-flip horizontal", "-rotate 180", "-flip vertical",
+                             "-transpose", "-rotate 90", "-transverse", "-rotate 270"};
+    const QImage upright = UprightSquares();
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const QByteArray source = FileWithExif("jpeg", StoredAs(upright, orientation), [&](Exiv2::ExifData& exif) {
+            Orientation(orientation)(exif);
+            const QByteArray thumbnail = Encode(StoredAs(upright, orientation).scaled(12, 12), "jpeg", 50);
+            Exiv2::ExifThumb(exif).setJpegThumbnail(reinterpret_cast<const Exiv2::byte*>(thumbnail.constData()),
+                                                    long(thumbnail.size()));
+        });
+        TKvGraphicsDocument* document = Load(Write("turned.jpg", source));
+        ASSERT_TRUE(document) << orientation;
+        ASSERT_TRUE(document->SaveToFile(Path("unedited.jpg"), FormatKeyJpeg)) << orientation;
+        EXPECT_TRUE(document->Codec().LastSaveReport().FromCoefficients) << orientation;
+        EXPECT_EQ(document->Codec().LastSaveReport().EncodedUnits, 0) << orientation;
+
+        // The coefficients are the source's, turned upright exactly.
+        const TBytes stored(source.begin(), source.end());
+        const TJpegContent expected =
+            ReadJpegContent(orientation == 1 ? stored : RunJpegtran(turnsOf[orientation], stored));
+        const TJpegContent saved = ReadJpegContent(ReadFileBytes(folder / "unedited.jpg"));
+        EXPECT_EQ(saved.Width, upright.width()) << orientation;
+        ASSERT_EQ(saved.Components.size(), expected.Components.size()) << orientation;
+        for (size_t c = 0; c < saved.Components.size(); ++c)
+            EXPECT_EQ(saved.Components[c].Coefficients, expected.Components[c].Coefficients) << orientation;
+
+        const std::optional<Exiv2::Exifdatum> tag = ExifDatum(Path("unedited.jpg"), "Exif.Image.Orientation");
+        ASSERT_TRUE(tag) << orientation;
+        EXPECT_EQ(tag->toLong(), 1) << orientation;
+        // The embedded thumbnail shows the picture as stored: it goes once
+        // that is no longer how the picture is written.
+        EXPECT_EQ(bool(ExifDatum(Path("unedited.jpg"), "Exif.Thumbnail.JPEGInterchangeFormat")), orientation == 1)
+            << orientation;
+    }
+}
+
+TEST_F(Formats, EverySaveWritesTheSavedSizeIntoThePixelDimensionTags)
+{
+    TKvGraphicsDocument* document =
+        Load(Write("sized.jpg", FileWithExif("jpeg", UprightSquares(), [](Exiv2::ExifData& exif) {
+                       exif["Exif.Photo.PixelXDimension"] = uint16_t(48);
+                       exif["Exif.Photo.PixelYDimension"] = uint32_t(32);
+                   })));
+    ASSERT_TRUE(document);
+    ASSERT_TRUE(document->RotateRight());
+    document->SetCropRect({0, 0, 32, 40});
+    const std::pair<const char*, qint32> saves[] = {
+        {"sized-saved.jpg", FormatKeyJpeg}, {"sized-saved.tif", FormatKeyTiff}, {"sized-saved.png", FormatKeyPng}};
+    for (const auto& [name, key] : saves) {
+        ASSERT_TRUE(document->SaveToFile(Path(name), key)) << name;
+        const std::optional<Exiv2::Exifdatum> x = ExifDatum(Path(name), "Exif.Photo.PixelXDimension");
+        const std::optional<Exiv2::Exifdatum> y = ExifDatum(Path(name), "Exif.Photo.PixelYDimension");
+        ASSERT_TRUE(x && y) << name;
+        EXPECT_EQ(x->toLong(), 32) << name;
+        EXPECT_EQ(y->toLong(), 40) << name;
+    }
+}
+
+TEST_F(Formats, PreviewsAndDescriptionsShowPicturesStoredTurnedUpright)
+{
+    const QImage upright = UprightSquares();
+    for (const char* format : {"jpeg", "tiff"}) {
+        const QString path =
+            Write(std::string("preview.") + format, FileWithExif(format, StoredAs(upright, 6), Orientation(6)));
+        std::unique_ptr<TKvThumbnail> thumbnail;
+        ASSERT_TRUE(formats.GetThumbnail(path, 24, 24, thumbnail)) << format;
+        const QImage preview = static_cast<TKvGraphicsThumbnail*>(thumbnail.get())->Image();
+        ASSERT_EQ(preview.size(), QSize(24, 16)) << format;
+        EXPECT_LE(MaxDifference(preview.copy(2, 2, 4, 4), upright.copy(0, 0, 4, 4).scaled(4, 4)), 24) << format;
+        EXPECT_TRUE(TKvGraphicsFileInfo(path).Text().contains(QStringLiteral("48 x 32"))) << format;
+    }
 }
 
 } // namespace
