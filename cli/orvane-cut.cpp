@@ -157,10 +157,12 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
     return options;
 }
 
+// Pictures are read upright, turned by their orientation tag, as the editor
+// shows them, so a band painted over the editor's picture fits.
 QImage ReadPicture(const QString& path)
 {
     QImageReader reader(path);
-    reader.setAutoTransform(false);
+    reader.setAutoTransform(true);
     return reader.read();
 }
 

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTransform>
 
 #include <gtest/gtest.h>
 
@@ -188,6 +190,23 @@ TEST_F(OrvaneCut, SwapShowsTheBackgroundAsTheObject)
     const QImage original = DiscPicture();
     EXPECT_EQ(out.pixel(int(kCentreX), int(kCentreY)), qRgb(255, 255, 255)); // default white
     EXPECT_EQ(out.pixel(3, 3), original.pixel(3, 3));
+}
+
+// A picture stored on its side with an orientation tag is cut upright, as
+// the editor shows it: the band fits it and the result is upright.
+TEST_F(OrvaneCut, APictureStoredOnItsSideIsCutUpright)
+{
+    QTransform quarterTurnBack;
+    quarterTurnBack.rotate(-90);
+    QImageWriter writer(Path("sideways.tif"), "tiff");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(DiscPicture().transformed(quarterTurnBack)));
+    ASSERT_EQ(Run({Path("sideways.tif"), Path("band.png"), "--effect", "color", "--out", Path("out.png")}), 0)
+        << errors.toStdString();
+    const QImage out = QImage(Path("out.png")).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(out.size(), QSize(kWidth, kHeight));
+    EXPECT_EQ(out.pixel(int(kCentreX), int(kCentreY)), DiscPicture().pixel(int(kCentreX), int(kCentreY)));
+    EXPECT_EQ(out.pixel(3, 3), qRgb(255, 255, 255));
 }
 
 TEST_F(OrvaneCut, ABandEnclosingNoAreaWritesNothing)
