@@ -3,17 +3,18 @@
 // leaves exactly the pixels orvane-cut writes for the same picture and band,
 // with every background effect.
 #include "CommonData.h"
+#include "EditorTestSupport.h"
 #include "KvClippingTool.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
 #include "KvMainForm.h"
 #include "Model.h"
 #include "ShellTestSupport.h"
+#include "ViewMouse.h"
 
 #include <QDir>
 #include <QImage>
 #include <QProcess>
-#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -21,7 +22,6 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <numbers>
 
 namespace {
 
@@ -68,31 +68,18 @@ protected:
     }
     ~EditorMatchesOrvaneCut() override
     {
-        if (TKvDocument* document = GraphicsEditor ? GraphicsEditor->ActiveDocument() : nullptr) {
-            document->SetNoSavePrompt(true);
-            document->CloseQuery();
-        }
+        CloseEveryDocumentUnasked(GraphicsEditor);
         application.reset();
     }
 
     QString Path(const char* name) const { return QDir(folder.path()).filePath(QLatin1String(name)); }
     TKvGraphicsView* View() const { return GraphicsEditor->ActiveView(); }
-    QPoint At(const QPointF& p) const { return View()->ImageToClient(QPoint(int(std::lround(p.x())), int(std::lround(p.y())))); }
 
     // A ring of dabs over the disc's edge, dragged with the left button.
     void PaintRingOverTheEdge()
     {
         ClippingTool->SetSize(13);
-        std::vector<QPointF> points;
-        for (int step = 0; step <= 160; ++step) {
-            const double angle = step * 2 * std::numbers::pi / 160;
-            points.emplace_back(kCentreX + kRadius * std::cos(angle), kCentreY + kRadius * std::sin(angle));
-        }
-        QTest::mouseMove(View(), At(points.front()));
-        QTest::mousePress(View(), Qt::LeftButton, {}, At(points.front()));
-        for (const QPointF& p : points)
-            QTest::mouseMove(View(), At(p));
-        QTest::mouseRelease(View(), Qt::LeftButton, {}, At(points.back()));
+        Drag(View(), RingPoints(kCentreX, kCentreY, kRadius, 160));
     }
 
     // The band the brush painted, white on black, as orvane-cut reads it.

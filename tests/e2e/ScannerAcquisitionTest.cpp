@@ -4,6 +4,7 @@
 // scanner that fails in the middle of the transfer is reported without
 // touching the open picture, and a running scan can be cancelled.
 #include "CommonData.h"
+#include "EditorTestSupport.h"
 #include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
 #include "KvScanner.h"
@@ -48,10 +49,7 @@ protected:
 
     void TearDown() override
     {
-        while (TKvDocument* document = editor ? editor->ActiveDocument() : nullptr) {
-            document->SetNoSavePrompt(true);
-            document->CloseQuery();
-        }
+        CloseEveryDocumentUnasked(editor);
         application.reset();
         backend.reset();
         if (hadTemp)
@@ -67,6 +65,22 @@ protected:
         return editor->ImportSubmenu->actions();
     }
 
+    // A small green picture saved in a folder of the test's own and opened
+    // in the program: its path and document (none when that failed).
+    struct TOpenedPicture {
+        QString path;
+        TKvDocument* document = nullptr;
+    };
+    TOpenedPicture OpenPicture()
+    {
+        QImage picture(20, 10, QImage::Format_RGB888);
+        picture.fill(Qt::green);
+        TOpenedPicture opened{QDir(pictures.path()).filePath(QStringLiteral("open.png"))};
+        if (!picture.save(opened.path) || !editor->OpenFile(opened.path, opened.document, true))
+            opened.document = nullptr;
+        return opened;
+    }
+
     QProgressBar* Bar() const { return Module->ProgressMeter()->Bar(); }
     QStringList TransferFiles() const { return QDir(transfers.path()).entryList(QDir::Files); }
 
@@ -75,6 +89,7 @@ protected:
     bool hadTemp = qEnvironmentVariableIsSet("TMPDIR");
     QByteArray previousTemp = qgetenv("TMPDIR");
     QTemporaryDir transfers;
+    QTemporaryDir pictures;
     std::unique_ptr<TSaneTestBackend> backend;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
     TKvGraphicsEditor* editor = nullptr;
@@ -116,13 +131,8 @@ TEST_F(ScannerAcquisition, AScannerFailingMidTransferIsReportedAndTheOpenPicture
 {
     // An input/output error after 3 lines.
     StartProgram(TSaneTestBackend::WithFaultyScanner("read 9 3"));
-    QImage picture(20, 10, QImage::Format_RGB888);
-    picture.fill(Qt::green);
-    QTemporaryDir pictures;
-    const QString open = QDir(pictures.path()).filePath(QStringLiteral("open.png"));
-    ASSERT_TRUE(picture.save(open));
-    TKvDocument* document = nullptr;
-    ASSERT_TRUE(editor->OpenFile(open, document, true));
+    const auto [open, document] = OpenPicture();
+    ASSERT_NE(document, nullptr);
 
     const QList<QAction*> items = ImportItems();
     ASSERT_EQ(items.size(), 1);
@@ -144,13 +154,8 @@ TEST_F(ScannerAcquisition, AScannerFailingMidTransferIsReportedAndTheOpenPicture
 TEST_F(ScannerAcquisition, ImportAsksAboutAnUnsavedPictureBeforeScanning)
 {
     StartProgram(std::make_unique<TSaneTestBackend>());
-    QImage picture(20, 10, QImage::Format_RGB888);
-    picture.fill(Qt::green);
-    QTemporaryDir pictures;
-    const QString open = QDir(pictures.path()).filePath(QStringLiteral("open.png"));
-    ASSERT_TRUE(picture.save(open));
-    TKvDocument* document = nullptr;
-    ASSERT_TRUE(editor->OpenFile(open, document, true));
+    TKvDocument* const document = OpenPicture().document;
+    ASSERT_NE(document, nullptr);
     document->NotifyChanged();
     const QList<QAction*> items = ImportItems();
     ASSERT_FALSE(items.isEmpty());

@@ -3,9 +3,7 @@
 #include "KvLocalizer.h"
 
 #include "QtPrinters.h"
-
-#include <QFile>
-#include <QTemporaryDir>
+#include "ShellTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -48,12 +46,7 @@ TEST(FileFormats, BuildFilterListsNameAndPatterns)
 
 TEST(FileFormats, OpenListEndsWithAllSupportedAndAllFiles)
 {
-    QTemporaryDir folder;
-    QFile english(folder.filePath(QStringLiteral("english.ini")));
-    ASSERT_TRUE(english.open(QIODevice::WriteOnly));
-    english.write("[Language]\nLangId=1033\n[Strings]\n146=All Supported Files\n147=All Files\n");
-    english.close();
-    SetGlobalLocalizer(std::make_unique<TKvLocalizer>(folder.path(), 1033));
+    const TTestEnglishStrings strings("146=All Supported Files\n147=All Files\n");
 
     const ReadOnlyLastFormat registry(PictureFormats);
     TKvFileFormatList open;
@@ -76,7 +69,6 @@ TEST(FileFormats, OpenListEndsWithAllSupportedAndAllFiles)
     ASSERT_EQ(open.size(), 2u);
     EXPECT_EQ(open[0].Patterns, QString());
     EXPECT_EQ(open[1].Patterns, QStringLiteral("*.*"));
-    SetGlobalLocalizer(nullptr);
 }
 
 TEST(FileFormats, KeysAreFoundAtTheirFirstPosition)

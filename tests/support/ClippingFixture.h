@@ -6,13 +6,12 @@
 
 #include "GraphicsViewFixture.h"
 #include "KvClippingTool.h"
+#include "ViewMouse.h"
 
 #include <QToolButton>
-#include <QTest>
 
 #include <cmath>
 #include <memory>
-#include <numbers>
 #include <vector>
 
 // The test picture: an orange disc on a blue background.
@@ -39,29 +38,11 @@ public:
     }
     ~ClippingFixture() { static_cast<TestGraphicsEditor&>(editor).Tools.clear(); }
 
-    QPoint At(int x, int y) const { return view->ImageToClient(QPoint(x, y)); }
-    QPoint At(const QPointF& p) const { return At(int(std::lround(p.x())), int(std::lround(p.y()))); }
-
-    // A drag through the picture points with the button.
-    void Stroke(const std::vector<QPointF>& points, Qt::MouseButton button = Qt::LeftButton)
-    {
-        QTest::mouseMove(view, At(points.front()));
-        QTest::mousePress(view, button, {}, At(points.front()));
-        for (const QPointF& p : points)
-            QTest::mouseMove(view, At(p));
-        QTest::mouseRelease(view, button, {}, At(points.back()));
-    }
-
     // A closed ring of dabs round the centre.
     void PaintRing(double cx, double cy, double radius, int brushSize)
     {
         tool->SetSize(brushSize);
-        std::vector<QPointF> points;
-        for (int step = 0; step <= 90; ++step) {
-            const double angle = step * 2 * std::numbers::pi / 90;
-            points.emplace_back(cx + radius * std::cos(angle), cy + radius * std::sin(angle));
-        }
-        Stroke(points);
+        Drag(view, RingPoints(cx, cy, radius, 90));
     }
 
     // A straight line of dabs a pixel apart.
@@ -72,7 +53,7 @@ public:
         std::vector<QPointF> points;
         for (int i = 0; i <= steps; ++i)
             points.push_back(from + (to - from) * (double(i) / steps));
-        Stroke(points, button);
+        Drag(view, points, button);
     }
 
     // A click on one of the panel's buttons as the user makes it: the idle

@@ -7,25 +7,13 @@
 #include "GraphicsEditorFixture.h"
 #include "KvGraphicsTool.h"
 #include "KvGraphicsView.h"
+#include "TestRecorder.h"
 
 #include <QApplication>
-#include <QString>
-#include <QStringList>
 
 #include <algorithm>
 #include <memory>
 #include <vector>
-
-// Notes the recorded lines.
-class TestRecorder : public IKvScriptRecorder {
-public:
-    void RecordLine(const QString& line) override { Lines << line; }
-    bool RecordMessages() const override { return Messages; }
-    QString ClickMessage() const override { return QStringLiteral("Click"); }
-
-    QStringList Lines;
-    bool Messages = false;
-};
 
 class TestToolEditor : public IKvGraphicsEditor {
 public:

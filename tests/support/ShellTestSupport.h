@@ -1,6 +1,6 @@
 // Helpers for tests of the application shell: private user folders, the
-// program-wide localizer over the build's language files, and a way to let
-// the event loop run.
+// program-wide localizer over the build's language files or over strings of
+// a test's own, and a way to let the event loop run.
 #pragma once
 
 #include "KvLocalizer.h"
@@ -15,6 +15,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <utility>
@@ -66,6 +68,28 @@ public:
     ~TTestLocalizer() { SetGlobalLocalizer(nullptr); }
     TTestLocalizer(const TTestLocalizer&) = delete;
     TTestLocalizer& operator=(const TTestLocalizer&) = delete;
+};
+
+// A temporary language folder with one English file holding the given
+// [Strings] lines ("12=Open it\n..."), installed as the program-wide
+// localizer for the life of the object.
+class TTestEnglishStrings {
+public:
+    explicit TTestEnglishStrings(const QByteArray& strings)
+    {
+        QFile english(m_folder.filePath(QStringLiteral("english.ini")));
+        if (!english.open(QIODevice::WriteOnly) || english.write("[Language]\nLangId=1033\n[Strings]\n" + strings) < 0)
+            ADD_FAILURE() << "cannot write the language file";
+        english.close();
+        m_localizer = std::make_unique<TTestLocalizer>(m_folder.path());
+    }
+
+    // A path in the folder, for other files a test wants there.
+    QString FilePath(const QString& name) const { return m_folder.filePath(name); }
+
+private:
+    QTemporaryDir m_folder;
+    std::unique_ptr<TTestLocalizer> m_localizer;
 };
 
 // Runs the event loop for about `milliseconds`.

@@ -5,6 +5,7 @@
 // clipping states while another tool is current, and pictures that leave
 // no area to separate.
 #include "CommonData.h"
+#include "EditorTestSupport.h"
 #include "KvClippingTool.h"
 #include "KvDialogs.h"
 #include "KvGraphicsEditor.h"
@@ -14,17 +15,16 @@
 #include "ModalAnswers.h"
 #include "Model.h"
 #include "ShellTestSupport.h"
+#include "ViewMouse.h"
 
 #include <QDir>
 #include <QImage>
-#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 
 namespace {
 
@@ -51,10 +51,7 @@ protected:
     }
     ~ClippingInEditorTest() override
     {
-        while (TKvDocument* document = GraphicsEditor ? GraphicsEditor->ActiveDocument() : nullptr) {
-            document->SetNoSavePrompt(true);
-            document->CloseQuery();
-        }
+        CloseEveryDocumentUnasked(GraphicsEditor);
         application.reset();
     }
 
@@ -71,27 +68,17 @@ protected:
     }
 
     TKvGraphicsView* View() const { return GraphicsEditor->ActiveView(); }
-    QPoint At(double x, double y) const { return View()->ImageToClient(QPoint(int(std::lround(x)), int(std::lround(y)))); }
 
     void Stroke(const std::vector<QPointF>& points)
     {
-        QTest::mouseMove(View(), At(points.front().x(), points.front().y()));
-        QTest::mousePress(View(), Qt::LeftButton, {}, At(points.front().x(), points.front().y()));
-        for (const QPointF& p : points)
-            QTest::mouseMove(View(), At(p.x(), p.y()));
-        QTest::mouseRelease(View(), Qt::LeftButton, {}, At(points.back().x(), points.back().y()));
+        Drag(View(), points);
         ClippingTool->UpdateControls();
     }
 
     void PaintRing(double cx, double cy, double radius, int brushSize)
     {
         ClippingTool->SetSize(brushSize);
-        std::vector<QPointF> points;
-        for (int step = 0; step <= 120; ++step) {
-            const double angle = step * 2 * std::numbers::pi / 120;
-            points.emplace_back(cx + radius * std::cos(angle), cy + radius * std::sin(angle));
-        }
-        Stroke(points);
+        Stroke(RingPoints(cx, cy, radius, 120));
     }
 
     void Click(QAbstractButton* button)

@@ -290,17 +290,12 @@ TEST(FileDialogFilters, OpenListsAllFormatsSaveOnlyTheSavedOnes)
 
 TEST(FileDialogExecute, TitlesAndPresetName)
 {
-    QTemporaryDir folder;
-    QFile english(folder.filePath(QStringLiteral("english.ini")));
-    ASSERT_TRUE(english.open(QIODevice::WriteOnly));
-    english.write("[Language]\nLangId=1033\n[Strings]\n12=Open it\n15=Save it\n");
-    english.close();
-    SetGlobalLocalizer(std::make_unique<TKvLocalizer>(folder.path(), 1033));
+    const TTestEnglishStrings strings("12=Open it\n15=Save it\n");
     TTrace trace;
     TFakeFormats formats(trace);
 
     TKvSaveDialog save(nullptr, formats);
-    save.SetFileName(folder.filePath(QStringLiteral("picture")));
+    save.SetFileName(strings.FilePath(QStringLiteral("picture")));
     QString title;
     QTimer::singleShot(0, &save, [&] {
         title = save.windowTitle();
@@ -308,7 +303,7 @@ TEST(FileDialogExecute, TitlesAndPresetName)
     });
     EXPECT_TRUE(save.Execute());
     EXPECT_EQ(title, QStringLiteral("Save it"));
-    EXPECT_EQ(save.FileName(), folder.filePath(QStringLiteral("picture")));
+    EXPECT_EQ(save.FileName(), strings.FilePath(QStringLiteral("picture")));
 
     TKvOpenDialog open(nullptr, formats);
     QTimer::singleShot(0, &open, [&] {
@@ -317,5 +312,4 @@ TEST(FileDialogExecute, TitlesAndPresetName)
     });
     EXPECT_FALSE(open.Execute());
     EXPECT_EQ(title, QStringLiteral("Open it"));
-    SetGlobalLocalizer(nullptr);
 }

@@ -4,6 +4,7 @@
 // outline drawn by inverting, and the script commands and targets.
 #include "GraphicsViewFixture.h"
 #include "KvDrawTools.h"
+#include "ViewMouse.h"
 
 #include <QSlider>
 #include <QTest>
@@ -142,10 +143,7 @@ TEST(KvDrawToolsTest, ClickAndReleaseModesPaintOneDab)
     for (const quint8 mode : {TKvDrawTool::smClick, TKvDrawTool::smRelease}) {
         BrushFixture f;
         f.brush->StrokeMode = mode;
-        QTest::mouseMove(f.view, f.At(10, 10));
-        QTest::mousePress(f.view, Qt::LeftButton, {}, f.At(10, 10));
-        QTest::mouseMove(f.view, f.At(20, 20));
-        QTest::mouseRelease(f.view, Qt::LeftButton, {}, f.At(20, 20));
+        Drag(f.view, {{10, 10}, {20, 20}});
         ASSERT_EQ(f.brush->Dabs.size(), 1u) << "mode " << int(mode);
         const TPoint where = mode == TKvDrawTool::smClick ? TPoint{10, 10} : TPoint{20, 20};
         EXPECT_EQ(f.brush->Dabs[0], DabRect(where, f.brush->Size())) << "mode " << int(mode);
@@ -158,10 +156,7 @@ TEST(KvDrawToolsTest, DabsAreClippedToThePictureAndOutsideOnesDoNothing)
 {
     BrushFixture f;
     f.brush->SetSize(9);
-    QTest::mouseMove(f.view, f.At(1, 1));
-    QTest::mousePress(f.view, Qt::LeftButton, {}, f.At(1, 1));
-    QTest::mouseMove(f.view, f.At(-30, -30));
-    QTest::mouseRelease(f.view, Qt::LeftButton, {}, f.At(-30, -30));
+    Drag(f.view, {{1, 1}, {-30, -30}});
     ASSERT_EQ(f.brush->Dabs.size(), 1u);
     EXPECT_EQ(f.brush->Dabs[0], (TRect{0, 0, 6, 6}));
 }
@@ -169,10 +164,7 @@ TEST(KvDrawToolsTest, DabsAreClippedToThePictureAndOutsideOnesDoNothing)
 TEST(KvDrawToolsTest, TheRightButtonIsInTheShiftStateOfTheStroke)
 {
     BrushFixture f;
-    QTest::mouseMove(f.view, f.At(10, 10));
-    QTest::mousePress(f.view, Qt::RightButton, {}, f.At(10, 10));
-    QTest::mouseMove(f.view, f.At(12, 10));
-    QTest::mouseRelease(f.view, Qt::RightButton, {}, f.At(12, 10));
+    Drag(f.view, {{10, 10}, {12, 10}}, Qt::RightButton);
     ASSERT_EQ(f.brush->Buttons.size(), 2u);
     EXPECT_TRUE(f.brush->Buttons[0] & Qt::RightButton);
     EXPECT_TRUE(f.brush->Buttons[1] & Qt::RightButton);
@@ -182,10 +174,7 @@ TEST(KvDrawToolsTest, ARefusedStrokeLeavesEverythingAsItWas)
 {
     BrushFixture f;
     f.brush->Refuse = true;
-    QTest::mouseMove(f.view, f.At(10, 10));
-    QTest::mousePress(f.view, Qt::LeftButton, {}, f.At(10, 10));
-    QTest::mouseMove(f.view, f.At(20, 10));
-    QTest::mouseRelease(f.view, Qt::LeftButton, {}, f.At(20, 10));
+    Drag(f.view, {{10, 10}, {20, 10}});
     EXPECT_TRUE(f.brush->Dabs.empty());
     EXPECT_FALSE(f.document->Locked());
     EXPECT_EQ(f.document->History().Count(), 0);

@@ -13,6 +13,7 @@
 #include "QtPrinters.h"
 #include "ModalAnswers.h"
 #include "ShellTestSupport.h"
+#include "TestRecorder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -81,16 +82,6 @@ public:
     }
 
     TTextFormats Registry;
-};
-
-class TLineRecorder : public IKvScriptRecorder {
-public:
-    void RecordLine(const QString& line) override { Lines << line; }
-    bool RecordMessages() const override { return Messages; }
-    QString ClickMessage() const override { return QStringLiteral("Click"); }
-
-    QStringList Lines;
-    bool Messages = true;
 };
 
 class TNoOpState : public TKvCommandState {
@@ -479,7 +470,8 @@ TEST_F(EditorCommands, ScriptsUndoRedoAndFindTheirButtons)
     EXPECT_FALSE(handled);
 
     // Recording: Undo and Redo write their lines, the all-commands nothing.
-    TLineRecorder recorder;
+    TestRecorder recorder;
+    recorder.Messages = true;
     editor->StartRecording(&recorder);
     editor->UndoClick(nullptr);
     editor->UndoAllClick(nullptr);

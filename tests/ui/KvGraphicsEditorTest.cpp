@@ -2,6 +2,7 @@
 // undo and redo with the tools told, the status bar under the mouse,
 // plug-in mode, saving with the JPEG quality question, settings, dropped
 // files, script commands and what it records.
+#include "EditorTestSupport.h"
 #include "KvExchangeFile.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
@@ -13,6 +14,7 @@
 #include "ModalAnswers.h"
 #include "QtPrinters.h"
 #include "ShellTestSupport.h"
+#include "TestRecorder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -155,11 +157,7 @@ protected:
     }
     ~GraphicsEditorTest() override
     {
-        // Nothing asks to save on the way out.
-        while (TKvDocument* document = editor->ActiveDocument()) {
-            document->SetNoSavePrompt(true);
-            document->CloseQuery();
-        }
+        CloseEveryDocumentUnasked(editor);
         application.reset();
     }
 
@@ -575,13 +573,8 @@ TEST_F(GraphicsEditorTest, ScriptsOpenPicturesZoomAndFindTargets)
 
 TEST_F(GraphicsEditorTest, ZoomCommandsAndOpeningAreRecorded)
 {
-    class Recorder : public IKvScriptRecorder {
-    public:
-        void RecordLine(const QString& line) override { Lines << line; }
-        bool RecordMessages() const override { return true; }
-        QString ClickMessage() const override { return QStringLiteral("Click"); }
-        QStringList Lines;
-    } recorder;
+    TestRecorder recorder;
+    recorder.Messages = true;
     ASSERT_TRUE(SavePicture(Path("p.png"), Filled(30, 20, Qt::gray)));
     editor->StartRecording(&recorder);
     ASSERT_NE(Open(Path("p.png")), nullptr);
