@@ -9,6 +9,7 @@
 //   every array fresh (page faults included), and its peak memory.
 // Times are CPU seconds on one core, medians of several runs.  Targets: Separate under
 // 2 s, a blur Effect under 1 s, peak memory under 80 bytes per pixel.
+#include "BenchClock.h"
 #include "Clipping.h"
 #include "PhotoScene.h"
 
@@ -24,7 +25,6 @@
 #include <string>
 #include <vector>
 
-#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -33,26 +33,6 @@ using photo_scene::Height;
 using photo_scene::MakeScene;
 using photo_scene::Width;
 constexpr int Runs = 3;
-
-// CPU seconds this thread spends on work: the machine may be shared, and
-// the figures are for one core.
-double Seconds(const std::function<void()>& work)
-{
-    const auto now = [] {
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-    };
-    const double start = now();
-    work();
-    return now() - start;
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // A copy of the picture with a region attached and the band painted, as the
 // clipping tool has them when the user presses Separate.
@@ -102,11 +82,11 @@ int MeasureMemory()
     (void)unused;
     // Start the peak from what is resident now: the picture and the marks.
     std::ofstream("/proc/self/clear_refs") << "5";
-    const double separate = Seconds([&] {
+    const double separate = CpuSeconds([&] {
         TSeparation separation(region);
         separation.RunGrowCut();
     });
-    const double effect = Seconds([&] { StartShowEffect(region, BackgroundBlur).Run(); });
+    const double effect = CpuSeconds([&] { StartShowEffect(region, BackgroundBlur).Run(); });
     const auto [after, peak] = ResidentBytes();
     (void)after;
     const double pixels = double(Width) * Height;
@@ -162,10 +142,10 @@ void TimeSeparate(const TKvPixels& original, const TKvPixelMask& band, SeparateT
     TBandedPicture banded(original, band);
     TMarkedRegion& region = banded.region;
     std::unique_ptr<TSeparation> separation;
-    const double fill = Seconds([&] { separation = std::make_unique<TSeparation>(region); });
-    const double init = Seconds([&] { separation->StartGrowCut(); });
+    const double fill = CpuSeconds([&] { separation = std::make_unique<TSeparation>(region); });
+    const double init = CpuSeconds([&] { separation->StartGrowCut(); });
     int count = 0;
-    const double generations = Seconds([&] {
+    const double generations = CpuSeconds([&] {
         TDirtyTiles dirty;
         dirty.SetSize(Width, Height);
         while (separation->Step(dirty) > 0) {
@@ -173,7 +153,7 @@ void TimeSeparate(const TKvPixels& original, const TKvPixelMask& band, SeparateT
             dirty.Clear();
         }
     });
-    const double finish = Seconds([&] { separation.reset(); });
+    const double finish = CpuSeconds([&] { separation.reset(); });
     times.fill.push_back(fill);
     times.init.push_back(init);
     times.generations.push_back(generations);
@@ -237,7 +217,7 @@ int main(int argc, char* argv[])
         for (int run = 0; run < Runs; ++run) {
             picture.Assign(separatedPicture);
             region.RestoreCurrent(separatedCounts, all, separatedMarks);
-            times.push_back(Seconds([&] { StartShowEffect(region, effect).Run(); }));
+            times.push_back(CpuSeconds([&] { StartShowEffect(region, effect).Run(); }));
         }
         std::printf("  %-18s %7.3f s%s\n", names[effect], Median(times),
                     effect == BackgroundBlur ? "  (target < 1 s)" : "");
@@ -249,7 +229,7 @@ int main(int argc, char* argv[])
         region.SetBlurLevel(level);
         std::vector<double> times;
         for (int run = 0; run < Runs; ++run)
-            times.push_back(Seconds([&] { region.PrepareEffect(BackgroundBlur); }));
+            times.push_back(CpuSeconds([&] { region.PrepareEffect(BackgroundBlur); }));
         ours = Median(times);
         std::printf("  radius %3d           %7.3f s\n", region.BlurRadius(), ours);
     }

@@ -4,13 +4,13 @@
 //   lossless turn and save  JpegCodec RotateRight + SaveToFile   vs  jpegtran -rotate 90
 // Each figure is the median of several runs; the programs are timed as whole
 // processes (start, read, work, write to a file or /dev/null).
+#include "BenchClock.h"
 #include "JpegCodec.h"
 #include "KvBitmap.h"
 
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,19 +26,6 @@ constexpr int Width = 6000;
 constexpr int Height = 4000;
 constexpr int Runs = 5;
 
-double Seconds(const std::function<void()>& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 // Runs ours and the peer alternately, so that both share whatever else the
 // machine is doing, and returns the two medians.
 std::pair<double, double> MedianSeconds(const std::function<void()>& ours, const std::function<void()>& peer)
@@ -46,8 +33,8 @@ std::pair<double, double> MedianSeconds(const std::function<void()>& ours, const
     std::vector<double> oursTimes;
     std::vector<double> peerTimes;
     for (int run = 0; run < Runs; ++run) {
-        oursTimes.push_back(Seconds(ours));
-        peerTimes.push_back(Seconds(peer));
+        oursTimes.push_back(WallSeconds(ours));
+        peerTimes.push_back(WallSeconds(peer));
     }
     return {Median(oursTimes), Median(peerTimes)};
 }
@@ -128,7 +115,7 @@ int main()
     openInto(picture);
     const auto [open, djpeg] = MedianSeconds([&] { openInto(picture); },
                                              [&] { RunOrDie("djpeg -outfile /dev/null '" + source.string() + "'"); });
-    const double openFresh = Seconds([&] {
+    const double openFresh = WallSeconds([&] {
         TKvPixelBuffer fresh;
         if (!fresh.SetFormat(PixelFormatBGR24, {0, 0, Width, Height}))
             std::exit(1);

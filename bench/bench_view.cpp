@@ -6,6 +6,7 @@
 //   zoom change a complete paint right after changing the zoom (1:2, then 1:4)
 // There is no peer program to compare with: the figures are absolute. Targets:
 // first paint under 0.5 s, scrolling at 1:1 at 60 frames per second or more.
+#include "BenchClock.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
@@ -19,7 +20,6 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -31,13 +31,6 @@ constexpr int Width = 6000;
 constexpr int Height = 4000;
 constexpr int Steps = 50;
 constexpr int StepPixels = 20;
-
-double Seconds(const std::function<void()>& work)
-{
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // A photo-like picture: shading, hard edges and grain, as a camera JPEG.
 bool WritePhoto(const QString& path)
@@ -70,7 +63,7 @@ void PaintPending()
 double ScrollingFramesPerSecond(TKvGraphicsView* view)
 {
     int direction = -1;
-    const double seconds = Seconds([&] {
+    const double seconds = WallSeconds([&] {
         for (int step = 0; step < Steps; ++step) {
             // Up and down between the picture's edges.
             int dx = 0;
@@ -113,13 +106,13 @@ int main(int argc, char** argv)
     QApplication::processEvents();
 
     TKvDocument* document = nullptr;
-    const double open = Seconds([&] { editor->OpenFile(photo, document, false); });
+    const double open = WallSeconds([&] { editor->OpenFile(photo, document, false); });
     TKvGraphicsView* view = editor->ActiveView();
     if (!view) {
         std::fprintf(stderr, "the picture did not open\n");
         return 1;
     }
-    const double firstPaint = Seconds([&] { view->repaint(); });
+    const double firstPaint = WallSeconds([&] { view->repaint(); });
     const TKvZoom fit = editor->Zoom();
     std::printf("view %dx%d, best fit %d:%d\n", view->width(), view->height(), fit.Numerator, fit.Denominator);
     std::printf("%-34s %7.3f s\n", "open (decode, place, fit)", open);
@@ -129,15 +122,15 @@ int main(int argc, char** argv)
     view->repaint();
     std::printf("%-34s %7.1f frames/s   (target >= 60)\n", "scrolling at 1:1", ScrollingFramesPerSecond(view));
 
-    const double half = Seconds([&] {
+    const double half = WallSeconds([&] {
         editor->SetZoom(view, {1, 2});
         view->repaint();
     });
-    const double quarter = Seconds([&] {
+    const double quarter = WallSeconds([&] {
         editor->SetZoom(view, {1, 4});
         view->repaint();
     });
-    const double again = Seconds([&] { view->repaint(); });
+    const double again = WallSeconds([&] { view->repaint(); });
     std::printf("%-34s %7.3f s\n", "zoom to 1:2 and paint", half);
     std::printf("%-34s %7.3f s\n", "zoom to 1:4 and paint", quarter);
     std::printf("%-34s %7.3f s\n", "paint again at 1:4", again);
