@@ -225,6 +225,18 @@ void TKvGraphicsView::FollowPointer()
         return;
     ShowPointerInfo(point);
     RefreshCursor();
+    // The pointer now stands over another picture point: the tool controls
+    // learn it as from a move, so that a brush outline drawn in place of
+    // the pointer stays under it.
+    const Qt::KeyboardModifiers modifiers = QApplication::queryKeyboardModifiers();
+    RouteToControls([&](TKvGraphicsToolControl* c) { return c->MouseMove(modifiers, point); });
+}
+
+void TKvGraphicsView::resizeEvent(QResizeEvent* event)
+{
+    TKvScrollViewControl::resizeEvent(event);
+    // Content that is centred or kept in reach moves with the window's size.
+    FollowPointer();
 }
 
 // ---------------------------------------------------------------------------

@@ -60,8 +60,8 @@ public:
     bool MouseWheel(Qt::KeyboardModifiers modifiers, int delta, const QPoint& screenPoint);
     // Asks the tool controls for the cursor at the mouse position again.
     void RefreshCursor();
-    // Brings the status bar and the cursor up to date with what lies under
-    // the mouse (after the picture moved under it).
+    // Brings the status bar, the cursor and the tool controls up to date
+    // with what lies under the mouse (after the picture moved under it).
     void FollowPointer();
 
     // IKvDocumentListener
@@ -80,6 +80,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Visits the tool controls from the top of the stack down until visit

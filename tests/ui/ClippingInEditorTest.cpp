@@ -17,6 +17,7 @@
 #include "ShellTestSupport.h"
 #include "ViewMouse.h"
 
+#include <QCursor>
 #include <QDir>
 #include <QImage>
 #include <QTimer>
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -89,6 +91,15 @@ protected:
     }
 
     TKvClippingFrame* Frame() const { return ClippingTool->ClippingFrame(); }
+    TKvGraphicsDocument* ActiveDocumentOf() const { return static_cast<TKvGraphicsDocument*>(GraphicsEditor->ActiveDocument()); }
+    // The clipping tool's control in the current view.
+    TKvBrushToolControl* Brush() const
+    {
+        for (TKvGraphicsToolControl* control : ClippingTool->Controls())
+            if (control->View() == View())
+                return dynamic_cast<TKvBrushToolControl*>(control);
+        return nullptr;
+    }
     TMarkedRegion& Region() const { return ClippingTool->Region(); }
 
     TTempUserFolders userFolders;
@@ -295,6 +306,45 @@ TEST_F(ClippingInEditorTest, UndoGoesOnAcrossClippingStatesWhileAnotherToolIsCur
     GraphicsEditor->Redo();
     EXPECT_EQ(history.Position(), 3);
     EXPECT_TRUE(HasBackground(Region()));
+}
+
+// The brush outline stands in for the mouse pointer, so it has to stay
+// under the pointer when the picture moves beneath a pointer that stands
+// still: after a zoom, after another picture opened in its place, after
+// the window changed its size.
+TEST_F(ClippingInEditorTest, TheBrushStaysUnderAPointerThatStandsStillWhileThePictureMoves)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> moveThePicture;
+    };
+    const std::vector<Case> cases = {
+        {"zoom in", [] { GraphicsEditor->ZoomInClick(nullptr); }},
+        {"zoom out", [] { GraphicsEditor->ZoomOutClick(nullptr); }},
+        {"another picture",
+         [this] {
+             ActiveDocumentOf()->SetNoSavePrompt(true);
+             Open(DiscPicture(1600, 1200), QStringLiteral("larger.png"));
+         }},
+        {"window resized", [] { MainForm->resize(MainForm->width() - 150, MainForm->height() - 90); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MainForm->resize(1000, 700);
+        ASSERT_NE(Open(DiscPicture()), nullptr);
+        QCursor::setPos(View()->mapToGlobal(ClientPoint(View(), {91, 71})));
+        QApplication::processEvents();
+        QCursor::setPos(View()->mapToGlobal(ClientPoint(View(), {90, 70})));
+        QApplication::processEvents();
+        ASSERT_EQ(Brush()->BrushPosition(), QPoint(90, 70)) << "the brush follows a moving pointer";
+
+        c.moveThePicture();
+        QApplication::processEvents();
+        const QPoint underPointer = View()->ClientToImage(View()->mapFromGlobal(QCursor::pos()));
+        ASSERT_NE(underPointer, QPoint(90, 70)) << "the case moves the picture under the pointer";
+        EXPECT_EQ(Brush()->BrushPosition(), underPointer);
+        ActiveDocumentOf()->SetNoSavePrompt(true);
+    }
 }
 
 } // namespace
