@@ -83,9 +83,7 @@ void TKvDrawTool::SetSize(int size)
         control->InvalidateSelf();
     m_size = size;
     OnSizeChanged();
-    if (m_sizeBar)
-        m_sizeBar->setValue(size);
-    RecordValue(QStringLiteral("Size"), size);
+    ShowAndRecordValue(m_sizeBar, QStringLiteral("Size"), size);
 }
 
 void TKvDrawTool::SetOpacity(int opacity)
@@ -94,9 +92,7 @@ void TKvDrawTool::SetOpacity(int opacity)
         return;
     m_opacity = opacity;
     OnOpacityChanged();
-    if (m_opacityBar)
-        m_opacityBar->setValue(opacity);
-    RecordValue(QStringLiteral("Opacity"), opacity);
+    ShowAndRecordValue(m_opacityBar, QStringLiteral("Opacity"), opacity);
 }
 
 void TKvDrawTool::BindBar(QSlider*& field, QSlider* bar, int min, int max, int position, int frequency)
@@ -105,6 +101,13 @@ void TKvDrawTool::BindBar(QSlider*& field, QSlider* bar, int min, int max, int p
     bar->setRange(min, max);
     bar->setTickInterval(std::max(frequency, 1));
     bar->setValue(position);
+}
+
+void TKvDrawTool::ShowAndRecordValue(QSlider* bar, const QString& what, int value)
+{
+    if (bar)
+        bar->setValue(value);
+    RecordValue(what, value);
 }
 
 void TKvDrawTool::BindSizeBar(QSlider* bar)
@@ -245,17 +248,12 @@ void TKvBrushTool::SetHardness(int hardness)
         return;
     m_hardness = hardness;
     BuildDab();
-    if (m_hardnessBar)
-        m_hardnessBar->setValue(hardness);
-    RecordValue(QStringLiteral("Hardness"), hardness);
+    ShowAndRecordValue(m_hardnessBar, QStringLiteral("Hardness"), hardness);
 }
 
 void TKvBrushTool::BindHardnessBar(QSlider* bar)
 {
-    m_hardnessBar = bar;
-    bar->setRange(0, 255);
-    bar->setTickInterval(25);
-    bar->setValue(m_hardness);
+    BindBar(m_hardnessBar, bar, 0, 255, m_hardness, 25);
     connect(bar, &QSlider::valueChanged, this, &TKvBrushTool::SetHardness, Qt::UniqueConnection);
 }
 

@@ -87,6 +87,12 @@ protected:
 
     // Records "<ScriptName><what> <value>" while a script is being recorded.
     void RecordValue(const QString& what, int value);
+    // A setting took a new value: its bound track bar (if any) shows it and
+    // a script being recorded gets its line.
+    void ShowAndRecordValue(QSlider* bar, const QString& what, int value);
+    // Binds a track bar to a setting: the field remembers it, the bar gets
+    // the setting's range, ticks and current value.
+    static void BindBar(QSlider*& field, QSlider* bar, int min, int max, int position, int frequency);
     // The command word <ScriptName><suffix> in upper case; empty without a
     // script name.
     QString ScriptWord(const QString& suffix) const;
@@ -95,7 +101,6 @@ protected:
     virtual QSlider* TargetBar(const QString& word) const;
 
 private:
-    static void BindBar(QSlider*& field, QSlider* bar, int min, int max, int position, int frequency);
 
     int m_size = 10;
     int m_opacity = 255;
