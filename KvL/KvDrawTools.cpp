@@ -380,10 +380,7 @@ bool TKvMaskDrawToolControl::MouseDown(Qt::MouseButton button, Qt::KeyboardModif
             ApplyAtBounds();
         break;
     case TKvDrawTool::smClick:
-        if (BeginStroke(button, MaskDrawTool()->ShiftState)) {
-            ApplyAtBounds();
-            EndStroke();
-        }
+        StrokeOneDab(button);
         break;
     default:
         break;
@@ -414,15 +411,20 @@ bool TKvMaskDrawToolControl::MouseUp(Qt::MouseButton button, Qt::KeyboardModifie
     case TKvDrawTool::smRelease:
         TakeShiftState(modifiers);
         SetPosition(ToPicture(point));
-        if (BeginStroke(button, MaskDrawTool()->ShiftState)) {
-            ApplyAtBounds();
-            EndStroke();
-        }
+        StrokeOneDab(button);
         break;
     default:
         break;
     }
     return true;
+}
+
+void TKvMaskDrawToolControl::StrokeOneDab(Qt::MouseButton button)
+{
+    if (!BeginStroke(button, MaskDrawTool()->ShiftState))
+        return;
+    ApplyAtBounds();
+    EndStroke();
 }
 
 bool TKvMaskDrawToolControl::MouseWheel(Qt::KeyboardModifiers, int direction, const QPoint&)

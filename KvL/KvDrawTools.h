@@ -217,6 +217,9 @@ protected:
     QPoint ToPicture(const QPoint& clientPoint) const;
 
 private:
+    // A stroke of one dab at the control's bounds: a click, or a release.
+    void StrokeOneDab(Qt::MouseButton button);
+
     QPoint m_brushPosition{-1000, -1000};
     Qt::MouseButtons m_heldButtons;
 };
