@@ -11,6 +11,10 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 build="${ORVANE_BUILD_DIR:-$here/build}"
 jobs="$(nproc)"
+# Compiler-cache hits do not depend on where the checkout lies (a clean clone,
+# a second work tree), and the cache holds several build flavours.
+export CCACHE_BASEDIR="$here"
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-20G}"
 
 install_missing_packages() {
   local wanted missing=()
