@@ -72,23 +72,68 @@ std::array<TRect, 4> CropShadeBands(const TRect& picture, const TRect& crop)
             IntersectRect({picture.Left, crop.Bottom, picture.Right, picture.Bottom}, picture)};
 }
 
-void DarkenPixels(TKvPixels& pixels, const TRect& rect)
+namespace {
+
+// Calls change(byte) for every channel of the 24-bit pixels within rect.
+template <typename Change>
+void ChangeChannels(TKvPixels& pixels, const TRect& rect, Change change)
 {
     if (pixels.Format != PixelFormatBGR24 || !pixels.Data)
         return;
     const TRect area = IntersectRect(rect, pixels.GetBounds());
     if (area.IsEmpty())
         return;
+    const std::size_t rowBytes = std::size_t(area.Width()) * 3;
+    for (int y = area.Top; y < area.Bottom; ++y) {
+        std::uint8_t* row = pixels.PixelAt(area.Left, y);
+        for (std::size_t i = 0; i < rowBytes; ++i)
+            row[i] = change(row[i]);
+    }
+}
+
+} // namespace
+
+void DarkenPixels(TKvPixels& pixels, const TRect& rect)
+{
     static constexpr auto darkened = [] {
         std::array<std::uint8_t, 256> table{};
         for (int c = 0; c < 256; ++c)
             table[std::size_t(c)] = DarkenedChannel(std::uint8_t(c));
         return table;
     }();
-    const std::size_t rowBytes = std::size_t(area.Width()) * 3;
-    for (int y = area.Top; y < area.Bottom; ++y) {
-        std::uint8_t* row = pixels.PixelAt(area.Left, y);
-        for (std::size_t i = 0; i < rowBytes; ++i)
-            row[i] = darkened[row[i]];
+    ChangeChannels(pixels, rect, [](std::uint8_t c) { return darkened[c]; });
+}
+
+void InvertPixels(TKvPixels& pixels, const TRect& rect)
+{
+    ChangeChannels(pixels, rect, [](std::uint8_t c) { return std::uint8_t(~c); });
+}
+
+void DrawCropHandle(TKvPixels& pixels, TPoint point)
+{
+    const TRect square = CropHandleSquare(point);
+    InvertPixels(pixels, square);
+    InvertPixels(pixels, {square.Left + 1, square.Top + 1, square.Right - 1, square.Bottom - 1});
+}
+
+void DrawFocusFrame(TKvPixels& pixels, const TRect& rect)
+{
+    if (rect.IsEmpty())
+        return;
+    // The dots lie on one checkerboard colour, so that where the top and
+    // the left edge meet no pixel is inverted twice.
+    const auto dot = [&](int x, int y) {
+        if (((x + y) & 1) == 0)
+            InvertPixels(pixels, {x, y, x + 1, y + 1});
+    };
+    for (int x = rect.Left; x < rect.Right; ++x) {
+        dot(x, rect.Top);
+        if (rect.Bottom - 1 > rect.Top)
+            dot(x, rect.Bottom - 1);
+    }
+    for (int y = rect.Top + 1; y < rect.Bottom - 1; ++y) {
+        dot(rect.Left, y);
+        if (rect.Right - 1 > rect.Left)
+            dot(rect.Right - 1, y);
     }
 }

@@ -1,8 +1,9 @@
 // The rules of the crop tool's rectangle, apart from any widget: where its
 // eight handles sit and which one a point hits, how a drag creates, moves
 // and resizes the rectangle within the picture, which bands of the picture
-// lie outside it, and how those bands are darkened on screen. The crop tool
-// applies them to its rectangle in picture and in view coordinates.
+// lie outside it, and how the bands, the handles and the frame are drawn on
+// the view's screen pixels. The crop tool applies them to its rectangle in
+// picture and in view coordinates.
 #pragma once
 
 #include "KvBitmap.h"
@@ -54,3 +55,13 @@ constexpr std::uint8_t DarkenedChannel(std::uint8_t c)
 // Darkens every channel of the 24-bit pixels within rect (cut to the
 // pixels); other formats are left alone.
 void DarkenPixels(TKvPixels& pixels, const TRect& rect);
+
+// Inverts every channel of the 24-bit pixels within rect (cut to the
+// pixels): drawn twice, a mark is gone.
+void InvertPixels(TKvPixels& pixels, const TRect& rect);
+// A handle as a hollow square: its 9 x 9 square inverted, then the 7 x 7
+// square inside it inverted back.
+void DrawCropHandle(TKvPixels& pixels, TPoint point);
+// The rectangle's one-pixel outline as a dotted line of inverted pixels
+// (every other pixel, counted along the view), visible on any picture.
+void DrawFocusFrame(TKvPixels& pixels, const TRect& rect);

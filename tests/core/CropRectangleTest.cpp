@@ -140,4 +140,40 @@ TEST(CropShade, DarkensOnlyTheRectangle)
     EXPECT_EQ(PixelOf(pixels, 1, 0), (TColorTriple{255, 100, 0}));
 }
 
+TEST(CropMarks, HandleIsAHollowInvertedSquare)
+{
+    TKvPixelBuffer pixels;
+    MakePicture(pixels, 20, 20, {10, 20, 30});
+    DrawCropHandle(pixels, {10, 10});
+    const TColorTriple inverted{245, 235, 225};
+    EXPECT_EQ(PixelOf(pixels, 6, 6), inverted);
+    EXPECT_EQ(PixelOf(pixels, 14, 10), inverted);
+    EXPECT_EQ(PixelOf(pixels, 10, 14), inverted);
+    EXPECT_EQ(PixelOf(pixels, 7, 7), (TColorTriple{10, 20, 30}));
+    EXPECT_EQ(PixelOf(pixels, 15, 10), (TColorTriple{10, 20, 30}));
+    DrawCropHandle(pixels, {0, 19}); // cut at the edge of the pixels
+    EXPECT_EQ(PixelOf(pixels, 0, 15), inverted);
+}
+
+TEST(CropMarks, FocusFrameDotsTheOutlineOnly)
+{
+    TKvPixelBuffer pixels;
+    MakePicture(pixels, 12, 10);
+    DrawFocusFrame(pixels, {2, 2, 9, 8});
+    int inverted = 0;
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) {
+            const bool dotted = PixelOf(pixels, x, y).Blue == 255;
+            const bool onOutline = (x == 2 || x == 8 || y == 2 || y == 7) && x >= 2 && x <= 8 && y >= 2 && y <= 7;
+            EXPECT_TRUE(!dotted || (onOutline && (x + y) % 2 == 0)) << x << ", " << y;
+            inverted += dotted;
+        }
+    EXPECT_EQ(inverted, 11); // half of the 22 outline pixels
+    // A one-pixel rectangle is one dot, not inverted back.
+    TKvPixelBuffer one;
+    MakePicture(one, 3, 3);
+    DrawFocusFrame(one, {2, 2, 3, 3});
+    EXPECT_EQ(PixelOf(one, 2, 2).Blue, 255);
+}
+
 } // namespace
