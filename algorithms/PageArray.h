@@ -1,7 +1,7 @@
 // Per-pixel working arrays in zero-filled pages from the page allocator.
 #pragma once
 
-#include "KvBitmap.h"
+#include "PageAllocator.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -161,16 +161,6 @@ TColor CheckerColor(int x, int y, int cell);
 bool FitSize(int width, int height, int boxWidth, int boxHeight, int& newWidth, int& newHeight);
 
 // ---------------------------------------------------------------------------
-// Page allocator
-
-// Zero-filled read-write pages straight from the kernel, so that large
-// blocks (pictures, per-pixel working arrays) neither fragment the heap nor
-// need clearing; null when the pages cannot be had (or size is 0).
-uint8_t* AllocatePages(std::size_t size);
-// Returns a block of size bytes from AllocatePages (null does nothing).
-void FreePages(uint8_t* block, std::size_t size);
-
-// ---------------------------------------------------------------------------
 // Pixel rectangles
 
 // A rectangle of pixels laid over memory it does not own.  Pixel (x, y), in
