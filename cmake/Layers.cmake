@@ -44,13 +44,10 @@ orvane_layer(orvane_core KvL/core PRIVATE JPEG::JPEG)
 # zlib: the object library's matte files.
 orvane_layer(orvane_algorithms algorithms PUBLIC orvane_core PRIVATE ZLIB::ZLIB)
 orvane_layer(orvane_foundation KvL/foundation PUBLIC orvane_core Qt6::Core)
-# Until the library stops including the program, the widget layers are one
-# library.
-orvane_layer(orvane_ui KvL/ui KvL/tools scanner app PUBLIC orvane_foundation orvane_algorithms
-  Qt6::Widgets Qt6::PrintSupport PRIVATE exiv2lib PkgConfig::SANE)
-add_library(orvane_tools ALIAS orvane_ui)
-add_library(orvane_scanner ALIAS orvane_ui)
-add_library(orvane_app ALIAS orvane_ui)
+orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets PRIVATE exiv2lib)
+orvane_layer(orvane_tools KvL/tools PUBLIC orvane_ui)
+orvane_layer(orvane_scanner scanner PUBLIC orvane_ui PRIVATE PkgConfig::SANE)
+orvane_layer(orvane_app app PUBLIC orvane_tools orvane_scanner)
 
 add_executable(orvane ${PROJECT_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(orvane PRIVATE orvane_app)

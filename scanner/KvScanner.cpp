@@ -17,7 +17,7 @@ const QString defaultSourceKey = QStringLiteral("DefaultSource");
 } // namespace
 
 TKvScanner::TKvScanner(QObject* owner, const QString& settingsFile)
-    : QObject(owner),
+    : TKvImportSource(owner),
       settingsFile_(settingsFile),
       worker_(std::make_unique<TKvScannerWorker>(cancelRequested_))
 {

@@ -6,11 +6,9 @@
 #include "KvGraphicsView.h"
 #include "KvImageList.h"
 #include "KvLocalizer.h"
-#include "KvMainForm.h"
 #include "KvPanelToolbar.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
-#include "Model.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,8 +27,6 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
-
-TKvClippingTool* ClippingTool = nullptr;
 
 const QUuid TKvClippingTool::SettingsGuid{QStringLiteral("{09DBB784-BB3E-49EE-A9FC-F31F762510F3}")};
 
@@ -462,7 +458,8 @@ void TKvClippingToolControl::MouseLeave()
 // ---------------------------------------------------------------------------
 // TKvClippingTool: construction and settings
 
-TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor) : TKvBrushTool(editor)
+TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor, TKvToolPanelModule* panel)
+    : TKvBrushTool(editor), m_panel(panel)
 {
     RegisterProgramImages();
     RegisterScreenCursor(crPlus, ResourceCursor(":/images/Plus.svg"));
@@ -478,8 +475,8 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor) : TKvBrushTool(edito
     BindSizeBar(m_frame->SizeTrackBar);
     StrokeMode = smDrag;
     ControlClass = ControlClassOf<TKvClippingToolControl>();
-    if (ToolPanelModule)
-        ToolPanelModule->SetPanelWidth(PanelWidth);
+    if (m_panel)
+        m_panel->SetPanelWidth(PanelWidth);
     SetClippingLabelEffects(m_region);
     SetSize(25);
     BuildDab();
@@ -487,8 +484,6 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor) : TKvBrushTool(edito
 
 TKvClippingTool::~TKvClippingTool()
 {
-    if (ClippingTool == this)
-        ClippingTool = nullptr;
     DemoRegistry().UnregisterOwner(this);
     if (m_frame)
         m_frame->Tool = nullptr;
@@ -496,12 +491,12 @@ TKvClippingTool::~TKvClippingTool()
 
 void TKvClippingTool::CreateUI()
 {
-    if (ToolPanelModule && MainForm) {
-        MainForm->AddToolButton(ToolPanelModule->Toolbar, nullptr, nullptr, LocalStr(2858, QStringLiteral("Cut Out")),
-                                -1, TKvMethod(static_cast<TKvGraphicsTool*>(this), &TKvGraphicsTool::Activate), ToolButton);
-        ToolPanelModule->AddToolFrame(m_frame);
+    if (m_panel) {
+        m_panel->AddToolButton(LocalStr(2858, QStringLiteral("Cut Out")),
+                               TKvMethod(static_cast<TKvGraphicsTool*>(this), &TKvGraphicsTool::Activate), ToolButton);
+        m_panel->AddToolFrame(m_frame);
     } else {
-        // Without the program's main form the button and frame stand alone.
+        // Without a tool panel the button and frame stand alone.
         ToolButton = new QAction(this);
         connect(ToolButton, &QAction::triggered, this, [this] { Activate(ToolButton); });
         m_ownFrame.reset(NewInitialized<TKvClippingFrame>());
@@ -645,7 +640,7 @@ TKvGraphicsDocument* TKvClippingTool::Document() const
 void TKvClippingTool::Reset()
 {
     // The blur's averaging reports on the status bar's progress bar.
-    m_region.SetProgressMeter(ProgramProgressMeter());
+    m_region.SetProgressMeter(Editor() ? Editor()->ProgressMeter() : nullptr);
     if (TKvGraphicsDocument* document = Document())
         m_region.AttachImage(&document->Image().Pixels());
     m_region.ResetAll();
@@ -655,8 +650,8 @@ void TKvClippingTool::Reset()
 void TKvClippingTool::Activated()
 {
     TKvBrushTool::Activated();
-    if (ToolPanelModule)
-        ToolPanelModule->BringFrameToFront(m_frame);
+    if (m_panel)
+        m_panel->BringFrameToFront(m_frame);
     if (TKvGraphicsDocument* document = Document())
         m_region.AttachImage(&document->Image().Pixels());
 }

@@ -26,6 +26,7 @@ class QToolButton;
 class TKvClippingTool;
 class TKvColorBox;
 class TKvImageList;
+class TKvToolPanelModule;
 
 // What a clipping command did, and the background it rendered: the tool
 // keeps one for the state before and one for the state after the command
@@ -170,7 +171,9 @@ public:
         std::vector<TItem> m_items;
     };
 
-    explicit TKvClippingTool(IKvGraphicsEditor* editor = CurrentGraphicsEditor());
+    // The tool's button and frame go into the panel; without one they stand
+    // alone.
+    explicit TKvClippingTool(IKvGraphicsEditor* editor, TKvToolPanelModule* panel = nullptr);
     ~TKvClippingTool() override;
 
     TKvClippingFrame* ClippingFrame() const { return m_frame; }
@@ -295,6 +298,7 @@ private:
     bool ShowsBackground() const { return HasBackground(m_region); }
     void RegisterDemoNames();
 
+    TKvToolPanelModule* m_panel;
     TKvClippingFrame* m_frame = nullptr;
     // The frame when there is no tool panel to hold it.
     std::unique_ptr<TKvClippingFrame> m_ownFrame;
@@ -315,6 +319,3 @@ private:
     TOperation m_operation;
     TLiveRepaint* m_repaint = nullptr;
 };
-
-// The clipping tool of the run; null while there is none.
-extern TKvClippingTool* ClippingTool;

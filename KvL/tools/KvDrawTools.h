@@ -40,7 +40,7 @@ public:
         smRelease = 2 // one dab at button up
     };
 
-    explicit TKvDrawTool(IKvGraphicsEditor* editor = CurrentGraphicsEditor());
+    explicit TKvDrawTool(IKvGraphicsEditor* editor);
 
     quint8 StrokeMode = smDrag;
     int MinSize = 1;
@@ -140,7 +140,7 @@ private:
 class TKvBrushTool : public TKvMaskDrawTool {
     Q_OBJECT
 public:
-    explicit TKvBrushTool(IKvGraphicsEditor* editor = CurrentGraphicsEditor());
+    explicit TKvBrushTool(IKvGraphicsEditor* editor);
 
     int Hardness() const { return m_hardness; }
     QSlider* HardnessBar() const { return m_hardnessBar; }

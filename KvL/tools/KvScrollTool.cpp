@@ -1,19 +1,31 @@
 #include "KvScrollTool.h"
 
 #include "KvGraphicsView.h"
+#include "KvImageList.h"
 
-TKvScrollTool* ScrollTool = nullptr;
+#include <QIcon>
+#include <QPixmap>
+
+namespace {
+
+// The hand of the hand tool, its hot spot in the middle.
+QCursor HandCursor()
+{
+    constexpr int Size = 32;
+    RegisterProgramImages();
+    const QPixmap pixmap = QIcon(QStringLiteral(":/images/Hand.svg")).pixmap(Size, Size);
+    return pixmap.isNull() ? QCursor(Qt::OpenHandCursor) : QCursor(pixmap, Size / 2, Size / 2);
+}
+
+} // namespace
 
 TKvScrollTool::TKvScrollTool(IKvGraphicsEditor* editor) : TKvGraphicsTool(editor)
 {
+    RegisterScreenCursor(crHand, HandCursor());
     ControlClass = ControlClassOf<TKvScrollToolControl>();
 }
 
-TKvScrollTool::~TKvScrollTool()
-{
-    if (ScrollTool == this)
-        ScrollTool = nullptr;
-}
+TKvScrollTool::~TKvScrollTool() = default;
 
 bool TKvScrollToolControl::KeyDown(int key, Qt::KeyboardModifiers modifiers)
 {

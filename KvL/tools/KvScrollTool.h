@@ -9,7 +9,8 @@
 class TKvScrollTool : public TKvGraphicsTool {
     Q_OBJECT
 public:
-    explicit TKvScrollTool(IKvGraphicsEditor* editor = CurrentGraphicsEditor());
+    // Registers the hand cursor.
+    explicit TKvScrollTool(IKvGraphicsEditor* editor);
     ~TKvScrollTool() override;
 };
 
@@ -36,6 +37,3 @@ private:
     QPoint m_lastPoint;
     TKvGraphicsTool* m_previousTool = nullptr;
 };
-
-// The hand tool of the run; null while there is none.
-extern TKvScrollTool* ScrollTool;

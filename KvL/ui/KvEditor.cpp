@@ -3,7 +3,6 @@
 #include "KvDialogs.h"
 #include "KvForms.h"
 #include "KvLocalizer.h"
-#include "KvMainForm.h"
 #include "KvSDF.h"
 
 #include <QCoreApplication>
@@ -151,14 +150,14 @@ QString TKvDocument::DisplayName() const
 
 const QUuid TKvEditor::SettingsGuid{QStringLiteral("{C0F4C248-34D7-4014-8116-24BEE9AB5C30}")};
 
-TKvEditor::TKvEditor()
+TKvEditor::TKvEditor(const TKvShellMaker& makeShell)
 {
     setObjectName(QStringLiteral("Editor"));
-    if (!MainForm)
-        KvApplication->CreateForm(MainForm);
+    m_shell = makeShell();
+    m_window = m_shell->Window();
     MergeIntoMainForm();
     KvApplication->OnTitleChange = TKvMethod(this, &TKvEditor::UpdateCaption);
-    MainForm->OnCloseQuery = [this](QObject* sender, bool& canClose) { MainFormCloseQuery(sender, canClose); };
+    m_window->OnCloseQuery = [this](QObject* sender, bool& canClose) { MainFormCloseQuery(sender, canClose); };
     UpdateCaption();
 }
 
@@ -166,8 +165,8 @@ TKvEditor::~TKvEditor()
 {
     if (KvApplication && KvApplication->OnTitleChange == TKvMethod(this, &TKvEditor::UpdateCaption))
         KvApplication->OnTitleChange = TKvMethod();
-    if (MainForm)
-        MainForm->OnCloseQuery = nullptr;
+    if (m_window)
+        m_window->OnCloseQuery = nullptr;
     // Last first, as they were opened.
     while (!m_documents.empty())
         m_documents.pop_back();
@@ -188,55 +187,67 @@ QString WithEllipsis(const QString& caption)
 
 } // namespace
 
+IKvShell* TKvEditor::Shell() const
+{
+    return m_window ? m_shell : nullptr;
+}
+
+TKvFormOf<QMainWindow>* TKvEditor::MainWindow() const
+{
+    return m_window;
+}
+
 void TKvEditor::MergeIntoMainForm()
 {
-    QMenu* file = MainForm->FileMenuItem;
-    QAction* fileSeparator = MainForm->FileMenuSeparator;
-    OpenMenuItem = Named(MainForm->AddMenuItem(WithEllipsis(LocalStr(12)), QKeySequence(Qt::CTRL | Qt::Key_O),
-                                               TKvMethod(this, &TKvEditor::OpenClick), 1, file, fileSeparator),
+    IKvShell* shell = m_shell;
+    const TKvShellItems main = shell->Items();
+    QMenu* file = main.FileMenuItem;
+    QAction* fileSeparator = main.FileMenuSeparator;
+    OpenMenuItem = Named(shell->AddMenuItem(WithEllipsis(LocalStr(12)), QKeySequence(Qt::CTRL | Qt::Key_O),
+                                            TKvMethod(this, &TKvEditor::OpenClick), 1, file, fileSeparator),
                          "OpenMenuItem");
-    SaveMenuItem = Named(MainForm->AddMenuItem(LocalStr(15), QKeySequence(), TKvMethod(this, &TKvEditor::SaveAsClick),
-                                               2, file, fileSeparator),
+    SaveMenuItem = Named(shell->AddMenuItem(LocalStr(15), QKeySequence(), TKvMethod(this, &TKvEditor::SaveAsClick),
+                                            2, file, fileSeparator),
                          "SaveMenuItem");
     SaveMenuItem->setVisible(false);
-    SaveAsMenuItem = Named(MainForm->AddMenuItem(WithEllipsis(LocalStr(16)), QKeySequence(Qt::CTRL | Qt::Key_S),
-                                                 TKvMethod(this, &TKvEditor::SaveAsClick), 2, file, fileSeparator),
+    SaveAsMenuItem = Named(shell->AddMenuItem(WithEllipsis(LocalStr(16)), QKeySequence(Qt::CTRL | Qt::Key_S),
+                                              TKvMethod(this, &TKvEditor::SaveAsClick), 2, file, fileSeparator),
                            "SaveAsMenuItem");
-    CloseMenuItem = Named(MainForm->AddMenuItem(LocalStr(13), QKeySequence(), TKvMethod(this, &TKvEditor::CloseClick),
-                                                -1, file, fileSeparator),
+    CloseMenuItem = Named(shell->AddMenuItem(LocalStr(13), QKeySequence(), TKvMethod(this, &TKvEditor::CloseClick),
+                                             -1, file, fileSeparator),
                           "CloseMenuItem");
-    RecentFilesMenuSeparator = Named(MainForm->AddSeparator(file, MainForm->ExitMenuItem), "RecentFilesMenuSeparator");
+    RecentFilesMenuSeparator = Named(shell->AddSeparator(file, main.ExitMenuItem), "RecentFilesMenuSeparator");
 
-    StandardToolbar = MainForm->AddToolbar(LocalStr(162));
+    StandardToolbar = shell->AddToolbar(LocalStr(162));
     StandardToolbar->setObjectName(QStringLiteral("StandardToolbar"));
-    MainForm->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(12), 1, TKvMethod(this, &TKvEditor::OpenClick),
-                            OpenToolButton);
+    shell->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(12), 1, TKvMethod(this, &TKvEditor::OpenClick),
+                         OpenToolButton);
     Named(OpenToolButton, "OpenToolButton");
-    MainForm->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(16), 2,
-                            TKvMethod(this, &TKvEditor::SaveAsClick), SaveToolButton);
+    shell->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(16), 2,
+                         TKvMethod(this, &TKvEditor::SaveAsClick), SaveToolButton);
     Named(SaveToolButton, "SaveToolButton");
 
-    View = MainForm->centralWidget();
-    EditMenuItem = MainForm->AddSubmenu(LocalStr(24), nullptr, MainForm->ViewMenuItem->menuAction());
+    View = m_window->centralWidget();
+    EditMenuItem = shell->AddSubmenu(LocalStr(24), nullptr, main.ViewMenuItem->menuAction());
     EditMenuItem->setObjectName(QStringLiteral("EditMenuItem"));
-    UndoMenuItem = Named(MainForm->AddMenuItem(LocalStr(25), QKeySequence(Qt::CTRL | Qt::Key_Z),
-                                               TKvMethod(this, &TKvEditor::UndoClick), 8, EditMenuItem),
+    UndoMenuItem = Named(shell->AddMenuItem(LocalStr(25), QKeySequence(Qt::CTRL | Qt::Key_Z),
+                                            TKvMethod(this, &TKvEditor::UndoClick), 8, EditMenuItem),
                          "UndoMenuItem");
-    UndoAllMenuItem = Named(MainForm->AddMenuItem(LocalStr(168), QKeySequence(),
-                                                  TKvMethod(this, &TKvEditor::UndoAllClick), -1, EditMenuItem),
+    UndoAllMenuItem = Named(shell->AddMenuItem(LocalStr(168), QKeySequence(),
+                                               TKvMethod(this, &TKvEditor::UndoAllClick), -1, EditMenuItem),
                             "UndoAllMenuItem");
-    RedoMenuItem = Named(MainForm->AddMenuItem(LocalStr(26), QKeySequence(Qt::CTRL | Qt::Key_Y),
-                                               TKvMethod(this, &TKvEditor::RedoClick), 9, EditMenuItem),
+    RedoMenuItem = Named(shell->AddMenuItem(LocalStr(26), QKeySequence(Qt::CTRL | Qt::Key_Y),
+                                            TKvMethod(this, &TKvEditor::RedoClick), 9, EditMenuItem),
                          "RedoMenuItem");
-    RedoAllMenuItem = Named(MainForm->AddMenuItem(LocalStr(169), QKeySequence(),
-                                                  TKvMethod(this, &TKvEditor::RedoAllClick), -1, EditMenuItem),
+    RedoAllMenuItem = Named(shell->AddMenuItem(LocalStr(169), QKeySequence(),
+                                               TKvMethod(this, &TKvEditor::RedoAllClick), -1, EditMenuItem),
                             "RedoAllMenuItem");
-    EditToolbarSeparator = Named(MainForm->AddSeparator(StandardToolbar), "EditToolbarSeparator");
-    MainForm->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(25), 8, TKvMethod(this, &TKvEditor::UndoClick),
-                            UndoToolButton);
+    EditToolbarSeparator = Named(shell->AddSeparator(StandardToolbar), "EditToolbarSeparator");
+    shell->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(25), 8, TKvMethod(this, &TKvEditor::UndoClick),
+                         UndoToolButton);
     Named(UndoToolButton, "UndoToolButton");
-    MainForm->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(26), 9, TKvMethod(this, &TKvEditor::RedoClick),
-                            RedoToolButton);
+    shell->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(26), 9, TKvMethod(this, &TKvEditor::RedoClick),
+                         RedoToolButton);
     Named(RedoToolButton, "RedoToolButton");
 }
 
@@ -343,11 +354,11 @@ void TKvEditor::ActivateDocument(TKvDocument* document)
 
 void TKvEditor::UpdateCaption()
 {
-    if (!MainForm)
+    if (!m_window)
         return;
     const QString title = KvApplication ? KvApplication->Title() : QString();
     const TKvDocument* document = ActiveDocument();
-    MainForm->setWindowTitle(document ? document->DisplayName() + QStringLiteral(" - ") + title : title);
+    m_window->setWindowTitle(document ? document->DisplayName() + QStringLiteral(" - ") + title : title);
 }
 
 void TKvEditor::RemoveDocument(TKvDocument* document)
@@ -421,7 +432,7 @@ bool TKvEditor::NewDocument(TKvDocument*& document)
 
 bool TKvEditor::OpenDialog()
 {
-    TKvOpenDialog dialog(MainForm, *Formats());
+    TKvOpenDialog dialog(m_window, *Formats());
     // Start where the user last opened a file.
     if (!m_recentFiles.isEmpty())
         dialog.setDirectory(QFileInfo(m_recentFiles.first()).absolutePath());
@@ -455,7 +466,7 @@ bool TKvEditor::SaveDocumentAs(TKvDocument* document)
     if (formats.empty())
         return false;
 
-    TKvSaveDialog dialog(MainForm, *Formats());
+    TKvSaveDialog dialog(m_window, *Formats());
     if (!document->FileName().isEmpty()) {
         const QFileInfo file(document->FileName());
         dialog.SetFileName(QDir(file.absolutePath()).filePath(file.completeBaseName()));
@@ -526,12 +537,13 @@ void TKvEditor::AddRecentFile(const QString& path)
 
     // Items are made as the list grows and never removed (the list never
     // shrinks); new ones go right after the File-menu separator.
-    QMenu* file = MainForm->FileMenuItem;
+    const TKvShellItems main = m_shell->Items();
+    QMenu* file = main.FileMenuItem;
     for (qsizetype missing = m_recentFiles.size() - qsizetype(RecentFileItems().size()); missing > 0; --missing) {
         const QList<QAction*> items = file->actions();
-        const qsizetype separator = items.indexOf(MainForm->FileMenuSeparator);
-        MainForm->AddMenuItem(QString(), QKeySequence(), TKvMethod(this, &TKvEditor::RecentFileClick), -1, file,
-                              items.value(separator + 1));
+        const qsizetype separator = items.indexOf(main.FileMenuSeparator);
+        m_shell->AddMenuItem(QString(), QKeySequence(), TKvMethod(this, &TKvEditor::RecentFileClick), -1, file,
+                           items.value(separator + 1));
     }
     const std::vector<QAction*> items = RecentFileItems();
     for (qsizetype i = 0; i < m_recentFiles.size() && i < qsizetype(items.size()); ++i) {
@@ -544,8 +556,9 @@ void TKvEditor::AddRecentFile(const QString& path)
 
 std::vector<QAction*> TKvEditor::RecentFileItems() const
 {
-    const QList<QAction*> items = MainForm->FileMenuItem->actions();
-    const qsizetype first = items.indexOf(MainForm->FileMenuSeparator) + 1;
+    const TKvShellItems main = m_shell->Items();
+    const QList<QAction*> items = main.FileMenuItem->actions();
+    const qsizetype first = items.indexOf(main.FileMenuSeparator) + 1;
     const qsizetype end = items.indexOf(RecentFilesMenuSeparator);
     if (first <= 0 || end < first)
         return {};

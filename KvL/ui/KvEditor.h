@@ -17,6 +17,7 @@
 #include "KvFileFormats.h"
 #include "KvModule.h"
 #include "KvScriptClient.h"
+#include "KvShell.h"
 
 #include <QPointer>
 #include <QString>
@@ -161,9 +162,9 @@ private:
     bool m_changedOutsideHistory = false;
 };
 
-// The document editor module. It creates the main form when there is none
-// yet (it is the first module the program creates) and merges its menu
-// items and its standard toolbar into it. The documents are kept in a list
+// The document editor module. It has the main form made (it is the first
+// module the program creates) and merges its menu items and its standard
+// toolbar into it. The documents are kept in a list
 // whose last element is the active one; opening a file closes the active
 // document first, so at most one is open.
 class TKvEditor : public TKvModuleWithControls, public virtual IKvDocumentEditor, public IKvScriptClient {
@@ -171,8 +172,13 @@ class TKvEditor : public TKvModuleWithControls, public virtual IKvDocumentEditor
 public:
     static const QUuid SettingsGuid;
 
-    TKvEditor();
+    // makeShell makes the main window the editor's items go into.
+    explicit TKvEditor(const TKvShellMaker& makeShell);
     ~TKvEditor() override;
+
+    // The main window; none once it is gone.
+    IKvShell* Shell() const;
+    TKvFormOf<QMainWindow>* MainWindow() const;
 
     // Items merged into the main form (their objectName is the field's name).
     QAction* OpenMenuItem = nullptr;
@@ -296,6 +302,8 @@ private:
     void RecordCommand(const QString& name);
     bool SaveDocumentUnder(TKvDocument* document, const QString& fileName, qint32 formatKey);
 
+    IKvShell* m_shell = nullptr;
+    QPointer<TKvFormOf<QMainWindow>> m_window;
     std::vector<std::unique_ptr<TKvDocument>> m_documents;
     QStringList m_recentFiles;
     IKvScriptRecorder* m_recorder = nullptr;

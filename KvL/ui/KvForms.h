@@ -27,13 +27,14 @@ class TKvSDFReader;
 class TKvSDFWriter;
 
 // ---------------------------------------------------------------------------
-// Construction into a reference
+// Construction into a variable
 
-// Creates a T in `reference`: the reference holds the new object's address
-// before its constructor runs, so code the constructor calls can already
-// reach the object through it; if the constructor throws, the reference is
-// null again and the exception passes on. Objects made this way are freed
-// with plain delete (directly or by their Qt parent).
+// Creates a T in `reference`: the variable holds the new object's address
+// before its constructor runs, as the application object's CreateComponent
+// and the tool panel's AddToolFrame promise their callers; if the
+// constructor throws, the variable is null again and the exception passes
+// on. Objects made this way are freed with plain delete (directly or by
+// their Qt parent).
 template <class T, class... Args>
 T* ConstructInto(T*& reference, Args&&... args)
 {
@@ -116,12 +117,13 @@ public:
     std::function<void(QObject* sender, bool& done)> OnIdle;
 
     // Creates a component owned by the application in `reference` (set
-    // before the constructor runs, null again if it throws). CreateForm
-    // makes the first window created this way the main form.
-    template <class T>
-    void CreateForm(T*& reference);
-    template <class T>
-    void CreateComponent(T*& reference);
+    // before the constructor runs, null again if it throws), passing the
+    // arguments to its constructor. CreateForm makes the first window
+    // created this way the main form.
+    template <class T, class... Args>
+    void CreateForm(T*& reference, Args&&... args);
+    template <class T, class... Args>
+    void CreateComponent(T*& reference, Args&&... args);
     template <class T>
     T* CreateComponent();
 
@@ -168,8 +170,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    template <class T>
-    void CreateOwned(T*& reference);
+    template <class T, class... Args>
+    void CreateOwned(T*& reference, Args&&... args);
     size_t ReserveComponentSlot();
     void FillComponentSlot(size_t slot, QObject* component);
     void ReleaseComponentSlot(size_t slot);
@@ -195,12 +197,12 @@ private:
 // The application object of the run; null while there is none.
 extern TKvApplication* KvApplication;
 
-template <class T>
-void TKvApplication::CreateOwned(T*& reference)
+template <class T, class... Args>
+void TKvApplication::CreateOwned(T*& reference, Args&&... args)
 {
     const size_t slot = ReserveComponentSlot();
     try {
-        ConstructInto(reference);
+        ConstructInto(reference, std::forward<Args>(args)...);
     } catch (...) {
         ReleaseComponentSlot(slot);
         throw;
@@ -208,20 +210,20 @@ void TKvApplication::CreateOwned(T*& reference)
     FillComponentSlot(slot, reference);
 }
 
-template <class T>
-void TKvApplication::CreateForm(T*& reference)
+template <class T, class... Args>
+void TKvApplication::CreateForm(T*& reference, Args&&... args)
 {
-    CreateOwned(reference);
+    CreateOwned(reference, std::forward<Args>(args)...);
     if constexpr (std::is_base_of_v<QWidget, T>) {
         if (!m_mainForm)
             SetMainForm(reference);
     }
 }
 
-template <class T>
-void TKvApplication::CreateComponent(T*& reference)
+template <class T, class... Args>
+void TKvApplication::CreateComponent(T*& reference, Args&&... args)
 {
-    CreateOwned(reference);
+    CreateOwned(reference, std::forward<Args>(args)...);
 }
 
 template <class T>

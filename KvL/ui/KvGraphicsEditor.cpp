@@ -4,11 +4,8 @@
 #include "KvImageList.h"
 #include "KvJPEGOptions.h"
 #include "KvLocalizer.h"
-#include "KvMainForm.h"
 #include "KvSDF.h"
-#include "KvScanner.h"
-#include "KvScrollTool.h"
-#include "Model.h"
+#include "KvImportSource.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,8 +25,6 @@
 
 #include <algorithm>
 
-TKvGraphicsEditor* GraphicsEditor = nullptr;
-
 const QUuid TKvGraphicsEditor::GraphicsSettingsGuid{QStringLiteral("{E1195915-FFAE-4A56-B331-F4567336FF25}")};
 
 namespace {
@@ -42,15 +37,6 @@ QAction* Named(QAction* item, const char* name)
 {
     item->setObjectName(QLatin1String(name));
     return item;
-}
-
-// The hand of the hand tool, its hot spot in the middle.
-QCursor HandCursor()
-{
-    constexpr int Size = 32;
-    RegisterProgramImages();
-    const QPixmap pixmap = QIcon(QStringLiteral(":/images/Hand.svg")).pixmap(Size, Size);
-    return pixmap.isNull() ? QCursor(Qt::OpenHandCursor) : QCursor(pixmap, Size / 2, Size / 2);
 }
 
 // The centre of a toolbar button on the screen; false when it is not shown.
@@ -79,9 +65,9 @@ void FitSpan(int& position, int& size, int areaStart, int areaSize)
     }
 }
 
-QRect WorkArea()
+QRect WorkArea(const QWidget* window)
 {
-    const QScreen* screen = MainForm ? MainForm->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = window ? window->screen() : QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
@@ -135,42 +121,33 @@ bool TKvGraphicsEditor::IsFolderImage(const QString& fileName)
 // ---------------------------------------------------------------------------
 // Construction
 
-TKvGraphicsEditor::TKvGraphicsEditor()
+TKvGraphicsEditor::TKvGraphicsEditor(const TKvShellMaker& makeShell) : TKvEditor(makeShell)
 {
     setObjectName(QStringLiteral("GraphicsEditor"));
-    SetCurrentGraphicsEditor(this);
     // Cancelling the quality question cancels the save: no failure to report.
     m_formats.SetJpegOptionsDialog([this](int quality) {
-        const std::optional<int> chosen = AskJPEGQuality(quality, MainForm);
+        const std::optional<int> chosen = AskJPEGQuality(quality, MainWindow());
         if (!chosen)
             NoteSaveCancelled();
         return chosen;
     });
     MergeGraphicsItems();
     CreateStatusPanels();
-    m_scanner = new TKvScanner(this);
-    ConnectScanner();
-    MainForm->OnDropFile = [this](const QString& fileName) {
+    Shell()->SetOnDropFile([this](const QString& fileName) {
         // A plug-in edits the one picture its host gave it.
         if (PluginMode())
             return;
         TKvDocument* document = nullptr;
         OpenFile(fileName, document, true);
-    };
-    RegisterScreenCursor(crHand, HandCursor());
-    KvApplication->CreateComponent(ScrollTool);
+    });
 }
 
 TKvGraphicsEditor::~TKvGraphicsEditor()
 {
-    if (MainForm)
-        MainForm->OnDropFile = nullptr;
+    if (IKvShell* shell = Shell())
+        shell->SetOnDropFile(nullptr);
     for (TKvGraphicsTool* tool : m_tools)
         tool->DetachEditor();
-    if (CurrentGraphicsEditor() == this)
-        SetCurrentGraphicsEditor(nullptr);
-    if (GraphicsEditor == this)
-        GraphicsEditor = nullptr;
 }
 
 // The pictures of the navigation and zoom items come from the shared image
@@ -178,7 +155,8 @@ TKvGraphicsEditor::~TKvGraphicsEditor()
 void TKvGraphicsEditor::MergeGraphicsItems()
 {
     constexpr int NoImage = -1;
-    TMainForm* form = MainForm;
+    IKvShell* form = Shell();
+    const TKvShellItems main = form->Items();
     QToolBar* toolbar = StandardToolbar;
 
     // Previous and next picture around the Save button.
@@ -190,8 +168,8 @@ void TKvGraphicsEditor::MergeGraphicsItems()
     Named(NextImageButton, "NextImageButton");
 
     // The zoom commands in the View menu, before Toolbars.
-    QMenu* viewMenu = form->ViewMenuItem;
-    ZoomMenuSeparator = Named(form->AddSeparator(viewMenu, form->ToolbarsMenuItem->menuAction()), "ZoomMenuSeparator");
+    QMenu* viewMenu = main.ViewMenuItem;
+    ZoomMenuSeparator = Named(form->AddSeparator(viewMenu, main.ToolbarsMenuItem->menuAction()), "ZoomMenuSeparator");
     // Ctrl with the keypad's plus and minus, and for keyboards without a
     // keypad with those of the main keys.
     const QKeySequence keypadZoomIn(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Plus));
@@ -231,8 +209,8 @@ void TKvGraphicsEditor::MergeGraphicsItems()
     Named(ScaleToBestFitButton, "ScaleToBestFitButton");
 
     // Scanning, in the File menu before its separator.
-    QMenu* file = form->FileMenuItem;
-    QAction* fileSeparator = form->FileMenuSeparator;
+    QMenu* file = main.FileMenuItem;
+    QAction* fileSeparator = main.FileMenuSeparator;
     CloseMenuSeperator = Named(form->AddSeparator(file, fileSeparator), "CloseMenuSeperator");
     SelectTwainSourceMenuItem = Named(form->AddMenuItem(LocalStr(102), QKeySequence(),
                                                         TKvMethod(this, &TKvGraphicsEditor::SelectSourceClick), -1,
@@ -269,8 +247,8 @@ private:
 // font in pixels.
 void TKvGraphicsEditor::CreateStatusPanels()
 {
-    QStatusBar* bar = MainForm->StatusBar;
-    const int h = std::abs(QFontInfo(MainForm->font()).pixelSize());
+    QStatusBar* bar = Shell()->Items().StatusBar;
+    const int h = std::abs(QFontInfo(MainWindow()->font()).pixelSize());
     const auto add = [&](const QString& caption, int labelWidth, int fieldWidth, bool framed, const char* name) {
         auto* label = new TKvStatusPanel(caption, labelWidth, bar);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -296,20 +274,25 @@ void TKvGraphicsEditor::CreateStatusPanels()
     CancelScanButton->setText(LocalStr(2));
     CancelScanButton->setAutoRaise(true);
     CancelScanButton->hide();
-    connect(CancelScanButton, &QToolButton::clicked, this, [this] { m_scanner->Cancel(); });
+    connect(CancelScanButton, &QToolButton::clicked, this, [this] {
+        if (m_scanner)
+            m_scanner->Cancel();
+    });
     bar->addPermanentWidget(CancelScanButton);
 }
 
-void TKvGraphicsEditor::ConnectScanner()
+void TKvGraphicsEditor::SetImportSource(TKvImportSource* source)
 {
-    connect(m_scanner, &TKvScanner::AvailabilityChanged, this, [this](bool available) {
+    m_scanner = source;
+    source->setParent(this);
+    connect(m_scanner, &TKvImportSource::AvailabilityChanged, this, [this](bool available) {
         for (QAction* item : {SelectTwainSourceMenuItem, AcquireMenuItem, ImportSubmenu->menuAction()})
             item->setEnabled(available);
     });
-    connect(m_scanner, &TKvScanner::Progress, this, [this](int percent) { ShowScanProgress(percent); });
-    connect(m_scanner, &TKvScanner::AcquireFinished, this, [this] { EndScanProgress(); });
-    connect(m_scanner, &TKvScanner::ImageReady, this, [this](const QString& file) { ScannerImageReady(file); });
-    connect(m_scanner, &TKvScanner::AcquireFailed, this,
+    connect(m_scanner, &TKvImportSource::Progress, this, [this](int percent) { ShowScanProgress(percent); });
+    connect(m_scanner, &TKvImportSource::AcquireFinished, this, [this] { EndScanProgress(); });
+    connect(m_scanner, &TKvImportSource::ImageReady, this, [this](const QString& file) { ScannerImageReady(file); });
+    connect(m_scanner, &TKvImportSource::AcquireFailed, this,
             [](const QString& message) { KvApplication->MessageBox(message, 16); });
 }
 
@@ -407,8 +390,8 @@ void TKvGraphicsEditor::ActivateDocument(TKvDocument* document)
 
 void TKvGraphicsEditor::UpdateCaption()
 {
-    if (PluginMode() && MainForm && KvApplication)
-        MainForm->setWindowTitle(KvApplication->Title());
+    if (PluginMode() && MainWindow() && KvApplication)
+        MainWindow()->setWindowTitle(KvApplication->Title());
     else
         TKvEditor::UpdateCaption();
 }
@@ -486,13 +469,13 @@ void TKvGraphicsEditor::SetPluginMode(bool on)
     KvApplication->SetTitle(KvApplication->Title() + QStringLiteral(" Plug-in"));
     PrevImageButton->setVisible(false);
     NextImageButton->setVisible(false);
-    MainForm->FileMenuItem->menuAction()->setVisible(false);
-    MainForm->AddSeparator(StandardToolbar);
-    const int h = std::abs(QFontInfo(MainForm->font()).pixelSize());
+    Shell()->Items().FileMenuItem->menuAction()->setVisible(false);
+    Shell()->AddSeparator(StandardToolbar);
+    const int h = std::abs(QFontInfo(MainWindow()->font()).pixelSize());
     const auto addButton = [&](qint32 caption, void (TKvGraphicsEditor::*handler)(QObject*), QAction*& button,
                                const char* name) {
-        MainForm->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(caption), -1, TKvMethod(this, handler),
-                                button);
+        Shell()->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(caption), -1, TKvMethod(this, handler),
+                               button);
         Named(button, name);
         // Wide buttons with their caption, not icons.
         if (auto* widget = qobject_cast<QToolButton*>(StandardToolbar->widgetForAction(button))) {
@@ -532,7 +515,7 @@ void TKvGraphicsEditor::OkClick(QObject*)
         if (document->CanSave() && !SaveInPluginMode(document))
             return;
     }
-    MainForm->close();
+    MainWindow()->close();
 }
 
 // Cancel leaves the exchange file as it was and ends the program with the
@@ -543,7 +526,7 @@ void TKvGraphicsEditor::CancelClick(QObject*)
         document->Unlock();
         document->MarkSaved();
     }
-    MainForm->close();
+    MainWindow()->close();
 }
 
 // ---------------------------------------------------------------------------
@@ -621,37 +604,39 @@ void TKvGraphicsEditor::FitView()
 // is laid out now, and fitted again once it is on the screen.
 void TKvGraphicsEditor::FitView(TKvGraphicsView* view)
 {
-    if (MainForm && MainForm->layout())
-        MainForm->layout()->activate();
+    QWidget* window = MainWindow();
+    if (window && window->layout())
+        window->layout()->activate();
     if (QWidget* area = view->parentWidget(); area && area->layout())
         area->layout()->activate();
     const QSize picture = ToQRect(view->Document()->Image().GetBounds()).size();
     const QSize outer = view->size();
     const bool fits = outer.width() >= picture.width() && outer.height() >= picture.height();
     SetZoom(view, fits ? TKvZoom{1, 1} : BestFitZoom(picture, outer));
-    if (MainForm && !MainForm->isVisible())
+    if (window && !window->isVisible())
         KvApplication->PostCall(TKvMethod(this, &TKvGraphicsEditor::FitViewWhenShown), this);
 }
 
 void TKvGraphicsEditor::FitViewWhenShown()
 {
-    if (TKvGraphicsView* view = ActiveView(); view && MainForm && MainForm->isVisible())
+    if (TKvGraphicsView* view = ActiveView(); view && MainWindow() && MainWindow()->isVisible())
         FitView(view);
 }
 
 void TKvGraphicsEditor::SetMinViewSize(int width, int height)
 {
     const TKvGraphicsView* view = ActiveView();
-    if (!view || !MainForm)
+    QWidget* window = MainWindow();
+    if (!view || !window)
         return;
-    QRect frame = MainForm->geometry();
+    QRect frame = window->geometry();
     frame.setWidth(frame.width() + std::max(0, width - view->width()));
     frame.setHeight(frame.height() + std::max(0, height - view->height()));
-    const QRect area = WorkArea();
+    const QRect area = WorkArea(window);
     int left = frame.x(), top = frame.y(), w = frame.width(), h = frame.height();
     FitSpan(left, w, area.x(), area.width());
     FitSpan(top, h, area.y(), area.height());
-    MainForm->setGeometry(left, top, w, h);
+    window->setGeometry(left, top, w, h);
 }
 
 // ---------------------------------------------------------------------------
@@ -869,10 +854,11 @@ void TKvGraphicsEditor::ExecuteScriptCommand(TKvDemoPlayback* playback, const QS
 // work area on that axis.
 void TKvGraphicsEditor::SetMinWindowSize(int width, int height)
 {
-    if (!MainForm)
+    QWidget* window = MainWindow();
+    if (!window)
         return;
-    QRect frame = MainForm->geometry();
-    const QRect area = WorkArea();
+    QRect frame = window->geometry();
+    const QRect area = WorkArea(window);
     if (frame.width() < width) {
         frame.setWidth(width);
         frame.moveLeft(area.x() + (area.width() - width) / 2);
@@ -881,7 +867,7 @@ void TKvGraphicsEditor::SetMinWindowSize(int width, int height)
         frame.setHeight(height);
         frame.moveTop(area.y() + (area.height() - height) / 2);
     }
-    MainForm->setGeometry(frame);
+    window->setGeometry(frame);
 }
 
 void TKvGraphicsEditor::GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
@@ -912,19 +898,23 @@ void TKvGraphicsEditor::GetScriptTarget(TKvDemoPlayback* playback, const TKvCust
 
 void TKvGraphicsEditor::AcquireClick(QObject*)
 {
-    if (MayReplaceDocument() && m_scanner->Acquire())
+    if (m_scanner && MayReplaceDocument() && m_scanner->Acquire())
         ShowScanProgress(0);
 }
 
-void TKvGraphicsEditor::SelectSourceClick(QObject*) { m_scanner->SelectSource(MainForm); }
+void TKvGraphicsEditor::SelectSourceClick(QObject*)
+{
+    if (m_scanner)
+        m_scanner->SelectSource(MainWindow());
+}
 
 void TKvGraphicsEditor::FillImportSubmenu()
 {
     ImportSubmenu->clear();
-    const QStringList names = m_scanner->SourceNames();
+    const QStringList names = m_scanner ? m_scanner->SourceNames() : QStringList();
     for (qsizetype i = 0; i < names.size(); ++i) {
-        QAction* item = MainForm->AddMenuItem(names[i], QKeySequence(),
-                                              TKvMethod(this, &TKvGraphicsEditor::ImportSourceClick), -1, ImportSubmenu);
+        QAction* item = Shell()->AddMenuItem(names[i], QKeySequence(),
+                                             TKvMethod(this, &TKvGraphicsEditor::ImportSourceClick), -1, ImportSubmenu);
         item->setData(int(i));
     }
 }
@@ -936,6 +926,8 @@ void TKvGraphicsEditor::FillImportSubmenu()
 void TKvGraphicsEditor::ImportSourceClick(QObject* sender)
 {
     const auto* item = qobject_cast<QAction*>(sender);
+    if (!m_scanner)
+        return;
     if (const TKvDocument* open = ActiveDocument();
         open && !open->Saved() && !open->NoSavePrompt() && !MayReplaceDocument())
         return;
@@ -945,20 +937,27 @@ void TKvGraphicsEditor::ImportSourceClick(QObject* sender)
         ShowScanProgress(0);
 }
 
+// The meter runs from 0 to 100 and is stepped up to the percentage; a
+// percentage below the one shown starts it again.
 void TKvGraphicsEditor::ShowScanProgress(int percent)
 {
     CancelScanButton->show();
-    if (auto* meter = dynamic_cast<TKvProgressBarMeter*>(ProgramProgressMeter()); meter && meter->Bar()) {
-        meter->Bar()->setRange(0, 100);
-        meter->Bar()->setValue(percent);
+    if (!m_progressMeter)
+        return;
+    if (percent < m_scanPercentShown || m_scanPercentShown < 0) {
+        m_progressMeter->StartProgress(100);
+        m_scanPercentShown = 0;
     }
+    for (; m_scanPercentShown < std::min(percent, 100); ++m_scanPercentShown)
+        m_progressMeter->StepIt();
 }
 
 void TKvGraphicsEditor::EndScanProgress()
 {
     CancelScanButton->hide();
-    if (TProgressMeter* meter = ProgramProgressMeter())
-        meter->StartProgress(0);
+    m_scanPercentShown = -1;
+    if (m_progressMeter)
+        m_progressMeter->StartProgress(0);
 }
 
 // The scanned picture opens untitled, outside the recent files and the

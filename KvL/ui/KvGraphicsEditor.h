@@ -13,6 +13,7 @@
 #include "KvGraphicsFormats.h"
 #include "KvGraphicsTool.h"
 #include "KvScriptClient.h"
+#include "Progress.h"
 
 #include <QStringList>
 #include <QUuid>
@@ -25,7 +26,7 @@ class QLabel;
 class QMenu;
 class QToolButton;
 class TKvGraphicsView;
-class TKvScanner;
+class TKvImportSource;
 
 // A zoom: device pixels per picture pixel, Numerator : Denominator.
 struct TKvZoom {
@@ -55,10 +56,9 @@ public:
     // and Next step through.
     static bool IsFolderImage(const QString& fileName);
 
-    // Creates the main form (when there is none), the menus, buttons and
-    // status bar fields, the format registry, the scanner component and the
-    // hand tool; becomes the editor the graphics tools use.
-    TKvGraphicsEditor();
+    // Has the main form made, creates the menus, buttons and status bar
+    // fields and the format registry.
+    explicit TKvGraphicsEditor(const TKvShellMaker& makeShell);
     ~TKvGraphicsEditor() override;
 
     // Items merged into the main form (their objectName is the field's name).
@@ -90,7 +90,14 @@ public:
     // Stops a running acquisition; shown beside the progress bar while one runs.
     QToolButton* CancelScanButton = nullptr;
 
-    TKvScanner* Scanner() const { return m_scanner; }
+    // The scanner component, which the editor owns from now on; the import
+    // items stay disabled without one.
+    void SetImportSource(TKvImportSource* source);
+    TKvImportSource* Scanner() const { return m_scanner; }
+    // The program's progress meter, which long picture operations and scans
+    // report to; none while there is none.
+    void SetProgressMeter(TProgressMeter* meter) { m_progressMeter = meter; }
+    TProgressMeter* ProgressMeter() const override { return m_progressMeter; }
     // The folder of the demonstration scripts (set by the composition root).
     QString DemoFolder;
     TKvGraphicsFormats& GraphicsFormats() { return m_formats; }
@@ -194,7 +201,6 @@ public:
 private:
     void MergeGraphicsItems();
     void CreateStatusPanels();
-    void ConnectScanner();
     void FillImportSubmenu();
     void ShowScanProgress(int percent);
     void EndScanProgress();
@@ -209,12 +215,12 @@ private:
     void UndoOrRedo(Step step, Can can, void (TKvGraphicsDocument::*before)(), void (TKvGraphicsDocument::*after)());
 
     TKvGraphicsFormats m_formats;
-    TKvScanner* m_scanner = nullptr;
+    TKvImportSource* m_scanner = nullptr;
+    TProgressMeter* m_progressMeter = nullptr;
+    // The percentage of the running scan the meter shows; -1 while none runs.
+    int m_scanPercentShown = -1;
     TKvGraphicsTool* m_activeTool = nullptr;
     std::vector<TKvGraphicsTool*> m_tools;
     std::vector<IKvGraphicsTool*> m_toolInterfaces;
     bool m_continueUndoRedo = false;
 };
-
-// The graphics editor of the run; null while there is none.
-extern TKvGraphicsEditor* GraphicsEditor;

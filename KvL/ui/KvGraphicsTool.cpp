@@ -10,8 +10,6 @@
 
 namespace {
 
-IKvGraphicsEditor* s_currentEditor = nullptr;
-
 std::map<int, QCursor>& ScreenCursors()
 {
     static std::map<int, QCursor> cursors;
@@ -19,10 +17,6 @@ std::map<int, QCursor>& ScreenCursors()
 }
 
 } // namespace
-
-IKvGraphicsEditor* CurrentGraphicsEditor() { return s_currentEditor; }
-
-void SetCurrentGraphicsEditor(IKvGraphicsEditor* editor) { s_currentEditor = editor; }
 
 void RegisterScreenCursor(int id, const QCursor& cursor) { ScreenCursors()[id] = cursor; }
 

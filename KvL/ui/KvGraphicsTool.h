@@ -11,6 +11,7 @@
 #include "KvModule.h"
 #include "KvScriptClient.h"
 #include "KvView.h"
+#include "Progress.h"
 
 #include <QCursor>
 #include <QPoint>
@@ -57,15 +58,13 @@ public:
     // The status bar shows the image point under the mouse and the pixel
     // there (black outside the picture).
     virtual void ShowPointerInfo(const QPoint& imagePoint, TColorTriple pixel) = 0;
+    // The program's progress meter, which long picture operations report
+    // to; none while there is none.
+    virtual TProgressMeter* ProgressMeter() const = 0;
 
 protected:
     ~IKvGraphicsEditor() = default;
 };
-
-// The graphics editor of the run, which tools created without one use; the
-// editor announces itself here. Null while there is none.
-IKvGraphicsEditor* CurrentGraphicsEditor();
-void SetCurrentGraphicsEditor(IKvGraphicsEditor* editor);
 
 // The mouse cursor numbers tool controls choose from (0 is the arrow).
 enum TKvCursorId : int {
@@ -140,7 +139,7 @@ public:
         return [](TKvGraphicsTool* tool, TKvGraphicsView* view) { return std::make_unique<TControl>(tool, view); };
     }
 
-    explicit TKvGraphicsTool(IKvGraphicsEditor* editor = CurrentGraphicsEditor());
+    explicit TKvGraphicsTool(IKvGraphicsEditor* editor);
     ~TKvGraphicsTool() override;
 
     IKvGraphicsEditor* Editor() const { return m_editor; }
@@ -246,12 +245,12 @@ private:
     TKvPixels* m_imagePixels = nullptr;
 };
 
-// Creates a tool as an application component in `reference` and runs its
-// AfterCreate.
-template <class T>
-T* CreateGraphicsTool(T*& reference)
+// Creates a tool as an application component in `reference`, with the
+// constructor's arguments, and runs its AfterCreate.
+template <class T, class... Args>
+T* CreateGraphicsTool(T*& reference, Args&&... args)
 {
-    KvApplication->CreateComponent(reference);
+    KvApplication->CreateComponent(reference, std::forward<Args>(args)...);
     reference->AfterCreate();
     return reference;
 }

@@ -2,7 +2,6 @@
 
 #include "KvImageList.h"
 #include "KvLocalizer.h"
-#include "KvMainForm.h"
 #include "KvPanelToolbar.h"
 #include "KvSDF.h"
 
@@ -13,8 +12,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-
-TKvToolPanelModule* ToolPanelModule = nullptr;
 
 const QUuid TKvToolPanelModule::SettingsGuid{QStringLiteral("{9FC124C8-2014-4832-8878-3489538D623F}")};
 
@@ -116,8 +113,9 @@ bool TKvPanelState::FromBytes(const QByteArray& bytes, TKvPanelState& state)
 // ---------------------------------------------------------------------------
 // Module
 
-TKvToolPanelModule::TKvToolPanelModule()
-    : Panel(MainForm->CreateDockablePanel()),
+TKvToolPanelModule::TKvToolPanelModule(IKvShell* shell)
+    : Panel(shell->CreateDockablePanel()),
+      m_shell(shell),
       m_client(new QWidget),
       m_framesContainer(new QWidget),
       m_framesLayout(new QVBoxLayout(m_framesContainer))
@@ -132,8 +130,8 @@ TKvToolPanelModule::TKvToolPanelModule()
     layout->setSpacing(4);
     ToolFrame = NewInitialized<TKvToolFrame>(m_client);
     Toolbar = ToolFrame->Toolbar;
-    Toolbar->SetIconSize(MainForm->Images()->Size());
-    SetToolbarImages(Toolbar, MainForm->Images());
+    Toolbar->SetIconSize(shell->Images()->Size());
+    SetToolbarImages(Toolbar, shell->Images());
     layout->addWidget(ToolFrame);
 
     auto* frames = new QScrollArea(m_client);
@@ -145,20 +143,22 @@ TKvToolPanelModule::TKvToolPanelModule()
     layout->addWidget(frames, 1);
 
     Panel->setWidget(m_client);
-    MainForm->DockPanel(Panel, MainForm->RightMultiDock);
-    MainForm->resizeDocks({Panel}, {DefaultWidth}, Qt::Horizontal);
+    shell->DockPanel(Panel, TKvDockSide::Right);
+    shell->Window()->resizeDocks({Panel}, {DefaultWidth}, Qt::Horizontal);
 
-    VisibleMenuItem = MainForm->AddMenuItem(LocalStr(176), QKeySequence(),
-                                            TKvMethod(this, &TKvToolPanelModule::VisibleMenuItemClick), -1,
-                                            MainForm->ViewMenuItem, MainForm->ToolbarsMenuItem->menuAction());
+    const TKvShellItems main = shell->Items();
+    VisibleMenuItem = shell->AddMenuItem(LocalStr(176), QKeySequence(),
+                                         TKvMethod(this, &TKvToolPanelModule::VisibleMenuItemClick), -1,
+                                         main.ViewMenuItem, main.ToolbarsMenuItem->menuAction());
     VisibleMenuItem->setObjectName(QStringLiteral("VisibleMenuItem"));
     VisibleMenuItem->setCheckable(true);
 }
 
-TKvToolPanelModule::~TKvToolPanelModule()
+TKvToolPanelModule::~TKvToolPanelModule() = default;
+
+void TKvToolPanelModule::AddToolButton(const QString& caption, const TKvMethod& onClick, QAction*& button)
 {
-    if (ToolPanelModule == this)
-        ToolPanelModule = nullptr;
+    m_shell->AddToolButton(Toolbar, nullptr, nullptr, caption, -1, onClick, button);
 }
 
 void TKvToolPanelModule::PlaceToolFrame(QWidget* frame)
@@ -189,7 +189,7 @@ void TKvToolPanelModule::SetPanelWidth(int width)
         return;
     m_client->setMinimumWidth(width);
     m_client->setMaximumWidth(width);
-    MainForm->resizeDocks({Panel}, {width}, Qt::Horizontal);
+    m_shell->Window()->resizeDocks({Panel}, {width}, Qt::Horizontal);
 }
 
 TKvPanelState TKvToolPanelModule::CapturePanelState() const
@@ -203,12 +203,13 @@ TKvPanelState TKvToolPanelModule::CapturePanelState() const
         state.FloatingHeight = Panel->height();
         return state;
     }
-    const Qt::DockWidgetArea area = MainForm->dockWidgetArea(Panel);
+    const QMainWindow* window = m_shell->Window();
+    const Qt::DockWidgetArea area = window->dockWidgetArea(Panel);
     state.DockSide = static_cast<quint8>(DockSideOf(area).value_or(TKvDockSide::Right));
     // The place among the panels docked on the same side, in screen order.
     std::vector<QDockWidget*> neighbours;
-    for (QDockWidget* panel : MainForm->findChildren<QDockWidget*>())
-        if (!panel->isFloating() && MainForm->dockWidgetArea(panel) == area)
+    for (QDockWidget* panel : window->findChildren<QDockWidget*>())
+        if (!panel->isFloating() && window->dockWidgetArea(panel) == area)
             neighbours.push_back(panel);
     const bool vertical = area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
     std::sort(neighbours.begin(), neighbours.end(), [vertical](const QDockWidget* a, const QDockWidget* b) {
@@ -234,12 +235,12 @@ void TKvToolPanelModule::ApplyPanelState(const TKvPanelState& state)
     }
     // Only the sides the panel may dock on count.
     if (state.DockSide <= static_cast<quint8>(TKvDockSide::Right)) {
-        TKvDock* dock = MainForm->MultiDockAt(static_cast<TKvDockSide>(state.DockSide));
-        if (Panel->isAreaAllowed(dock->DockArea()) && MainForm->dockWidgetArea(Panel) != dock->DockArea())
-            MainForm->DockPanel(Panel, dock);
+        const auto side = static_cast<TKvDockSide>(state.DockSide);
+        if (Panel->isAreaAllowed(DockAreaOf(side)) && m_shell->Window()->dockWidgetArea(Panel) != DockAreaOf(side))
+            m_shell->DockPanel(Panel, side);
     }
     if (state.DockedWidth > 0)
-        MainForm->resizeDocks({Panel}, {state.DockedWidth}, Qt::Horizontal);
+        m_shell->Window()->resizeDocks({Panel}, {state.DockedWidth}, Qt::Horizontal);
 }
 
 void TKvToolPanelModule::Localize()

@@ -7,6 +7,7 @@
 
 #include "KvForms.h"
 #include "KvModule.h"
+#include "KvShell.h"
 
 #include <QByteArray>
 #include <QPoint>
@@ -68,8 +69,8 @@ public:
     static const QUuid SettingsGuid;
     static constexpr int DefaultWidth = 200;
 
-    // Needs the main form.
-    TKvToolPanelModule();
+    // The panel is docked in the shell's window.
+    explicit TKvToolPanelModule(IKvShell* shell);
     ~TKvToolPanelModule() override;
 
     QAction* VisibleMenuItem;
@@ -77,6 +78,9 @@ public:
     TKvPanelToolbar* Toolbar;
     TKvToolFrame* ToolFrame;
 
+    // A tool's button on the panel's toolbar, made in `button`, with the
+    // caption as its hint.
+    void AddToolButton(const QString& caption, const TKvMethod& onClick, QAction*& button);
     // Creates a tool's option frame in `frame` (set before its constructor
     // runs, null again if it throws), below the buttons, filling the rest
     // of the panel and scrolling when it does not fit; it is initialised at
@@ -107,13 +111,11 @@ public:
 private:
     void PlaceToolFrame(QWidget* frame);
 
+    IKvShell* m_shell;
     QWidget* m_client;
     QWidget* m_framesContainer;
     QVBoxLayout* m_framesLayout;
 };
-
-// The tool panel module of the run; null while there is none.
-extern TKvToolPanelModule* ToolPanelModule;
 
 template <class T>
 T* TKvToolPanelModule::AddToolFrame(T*& frame)

@@ -61,7 +61,10 @@ protected:
     EditorMatchesOrvaneCut()
     {
         application->CreateForm(CommonDataModule);
-        application->CreateForm(Module);
+        application->CreateForm(Module, CommonDataModule);
+        GraphicsEditor = Module->GraphicsEditor;
+        MainForm = Module->MainForm;
+        ClippingTool = Module->ClippingTool;
         MainForm->resize(900, 700);
         MainForm->show();
         QApplication::processEvents();
@@ -125,6 +128,11 @@ protected:
     TTestLocalizer localizer;
     QTemporaryDir folder;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+    TCommonDataModule* CommonDataModule = nullptr;
+    TModule* Module = nullptr;
+    TKvGraphicsEditor* GraphicsEditor = nullptr;
+    TMainForm* MainForm = nullptr;
+    TKvClippingTool* ClippingTool = nullptr;
 };
 
 // The positions of the pixels in which the two differ, and how many.

@@ -42,7 +42,9 @@ protected:
         qputenv("TMPDIR", transfers.path().toLocal8Bit());
         application->SetTitle(QStringLiteral("Orvane"));
         application->CreateForm(CommonDataModule);
-        application->CreateForm(Module);
+        application->CreateForm(Module, CommonDataModule);
+        GraphicsEditor = Module->GraphicsEditor;
+        MainForm = Module->MainForm;
         editor = GraphicsEditor;
         ASSERT_TRUE(WaitUntil([&] { return editor->ImportSubmenu->menuAction()->isEnabled(); }, WaitMs));
     }
@@ -92,6 +94,10 @@ protected:
     QTemporaryDir pictures;
     std::unique_ptr<TSaneTestBackend> backend;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+    TCommonDataModule* CommonDataModule = nullptr;
+    TModule* Module = nullptr;
+    TKvGraphicsEditor* GraphicsEditor = nullptr;
+    TMainForm* MainForm = nullptr;
     TKvGraphicsEditor* editor = nullptr;
     TModalAnswers answers;
 };
@@ -199,7 +205,9 @@ TEST_F(ScannerAcquisition, WithoutScannersTheItemsStayOff)
     backend = TSaneTestBackend::WithoutScanners();
     application->SetTitle(QStringLiteral("Orvane"));
     application->CreateForm(CommonDataModule);
-    application->CreateForm(Module);
+    application->CreateForm(Module, CommonDataModule);
+    GraphicsEditor = Module->GraphicsEditor;
+    MainForm = Module->MainForm;
     editor = GraphicsEditor;
     // The search ends with nothing found: the items stay disabled, nothing is reported.
     QSignalSpy listed(editor->Scanner(), &TKvScanner::SourcesChanged);

@@ -84,7 +84,7 @@ protected:
         application = std::make_unique<TKvApplication>();
         TMainForm::SetSharedImages(nullptr);
         application->CreateForm(MainForm);
-        application->CreateComponent(ToolPanelModule);
+        application->CreateComponent(ToolPanelModule, MainForm);
         ToolPanelModule->Toolbar->SetWrapping(true);
         if (!settings.isEmpty()) {
             QBuffer stream;
@@ -118,11 +118,13 @@ protected:
         writer.EndNode();
         return stream.data();
     }
-    static Qt::DockWidgetArea PanelArea() { return MainForm->dockWidgetArea(ToolPanelModule->Panel); }
+    Qt::DockWidgetArea PanelArea() { return MainForm->dockWidgetArea(ToolPanelModule->Panel); }
 
     TTempUserFolders folders;
     TTestLocalizer localizer;
     std::unique_ptr<TKvApplication> application;
+    TMainForm* MainForm = nullptr;
+    TKvToolPanelModule* ToolPanelModule = nullptr;
 };
 
 TEST_F(KvToolPanelTest, ThePanelStartsDockedOnTheRightAndVisible)
@@ -157,9 +159,9 @@ TEST_F(KvToolPanelTest, StateAfterARestart)
     };
     const Case cases[] = {
         {"untouched", [] {}, true, Qt::RightDockWidgetArea},
-        {"hidden through the View menu", [] { ToolPanelModule->VisibleMenuItem->trigger(); }, false,
+        {"hidden through the View menu", [this] { ToolPanelModule->VisibleMenuItem->trigger(); }, false,
          Qt::RightDockWidgetArea},
-        {"docked on the left", [] { MainForm->DockPanel(ToolPanelModule->Panel, MainForm->LeftMultiDock); }, true,
+        {"docked on the left", [this] { MainForm->DockPanel(ToolPanelModule->Panel, MainForm->LeftMultiDock); }, true,
          Qt::LeftDockWidgetArea},
     };
     for (const Case& c : cases) {

@@ -74,6 +74,7 @@ protected:
 
 class TTextEditor : public TKvEditor {
 public:
+    using TKvEditor::TKvEditor;
     TKvDocumentFormats* Formats() override { return &Registry; }
     std::unique_ptr<TKvDocument> CreateDocument() override { return std::make_unique<TTextDocument>(this); }
     void CancelSaveByUser()
@@ -108,7 +109,7 @@ protected:
         application.reset();
         application = std::make_unique<TKvApplication>();
         application->SetTitle(QStringLiteral("Orvane"));
-        application->CreateComponent(editor);
+        application->CreateComponent(editor, TMainForm::Maker(MainForm));
     }
 
     QString NewFile(const QString& name, const QByteArray& text = "text")
@@ -142,6 +143,7 @@ protected:
     TTestLocalizer localizer;
     QTemporaryDir folder;
     std::unique_ptr<TKvApplication> application;
+    TMainForm* MainForm = nullptr;
     TTextEditor* editor = nullptr;
     TModalAnswers answers;
 };

@@ -42,11 +42,12 @@ protected:
     void TearDown() override { application = nullptr; }
 
     // Runs the calls posted to the main form so far (and no more).
-    static void RunOnePostedCall() { QCoreApplication::sendPostedEvents(MainForm, TKvApplication::PostCallEvent); }
+    void RunOnePostedCall() { QCoreApplication::sendPostedEvents(MainForm, TKvApplication::PostCallEvent); }
 
     TTempUserFolders folders;
     TTestLocalizer localizer;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+    TMainForm* MainForm = nullptr;
     TClickProbe probe;
 };
 

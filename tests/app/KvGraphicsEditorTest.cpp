@@ -85,6 +85,7 @@ TEST(GraphicsEditorZoomTest, FolderImagesAreKnownByTheirExtension)
 // A tool that notes what it is told.
 class NotingTool : public TKvGraphicsTool {
 public:
+    using TKvGraphicsTool::TKvGraphicsTool;
     void Activated() override
     {
         Calls << "activated";
@@ -106,23 +107,25 @@ public:
 // A state that asks for the step before it to be taken with it.
 class ChainedState : public TKvCommandState {
 public:
-    ChainedState(QStringList& log, QString name, bool chained) : m_log(log), m_name(std::move(name)), m_chained(chained)
+    ChainedState(TKvGraphicsEditor* editor, QStringList& log, QString name, bool chained)
+        : m_editor(editor), m_log(log), m_name(std::move(name)), m_chained(chained)
     {
     }
     void Undo() override
     {
         m_log << "undo " + m_name;
         if (m_chained)
-            GraphicsEditor->SetContinueUndoRedo(true);
+            m_editor->SetContinueUndoRedo(true);
     }
     void Redo() override
     {
         m_log << "redo " + m_name;
         if (m_chained)
-            GraphicsEditor->SetContinueUndoRedo(true);
+            m_editor->SetContinueUndoRedo(true);
     }
 
 private:
+    TKvGraphicsEditor* m_editor;
     QStringList& m_log;
     QString m_name;
     bool m_chained;
@@ -149,7 +152,8 @@ protected:
     GraphicsEditorTest()
     {
         application->SetTitle(QStringLiteral("Orvane"));
-        application->CreateComponent(GraphicsEditor);
+        application->CreateComponent(GraphicsEditor, TMainForm::Maker(MainForm));
+        application->CreateComponent(ScrollTool, GraphicsEditor);
         editor = GraphicsEditor;
         MainForm->resize(900, 700);
         MainForm->show();
@@ -186,6 +190,9 @@ protected:
     QTemporaryDir temporary;
     QDir folder{temporary.path()};
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+    TKvGraphicsEditor* GraphicsEditor = nullptr;
+    TMainForm* MainForm = nullptr;
+    TKvScrollTool* ScrollTool = nullptr;
     TKvGraphicsEditor* editor = nullptr;
     TModalAnswers answers;
 };
@@ -284,7 +291,7 @@ TEST_F(GraphicsEditorTest, TheSpaceBarLendsTheMouseToTheHandAndGivesItBack)
 {
     ASSERT_TRUE(SavePicture(Path("p.png"), Filled(2000, 1500, Qt::gray)));
     NotingTool* crop = nullptr;
-    CreateGraphicsTool(crop);
+    CreateGraphicsTool(crop, editor);
     editor->SetActiveTool(crop);
     ASSERT_NE(Open(Path("p.png")), nullptr);
     TKvGraphicsView* view = editor->ActiveView();
@@ -304,8 +311,8 @@ TEST_F(GraphicsEditorTest, ToolsMayActOnADocumentUnlessAnotherToolWorksAlone)
 {
     NotingTool* first = nullptr;
     NotingTool* second = nullptr;
-    CreateGraphicsTool(first);
-    CreateGraphicsTool(second);
+    CreateGraphicsTool(first, editor);
+    CreateGraphicsTool(second, editor);
     EXPECT_FALSE(editor->ToolMayAct(first));
     editor->UpdateControls();
     EXPECT_FALSE(editor->ZoomInButton->isEnabled());
@@ -373,14 +380,14 @@ TEST_F(GraphicsEditorTest, UndoTellsTheToolsAroundEachStepAndContinuesWhenAState
 {
     ASSERT_TRUE(SavePicture(Path("p.png"), Filled(20, 10, Qt::gray)));
     NotingTool* tool = nullptr;
-    CreateGraphicsTool(tool);
+    CreateGraphicsTool(tool, editor);
     editor->SetActiveTool(tool);
     TKvGraphicsDocument* document = Open(Path("p.png"));
     ASSERT_NE(document, nullptr);
     QStringList log;
-    document->RecordState(std::make_unique<ChainedState>(log, "first", false));
-    document->RecordState(std::make_unique<ChainedState>(log, "second", true));
-    document->RecordState(std::make_unique<ChainedState>(log, "third", false));
+    document->RecordState(std::make_unique<ChainedState>(editor, log, "first", false));
+    document->RecordState(std::make_unique<ChainedState>(editor, log, "second", true));
+    document->RecordState(std::make_unique<ChainedState>(editor, log, "third", false));
     tool->Calls.clear();
 
     editor->UndoClick(nullptr);

@@ -46,7 +46,11 @@ protected:
     {
         application->SetTitle(QStringLiteral("Orvane"));
         application->CreateForm(CommonDataModule);
-        application->CreateForm(Module);
+        application->CreateForm(Module, CommonDataModule);
+        GraphicsEditor = Module->GraphicsEditor;
+        MainForm = Module->MainForm;
+        ScrollTool = Module->ScrollTool;
+        ClippingTool = Module->ClippingTool;
         MainForm->resize(1000, 700);
         MainForm->show();
         QApplication::processEvents();
@@ -106,6 +110,12 @@ protected:
     TTestLocalizer localizer;
     QTemporaryDir temporary;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+    TCommonDataModule* CommonDataModule = nullptr;
+    TModule* Module = nullptr;
+    TKvGraphicsEditor* GraphicsEditor = nullptr;
+    TMainForm* MainForm = nullptr;
+    TKvScrollTool* ScrollTool = nullptr;
+    TKvClippingTool* ClippingTool = nullptr;
     TModalAnswers answers;
 };
 
@@ -261,7 +271,7 @@ TEST_F(ClippingInEditorTest, ClosingDuringSeparateAndSavingWritesTheFinishedPict
         dialog->SetFileName(saved);
         QMetaObject::invokeMethod(dialog, "accept");
     });
-    QTimer::singleShot(0, [] { MainForm->close(); });
+    QTimer::singleShot(0, [this] { MainForm->close(); });
     Click(Frame()->SeparateTBXButton);
     EXPECT_TRUE(answers.Done());
     EXPECT_FALSE(MainForm->isVisible());
@@ -319,14 +329,14 @@ TEST_F(ClippingInEditorTest, TheBrushStaysUnderAPointerThatStandsStillWhileThePi
         std::function<void()> moveThePicture;
     };
     const std::vector<Case> cases = {
-        {"zoom in", [] { GraphicsEditor->ZoomInClick(nullptr); }},
-        {"zoom out", [] { GraphicsEditor->ZoomOutClick(nullptr); }},
+        {"zoom in", [this] { GraphicsEditor->ZoomInClick(nullptr); }},
+        {"zoom out", [this] { GraphicsEditor->ZoomOutClick(nullptr); }},
         {"another picture",
          [this] {
              ActiveDocumentOf()->SetNoSavePrompt(true);
              Open(DiscPicture(1600, 1200), QStringLiteral("larger.png"));
          }},
-        {"window resized", [] { MainForm->resize(MainForm->width() - 150, MainForm->height() - 90); }},
+        {"window resized", [this] { MainForm->resize(MainForm->width() - 150, MainForm->height() - 90); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -24,13 +24,25 @@ protected:
     {
         application->SetTitle(QStringLiteral("Orvane"));
         application->CreateForm(CommonDataModule);
-        application->CreateForm(Module);
+        application->CreateForm(Module, CommonDataModule);
+        GraphicsEditor = Module->GraphicsEditor;
+        MainForm = Module->MainForm;
+        ScrollTool = Module->ScrollTool;
+        ToolPanelModule = Module->ToolPanelModule;
+        ClippingTool = Module->ClippingTool;
     }
     void TearDown() override { application = nullptr; }
 
     TTempUserFolders folders;
     TTestLocalizer localizer;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+    TCommonDataModule* CommonDataModule = nullptr;
+    TModule* Module = nullptr;
+    TKvGraphicsEditor* GraphicsEditor = nullptr;
+    TMainForm* MainForm = nullptr;
+    TKvScrollTool* ScrollTool = nullptr;
+    TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvClippingTool* ClippingTool = nullptr;
 };
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
@@ -63,7 +75,7 @@ TEST_F(ModelTest, TheProgressMeterDrivesTheStatusBarsLastPanel)
 {
     TKvProgressBarMeter* meter = Module->ProgressMeter();
     ASSERT_NE(meter, nullptr);
-    EXPECT_EQ(ProgramProgressMeter(), meter);
+    EXPECT_EQ(GraphicsEditor->ProgressMeter(), meter);
     QProgressBar* bar = meter->Bar();
     EXPECT_EQ(bar->parentWidget(), MainForm->StatusBar);
     EXPECT_EQ(bar->width(), TModule::ProgressBarWidth);
