@@ -11,7 +11,7 @@
 // object K times and writes what was asked for.  Exit status: 0 done, 1 bad
 // input or options or a failed write, 2 the band encloses no area (nothing
 // is written).
-#include "Clipping.h"
+#include "ClippingSession.h"
 #include "KvLocalizer.h"
 #include "Progress.h"
 
@@ -234,15 +234,16 @@ int Run(const TOptions& options)
     pixels.Init({0, 0, picture.width(), picture.height()}, picture.bits(), PixelFormatBGR24,
                 int(picture.bytesPerLine()));
     TConsoleProgress progress;
-    TMarkedRegion region;
-    SetClippingLabelEffects(region);
+    TClippingSession session;
+    TMarkedRegion& region = session.Region();
     if (isatty(STDERR_FILENO))
         region.SetProgressMeter(&progress);
     region.AttachImage(&pixels);
-    region.SetBackgroundColor(options.color);
-    region.SetMonochromeColor(options.color);
-    region.SetShadowLevel(options.level);
-    region.SetBlurLevel(options.level);
+    session.SetBackgroundEffect(options.effect);
+    session.SetBackgroundColor(options.color);
+    session.SetMonochromeColor(options.color);
+    session.SetShadowLevel(options.level);
+    session.SetBlurLevel(options.level);
 
     {
         const TKvPixelMask mask = BandMask(band);
@@ -258,11 +259,10 @@ int Run(const TOptions& options)
         areas = separation.AreaCount();
         separation.RunGrowCut();
     }
-    StartShowEffect(region, options.effect).Run();
+    session.StartEffect(session.Chosen()).Run();
     // Swapping walks round the areas, so whole rounds change nothing.
-    std::uint8_t object = ObjectSegment;
     for (int i = 0; i < options.swaps % areas; ++i)
-        StartSwap(region, object, options.effect).Run();
+        session.StartSwap().Run();
 
     bool written = true;
     const auto check = [&written](bool ok, const QString& path) {

@@ -20,11 +20,6 @@ void Snapshot(const TKvPixels& pixels, const TRect& rect, TKvPixelBuffer& into)
         into.Assign(pixels);
 }
 
-void EveryColumn(TMarkedRegion& region, TColumnPass::TWork work, quint8 object = 0)
-{
-    TColumnPass(region, work, object).Run();
-}
-
 } // namespace
 
 TKvClippingCommandState::TKvClippingCommandState(TKvClippingTool* tool, const TRect& rect,
@@ -58,16 +53,12 @@ void TKvClippingCommandState::Restore(const TKvPixelBuffer& image, const TLabelC
 
 void TKvClippingCommandState::ShowObjectIn(quint8 object)
 {
-    TMarkedRegion& region = Region();
-    m_tool->SetObjectLabel(object);
-    region.PrepareEffect(region.BackgroundEffect());
-    EveryColumn(region, TColumnPass::SwapObjectWork, object);
+    m_tool->Session().StartShowingObject(object).Run();
 }
 
 void TKvClippingCommandState::RenderBackground(const TKvClippingRecord& record)
 {
-    m_tool->ApplyParameters(record);
-    EveryColumn(Region(), TColumnPass::RefreshWork);
+    m_tool->Session().StartRefresh(record.Parameters()).Run();
 }
 
 void TKvClippingCommandState::Undo()
@@ -90,19 +81,16 @@ void TKvClippingCommandState::Undo()
 
 void TKvClippingCommandState::Redo()
 {
-    TMarkedRegion& region = Region();
     switch (m_afterRecord.Kind) {
     case TKvClippingRecord::ckDone:
-        region.ResetCurrent();
+        m_tool->Session().Finish();
         break;
     case TKvClippingRecord::ckEffect:
         // With the parameters of the time, whatever the panel shows now.
-        m_tool->ApplyParameters(m_afterRecord);
-        m_tool->SetObjectLabel(ObjectSegment);
-        EveryColumn(region, TColumnPass::ApplyObjectWork, ObjectSegment);
+        m_tool->Session().StartEffect(m_afterRecord.Parameters()).Run();
         break;
     case TKvClippingRecord::ckClear:
-        EveryColumn(region, TColumnPass::ClearWork);
+        m_tool->Session().StartClear().Run();
         m_tool->Outline().Clear();
         break;
     case TKvClippingRecord::ckSwap:

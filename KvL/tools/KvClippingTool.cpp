@@ -5,24 +5,18 @@
 #include "KvDemoRegistry.h"
 #include "KvGraphicsView.h"
 #include "KvImageList.h"
+#include "KvLiveRepaint.h"
 #include "KvLocalizer.h"
-#include "KvPanelToolbar.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
-#include <QElapsedTimer>
-#include <QFontMetrics>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
-#include <QRadioButton>
 #include <QSlider>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <memory>
@@ -45,78 +39,13 @@ enum TSettingsElement : quint32 {
     seMonochromeColor = 6
 };
 
-// The button pictures of the panel, by image index.
-struct TButtonImage {
-    int Index;
-    const char* Resource;
-};
-constexpr TButtonImage ButtonImages[] = {
-    {2, ":/images/Separate.svg"}, {3, ":/images/ClearMarks.svg"}, {4, ":/images/Effect.svg"},
-    {5, ":/images/Swap.svg"},     {6, ":/images/StoreObject.svg"}, {7, ":/images/Done.svg"},
-};
-
 QCursor ResourceCursor(const char* resource)
 {
     // The cross's centre is the point that paints.
     return QCursor(QIcon(QString::fromLatin1(resource)).pixmap(32, 32), 15, 15);
 }
 
-// The segment shown as the object: the segment label present in the
-// region, or the object segment when none is.
-quint8 ShownObject(const TMarkedRegion& region)
-{
-    for (int label = FirstSegment; label <= LastSegment; ++label)
-        if (region.HasLabel(quint8(label)))
-            return quint8(label);
-    return ObjectSegment;
-}
-
 } // namespace
-
-// Gathers what a long step changes and hands it to be repainted, and lets
-// pending events run, at most every PaintInterval and never so often that
-// the pauses take more than a fifth of the time: the work goes on between
-// them however small its parts are, and the user still sees it grow. The
-// changes are handed on as the tiles they touch, so that a repaint
-// resamples only the parts of the picture that changed.
-class TKvClippingTool::TLiveRepaint {
-public:
-    static constexpr qint64 PaintIntervalNs = 16'000'000;
-
-    TLiveRepaint(int width, int height, std::function<void(const TRect&)> repaint) : m_repaint(std::move(repaint))
-    {
-        m_pending.SetSize(width, height);
-        m_clock.start();
-    }
-
-    // What changed since the last repaint; the step adds to it.
-    TDirtyTiles& Pending() { return m_pending; }
-
-    // Between two parts of the step.
-    void Pause()
-    {
-        if (m_clock.nsecsElapsed() < m_next)
-            return;
-        const qint64 start = m_clock.nsecsElapsed();
-        Flush();
-        QCoreApplication::processEvents();
-        const qint64 end = m_clock.nsecsElapsed();
-        m_next = end + std::max(PaintIntervalNs, 4 * (end - start));
-    }
-
-    void Flush()
-    {
-        for (const TRect& rect : m_pending.Rects())
-            m_repaint(rect);
-        m_pending.Clear();
-    }
-
-private:
-    std::function<void(const TRect&)> m_repaint;
-    QElapsedTimer m_clock;
-    qint64 m_next = 0;
-    TDirtyTiles m_pending;
-};
 
 // ---------------------------------------------------------------------------
 // TKvClippingTool::TAddRemoveStack
@@ -150,243 +79,6 @@ void TKvClippingTool::TAddRemoveStack::Rebuild(const TMarkedRegion& region)
 {
     Clear();
     ForEachPixelLabelled(region, LabelOutline, [this](int x, int y) { Add(x, y); });
-}
-
-// ---------------------------------------------------------------------------
-// TKvClippingFrame
-
-TKvClippingFrame::TKvClippingFrame(QWidget* parent)
-    : TKvFrame(parent), Self24TBXImageList(new TKvImageList(QSize(24, 24), this))
-{
-    setObjectName(QStringLiteral("ClippingFrame"));
-    RegisterProgramImages();
-    for (int index = 0; index <= ButtonImages[std::size(ButtonImages) - 1].Index; ++index) {
-        const auto image = std::find_if(std::begin(ButtonImages), std::end(ButtonImages),
-                                        [index](const TButtonImage& b) { return b.Index == index; });
-        Self24TBXImageList->Add(image != std::end(ButtonImages) ? QIcon(QString::fromLatin1(image->Resource)) : QIcon());
-    }
-
-    TitleLabel = new QLabel(this);
-    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
-    QFont titleFont = TitleLabel->font();
-    titleFont.setUnderline(true);
-    TitleLabel->setFont(titleFont);
-    SizeLabel = new QLabel(this);
-    SizeLabel->setObjectName(QStringLiteral("SizeLabel"));
-    SizeTrackBar = new QSlider(Qt::Horizontal, this);
-    SizeTrackBar->setObjectName(QStringLiteral("SizeTrackBar"));
-    SizeTrackBar->setRange(1, 100);
-    SizeTrackBar->setValue(6);
-    SizeTrackBar->setTickInterval(5);
-    SizeTrackBar->setTickPosition(QSlider::TicksBelow);
-
-    ActionsTntGroupBox = new QGroupBox(this);
-    ActionsTntGroupBox->setObjectName(QStringLiteral("ActionsTntGroupBox"));
-    SeparateTBXButton = NewActionButton("SeparateTBXButton", 2);
-    ClearTBXButton = NewActionButton("ClearTBXButton", 3);
-    EffectTBXButton = NewActionButton("EffectTBXButton", 4);
-    SwapTBXButton = NewActionButton("SwapTBXButton", 5);
-    StoreTBXButton = NewActionButton("StoreTBXButton", 6);
-    DoneTBXButton = NewActionButton("DoneTBXButton", 7);
-    auto* actions = new QGridLayout(ActionsTntGroupBox);
-    // Three 80-pixel buttons fill the width of the tool panel.
-    actions->setContentsMargins(2, 2, 2, 2);
-    actions->setSpacing(0);
-    const QToolButton* rows[2][3] = {{SeparateTBXButton, ClearTBXButton, EffectTBXButton},
-                                     {SwapTBXButton, StoreTBXButton, DoneTBXButton}};
-    for (int row = 0; row < 2; ++row)
-        for (int column = 0; column < 3; ++column)
-            actions->addWidget(const_cast<QToolButton*>(rows[row][column]), row, column);
-
-    EffectTntGroupBox = new QGroupBox(this);
-    EffectTntGroupBox->setObjectName(QStringLiteral("EffectTntGroupBox"));
-    BackgroundEffectTntRadioGroup = new QGroupBox(EffectTntGroupBox);
-    BackgroundEffectTntRadioGroup->setObjectName(QStringLiteral("BackgroundEffectTntRadioGroup"));
-    m_effectItems = new QButtonGroup(BackgroundEffectTntRadioGroup);
-    ColorBox = new TKvColorBox(BackgroundEffectTntRadioGroup);
-    ColorBox->setObjectName(QStringLiteral("ColorBox"));
-    const auto newLevelBar = [this](const char* name) {
-        auto* bar = new QSlider(Qt::Horizontal, BackgroundEffectTntRadioGroup);
-        bar->setObjectName(QLatin1String(name));
-        bar->setRange(1, 5);
-        bar->setValue(3);
-        bar->setTickInterval(1);
-        bar->setTickPosition(QSlider::TicksBothSides);
-        bar->setPageStep(1);
-        return bar;
-    };
-    ShadowTntTrackBar = newLevelBar("ShadowTntTrackBar");
-    BlurRadiusTntTrackBar = newLevelBar("BlurRadiusTntTrackBar");
-    MonochromeColorBox = new TKvColorBox(BackgroundEffectTntRadioGroup);
-    MonochromeColorBox->setObjectName(QStringLiteral("MonochromeColorBox"));
-    // Each item of the radio group has its effect's parameter beside it.
-    auto* effects = new QGridLayout(BackgroundEffectTntRadioGroup);
-    effects->setContentsMargins(2, 2, 2, 2);
-    effects->setHorizontalSpacing(4);
-    QWidget* parameters[] = {ColorBox, ShadowTntTrackBar, BlurRadiusTntTrackBar, MonochromeColorBox};
-    for (int item = 0; item < 4; ++item) {
-        auto* button = new QRadioButton(BackgroundEffectTntRadioGroup);
-        button->setObjectName(QStringLiteral("BackgroundEffectTntRadioGroupItem%1").arg(item));
-        m_effectItems->addButton(button, item);
-        effects->addWidget(button, item, 0);
-        effects->addWidget(parameters[item], item, 1);
-    }
-    effects->setColumnStretch(1, 1);
-    m_effectItems->button(0)->setChecked(true);
-    auto* effectLayout = new QVBoxLayout(EffectTntGroupBox);
-    effectLayout->setContentsMargins(2, 2, 2, 2);
-    effectLayout->addWidget(BackgroundEffectTntRadioGroup);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(2, 4, 2, 4);
-    column->setSpacing(4);
-    column->addWidget(TitleLabel);
-    column->addWidget(SizeLabel);
-    column->addWidget(SizeTrackBar);
-    column->addWidget(ActionsTntGroupBox);
-    column->addWidget(EffectTntGroupBox);
-    column->addStretch(1);
-
-    connect(SeparateTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::SeparateTBXButtonClick);
-    connect(ClearTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::ClearTBXButtonClick);
-    connect(EffectTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::EffectTBXButtonClick);
-    connect(SwapTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::SwapTBXButtonClick);
-    connect(DoneTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::DoneTBXButtonClick);
-    connect(m_effectItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-        if (checked)
-            BackgroundEffectTntRadioGroupClick();
-    });
-    connect(ColorBox, &TKvColorBox::Select, this, &TKvClippingFrame::ColorBoxSelect);
-    connect(ShadowTntTrackBar, &QSlider::valueChanged, this, &TKvClippingFrame::ShadowTntTrackBarChange);
-    connect(BlurRadiusTntTrackBar, &QSlider::valueChanged, this, &TKvClippingFrame::BlurRadiusTntTrackBarChange);
-    connect(MonochromeColorBox, &TKvColorBox::Select, this, &TKvClippingFrame::MonochromeColorBoxSelect);
-}
-
-QToolButton* TKvClippingFrame::NewActionButton(const char* name, int imageIndex)
-{
-    auto* button = new QToolButton(ActionsTntGroupBox);
-    button->setObjectName(QLatin1String(name));
-    button->setFixedSize(ButtonWidth, ButtonHeight);
-    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setIconSize(Self24TBXImageList->Size());
-    button->setIcon(Self24TBXImageList->Icon(imageIndex));
-    button->setAutoRaise(true);
-    return button;
-}
-
-// A caption longer than the button gets a smaller font, down to three
-// quarters of the panel's, instead of losing letters in its middle: the
-// buttons keep their size so that three fill the panel in every language.
-void TKvClippingFrame::SetActionCaption(QToolButton* button, const QString& caption)
-{
-    constexpr int CaptionMargin = 4; // the style's frame and padding on each side
-    constexpr qreal SmallestScale = 0.75;
-    constexpr qreal PointStep = 0.25;
-    const QString text = PlainCaption(caption);
-    QFont font = ActionsTntGroupBox->font();
-    const qreal smallest = font.pointSizeF() * SmallestScale; // negative for a font sized in pixels
-    while (QFontMetrics(font).horizontalAdvance(text) > ButtonWidth - 2 * CaptionMargin
-           && font.pointSizeF() - PointStep >= smallest && smallest > 0)
-        font.setPointSizeF(font.pointSizeF() - PointStep);
-    button->setFont(font);
-    button->setText(text);
-}
-
-int TKvClippingFrame::EffectItemIndex() const
-{
-    return m_effectItems->checkedId();
-}
-
-void TKvClippingFrame::SetEffectItemIndex(int index)
-{
-    if (QAbstractButton* item = m_effectItems->button(index))
-        item->setChecked(true);
-}
-
-QRadioButton* TKvClippingFrame::EffectItem(int index) const
-{
-    return static_cast<QRadioButton*>(m_effectItems->button(index));
-}
-
-void TKvClippingFrame::Localize()
-{
-    TitleLabel->setText(LocalStr(2858, QStringLiteral("Cut Out")));
-    SizeLabel->setText(LocalStr(154, QStringLiteral("Size")) + QLatin1Char(':'));
-    ActionsTntGroupBox->setTitle(LocalStr(2810, QStringLiteral("Actions")));
-    EffectTntGroupBox->setTitle(LocalStr(2817, QStringLiteral("Effect")));
-    SetActionCaption(SeparateTBXButton, LocalStr(2859, QStringLiteral("Separate")));
-    SetActionCaption(ClearTBXButton, LocalStr(30, QStringLiteral("Clear")));
-    SetActionCaption(EffectTBXButton, LocalStr(2860, QStringLiteral("Effect")));
-    SetActionCaption(SwapTBXButton, LocalStr(2837, QStringLiteral("Swap")));
-    SetActionCaption(StoreTBXButton, LocalStr(2862, QStringLiteral("Save Object")));
-    StoreTBXButton->setToolTip(LocalStr(2861));
-    SetActionCaption(DoneTBXButton, LocalStr(91, QStringLiteral("Done")));
-    BackgroundEffectTntRadioGroup->setTitle(LocalStr(2840, QStringLiteral("Background Effect")));
-    const qint32 items[] = {StringId(2012), StringId(2841), StringId(534), StringId(2845)};
-    for (int item = 0; item < 4; ++item)
-        EffectItem(item)->setText(PlainCaption(LocalStr(items[item])));
-    ColorBox->Localize();
-    MonochromeColorBox->Localize();
-}
-
-void TKvClippingFrame::SeparateTBXButtonClick()
-{
-    if (Tool)
-        Tool->StepButtonClicked(QStringLiteral("Separate"), &TKvClippingTool::Separate);
-}
-
-void TKvClippingFrame::ClearTBXButtonClick()
-{
-    if (Tool)
-        Tool->StepButtonClicked(QStringLiteral("Clear"), &TKvClippingTool::Clear);
-}
-
-void TKvClippingFrame::EffectTBXButtonClick()
-{
-    if (Tool)
-        Tool->StepButtonClicked(QStringLiteral("Effect"), &TKvClippingTool::ShowEffect);
-}
-
-void TKvClippingFrame::SwapTBXButtonClick()
-{
-    if (Tool)
-        Tool->StepButtonClicked(QStringLiteral("Swap"), &TKvClippingTool::Swap);
-}
-
-void TKvClippingFrame::DoneTBXButtonClick()
-{
-    if (Tool)
-        Tool->StepButtonClicked(QStringLiteral("Done"), &TKvClippingTool::Done);
-}
-
-void TKvClippingFrame::BackgroundEffectTntRadioGroupClick()
-{
-    if (Tool)
-        Tool->BackgroundEffectClicked(EffectItemIndex());
-}
-
-void TKvClippingFrame::ColorBoxSelect()
-{
-    if (Tool)
-        Tool->SetBackgroundColor(ColorBox->Selected());
-}
-
-void TKvClippingFrame::ShadowTntTrackBarChange()
-{
-    if (Tool)
-        Tool->SetShadowLevel(ShadowTntTrackBar->value());
-}
-
-void TKvClippingFrame::BlurRadiusTntTrackBarChange()
-{
-    if (Tool)
-        Tool->SetBlurLevel(BlurRadiusTntTrackBar->value());
-}
-
-void TKvClippingFrame::MonochromeColorBoxSelect()
-{
-    if (Tool)
-        Tool->SetMonochromeColor(MonochromeColorBox->Selected());
 }
 
 // ---------------------------------------------------------------------------
@@ -477,7 +169,6 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor, TKvToolPanelModule* 
     ControlClass = ControlClassOf<TKvClippingToolControl>();
     if (m_panel)
         m_panel->SetPanelWidth(PanelWidth);
-    SetClippingLabelEffects(m_region);
     SetSize(25);
     BuildDab();
 }
@@ -524,17 +215,17 @@ void TKvClippingTool::RegisterDemoNames()
     registry.RegisterDemoControlCommand(this, name("Clear"), m_frame->ClearTBXButton, [this] { Clear(); });
     registry.RegisterDemoControl(this, name("Store"), m_frame->StoreTBXButton);
     registry.RegisterDemoControl(this, name("BackgroundEffect"), m_frame->BackgroundEffectTntRadioGroup);
-    registry.RegisterDemoIntCommand(this, name("BackgroundEffect"), m_backgroundEffect,
+    registry.RegisterDemoIntCommand(this, name("BackgroundEffect"), m_session.BackgroundEffect(),
                                     [this](int value) { SetBackgroundEffect(value); });
     registry.RegisterDemoControl(this, name("BackgroundColor"), m_frame->ColorBox);
-    registry.RegisterDemoIntCommand(this, name("BackgroundColor"), int(m_backgroundColor),
+    registry.RegisterDemoIntCommand(this, name("BackgroundColor"), int(m_session.BackgroundColor()),
                                     [this](int value) { SetBackgroundColor(TColor(value)); });
     registry.RegisterDemoControl(this, name("BlurRadius"), m_frame->BlurRadiusTntTrackBar);
-    registry.RegisterDemoIntCommand(this, name("BlurRadius"), m_blurLevel, [this](int value) { SetBlurLevel(value); });
+    registry.RegisterDemoIntCommand(this, name("BlurRadius"), m_session.BlurLevel(), [this](int value) { SetBlurLevel(value); });
     registry.RegisterDemoControl(this, name("Shadow"), m_frame->ShadowTntTrackBar);
-    registry.RegisterDemoIntCommand(this, name("Shadow"), m_shadowLevel, [this](int value) { SetShadowLevel(value); });
+    registry.RegisterDemoIntCommand(this, name("Shadow"), m_session.ShadowLevel(), [this](int value) { SetShadowLevel(value); });
     registry.RegisterDemoControl(this, name("MonochromeColor"), m_frame->MonochromeColorBox);
-    registry.RegisterDemoIntCommand(this, name("MonochromeColor"), int(m_monochromeColor),
+    registry.RegisterDemoIntCommand(this, name("MonochromeColor"), int(m_session.MonochromeColor()),
                                     [this](int value) { SetMonochromeColor(TColor(value)); });
 }
 
@@ -562,11 +253,11 @@ void TKvClippingTool::SaveSettings(TKvSDFWriter& writer)
 {
     writer.BeginNode(1, SettingsGuid);
     writer.WriteInteger(seBrushSize, Size());
-    writer.WriteInteger(seBackgroundEffect, m_backgroundEffect);
-    writer.WriteInteger(seBackgroundColor, qint32(m_backgroundColor));
-    writer.WriteInteger(seBlurLevel, m_blurLevel);
-    writer.WriteInteger(seShadowLevel, m_shadowLevel);
-    writer.WriteInteger(seMonochromeColor, qint32(m_monochromeColor));
+    writer.WriteInteger(seBackgroundEffect, m_session.BackgroundEffect());
+    writer.WriteInteger(seBackgroundColor, qint32(m_session.BackgroundColor()));
+    writer.WriteInteger(seBlurLevel, m_session.BlurLevel());
+    writer.WriteInteger(seShadowLevel, m_session.ShadowLevel());
+    writer.WriteInteger(seMonochromeColor, qint32(m_session.MonochromeColor()));
     writer.EndNode();
 }
 
@@ -596,26 +287,23 @@ void TKvClippingTool::UpdateControls()
     m_frame->EffectTntGroupBox->setEnabled(true);
     m_frame->SizeLabel->setText(LocalStr(154, QStringLiteral("Size")) + QStringLiteral(": ")
                                 + QString::number(m_frame->SizeTrackBar->value()));
-    const bool band = m_region.HasLabel(LabelBand);
-    const bool marks = band || m_region.HasLabel(LabelOutline) || m_region.HasLabel(LabelCutLine);
-    const bool object = HasObject(m_region);
-    m_frame->SeparateTBXButton->setEnabled(usable && band);
-    m_frame->ClearTBXButton->setEnabled(usable && marks);
-    m_frame->EffectTBXButton->setEnabled(usable && m_region.HasLabel(LabelCutLine));
-    m_frame->SwapTBXButton->setEnabled(usable && object);
-    m_frame->DoneTBXButton->setEnabled(usable && object);
+    m_frame->SeparateTBXButton->setEnabled(usable && m_session.MaySeparate());
+    m_frame->ClearTBXButton->setEnabled(usable && m_session.HasMarks());
+    m_frame->EffectTBXButton->setEnabled(usable && m_session.MayShowEffect());
+    m_frame->SwapTBXButton->setEnabled(usable && m_session.MaySwap());
+    m_frame->DoneTBXButton->setEnabled(usable && m_session.MayFinish());
     // Saving an object needs the object library, which the program does
     // not have yet.
     m_frame->StoreTBXButton->setEnabled(false);
     if (active && editor) {
-        if (m_region.IsEmpty())
+        if (Region().IsEmpty())
             editor->EndExclusive();
         else
             editor->BeginExclusive();
     }
     if (m_syncColorBoxes) {
-        m_frame->ColorBox->SetSelected(m_backgroundColor);
-        m_frame->MonochromeColorBox->SetSelected(m_monochromeColor);
+        m_frame->ColorBox->SetSelected(m_session.BackgroundColor());
+        m_frame->MonochromeColorBox->SetSelected(m_session.MonochromeColor());
         m_syncColorBoxes = false;
     }
 }
@@ -640,10 +328,11 @@ TKvGraphicsDocument* TKvClippingTool::Document() const
 void TKvClippingTool::Reset()
 {
     // The blur's averaging reports on the status bar's progress bar.
-    m_region.SetProgressMeter(Editor() ? Editor()->ProgressMeter() : nullptr);
+    TMarkedRegion& region = Region();
+    region.SetProgressMeter(Editor() ? Editor()->ProgressMeter() : nullptr);
     if (TKvGraphicsDocument* document = Document())
-        m_region.AttachImage(&document->Image().Pixels());
-    m_region.ResetAll();
+        region.AttachImage(&document->Image().Pixels());
+    region.ResetAll();
     m_outline.Clear();
 }
 
@@ -653,7 +342,7 @@ void TKvClippingTool::Activated()
     if (m_panel)
         m_panel->BringFrameToFront(m_frame);
     if (TKvGraphicsDocument* document = Document())
-        m_region.AttachImage(&document->Image().Pixels());
+        Region().AttachImage(&document->Image().Pixels());
 }
 
 void TKvClippingTool::DocumentOpened(TKvGraphicsDocument* document)
@@ -698,7 +387,7 @@ bool TKvClippingTool::BeginStroke(TKvDrawToolControl* control, Qt::MouseButton b
 {
     BeginCommand(TKvClippingRecord::ckNone);
     const TKvGraphicsDocument* document = control->View()->Document();
-    if (!document || document->Locked() || HasObject(m_region) || HasBackground(m_region))
+    if (!document || document->Locked() || !m_session.MayPaint())
         return false;
     return TKvBrushTool::BeginStroke(control, button, shift);
 }
@@ -706,14 +395,14 @@ bool TKvClippingTool::BeginStroke(TKvDrawToolControl* control, Qt::MouseButton b
 void TKvClippingTool::ApplyDab(const TRect& rect)
 {
     SetPaintLabel(ShiftState.Buttons & Qt::RightButton ? LabelUnmarked : LabelBand);
-    if (!PaintBand(m_region, rect, Dab(), std::uint8_t(m_paintLabel), [this](int x, int y) { m_outline.Add(x, y); }))
+    if (!PaintBand(Region(), rect, Dab(), std::uint8_t(m_paintLabel), [this](int x, int y) { m_outline.Add(x, y); }))
         return;
     BeginCommand(TKvClippingRecord::ckMarks);
     // Erasing makes the band pixels around the dab outline, one pixel beyond
     // its rectangle: the command's snapshots must hold them too.
     if (m_paintLabel == LabelUnmarked)
         InvalidateDirty(IntersectRect({rect.Left - 1, rect.Top - 1, rect.Right + 1, rect.Bottom + 1},
-                                      {0, 0, m_region.Width(), m_region.Height()}));
+                                      {0, 0, Region().Width(), Region().Height()}));
 }
 
 void TKvClippingTool::EndStroke()
@@ -739,7 +428,7 @@ int TKvClippingTool::ToolCursor() const
     case LabelBand:
         return crPlus;
     default:
-        return HasObject(m_region) || HasBackground(m_region) ? crDefault : -1;
+        return m_session.MayPaint() ? -1 : crDefault;
     }
 }
 
@@ -750,57 +439,20 @@ void TKvClippingTool::MakeRecord(TKvClippingRecord& record, quint8 kind) const
 {
     record = {};
     record.Kind = kind;
-    record.Object = m_objectLabel;
+    record.Object = m_session.ObjectLabel();
     if (kind != TKvClippingRecord::ckEffect && kind != TKvClippingRecord::ckSwap
         && kind != TKvClippingRecord::ckParameters)
         return;
-    record.Effect = quint8(m_backgroundEffect);
-    switch (m_backgroundEffect) {
-    case ::BackgroundColor:
-        record.Color = m_backgroundColor;
-        break;
-    case BackgroundShadow:
-        record.Level = m_shadowLevel;
-        break;
-    case BackgroundBlur:
-        record.Level = m_blurLevel;
-        break;
-    default:
-        record.Color = m_monochromeColor;
-        break;
-    }
+    const TClippingEffect chosen = m_session.Chosen();
+    record.Effect = chosen.Effect;
+    record.Color = chosen.Color;
+    record.Level = chosen.Level;
 }
 
 void TKvClippingTool::BeginCommand(quint8 kind)
 {
     MakeRecord(m_beforeRecord, TKvClippingRecord::ckMarks);
     MakeRecord(m_afterRecord, kind);
-}
-
-void TKvClippingTool::ApplyParameters(const TKvClippingRecord& record)
-{
-    switch (record.Effect) {
-    case ::BackgroundColor:
-        m_region.SetBackgroundColor(record.Color);
-        break;
-    case BackgroundShadow:
-        m_region.SetShadowLevel(record.Level);
-        break;
-    case BackgroundBlur:
-        m_region.SetBlurLevel(record.Level);
-        break;
-    default:
-        m_region.SetMonochromeColor(record.Color);
-        break;
-    }
-    m_region.PrepareEffect(record.Effect);
-    m_shown = record;
-    m_shown.Kind = TKvClippingRecord::ckParameters;
-}
-
-void TKvClippingTool::FollowObject()
-{
-    m_objectLabel = ShownObject(m_region);
 }
 
 void TKvClippingTool::RecordState()
@@ -828,13 +480,13 @@ void TKvClippingTool::BeginCommandEdit()
 
 void TKvClippingTool::RepaintWholePicture()
 {
-    InvalidateDirty({0, 0, m_region.Width(), m_region.Height()});
+    InvalidateDirty({0, 0, Region().Width(), Region().Height()});
 }
 
 void TKvClippingTool::RunOperation(TOperation operation)
 {
     m_operation = std::move(operation);
-    TLiveRepaint repaint(m_region.Width(), m_region.Height(), [this](const TRect& rect) { InvalidateDirty(rect); });
+    TKvLiveRepaint repaint(Region().Width(), Region().Height(), [this](const TRect& rect) { InvalidateDirty(rect); });
     m_repaint = &repaint;
     while (Busy()) {
         // A copy: the operation may be completed from inside its own part.
@@ -853,11 +505,12 @@ void TKvClippingTool::CompleteOperation()
 {
     const TOperation operation = std::move(m_operation);
     m_operation = {};
-    TLiveRepaint* repaint = m_repaint;
+    TKvLiveRepaint* repaint = m_repaint;
     m_repaint = nullptr;
-    std::optional<TLiveRepaint> own;
+    std::optional<TKvLiveRepaint> own;
     if (!repaint)
-        repaint = &own.emplace(m_region.Width(), m_region.Height(), [this](const TRect& rect) { InvalidateDirty(rect); });
+        repaint = &own.emplace(Region().Width(), Region().Height(),
+                               [this](const TRect& rect) { InvalidateDirty(rect); });
     while (operation.Step(repaint->Pending())) {
     }
     repaint->Flush();
@@ -898,8 +551,8 @@ void TKvClippingTool::Separate()
                       // unmarked areas are numbered: every pixel's segment
                       // changes, so the command keeps the whole picture,
                       // but only the earlier cut line looks different.
-                      work->Separation.emplace(m_region, &changed);
-                      EditDocument()->ExtendDirtyRect({0, 0, m_region.Width(), m_region.Height()});
+                      work->Separation.emplace(Region(), &changed);
+                      EditDocument()->ExtendDirtyRect({0, 0, Region().Width(), Region().Height()});
                       if (!work->Separation->Encloses()) {
                           ShowOpenBand(*work->Separation);
                           return false;
@@ -926,60 +579,57 @@ void TKvClippingTool::ShowOpenBand(TSeparation& separation)
 
 void TKvClippingTool::ShowEffect()
 {
-    if (!MayStartCommand() || !m_region.HasLabel(LabelCutLine))
+    if (!MayStartCommand() || !m_session.MayShowEffect())
         return;
     BeginCommand(TKvClippingRecord::ckEffect);
     BeginCommandEdit();
     // The background takes the effect and parameter the panel shows, as a
     // redo of this command does.
-    ApplyParameters(m_afterRecord);
-    m_objectLabel = ObjectSegment;
-    ColumnPass(TColumnPass(m_region, TColumnPass::ApplyObjectWork, ObjectSegment));
+    ColumnPass(m_session.StartEffect(m_afterRecord.Parameters()));
 }
 
 void TKvClippingTool::Swap()
 {
-    if (!MayStartCommand() || !HasObject(m_region))
+    if (!MayStartCommand() || !m_session.MaySwap())
         return;
     FollowObject();
     MakeRecord(m_beforeRecord, TKvClippingRecord::ckSwap);
     // The background keeps the effect it shows.
-    m_beforeRecord.Effect = m_shown.Effect;
+    m_beforeRecord.Effect = m_session.Shown().Effect;
     m_afterRecord = m_beforeRecord;
     BeginCommandEdit();
-    TColumnPass pass = StartSwap(m_region, m_objectLabel, m_shown.Effect);
-    m_afterRecord.Object = m_objectLabel;
+    TColumnPass pass = m_session.StartSwap();
+    m_afterRecord.Object = m_session.ObjectLabel();
     ColumnPass(pass);
 }
 
 void TKvClippingTool::Done()
 {
-    if (!MayStartCommand() || !HasObject(m_region))
+    if (!MayStartCommand() || !m_session.MayFinish())
         return;
     BeginCommand(TKvClippingRecord::ckDone);
     BeginCommandEdit();
-    m_region.ResetCurrent();
+    m_session.Finish();
     RepaintWholePicture();
     EndEdit();
 }
 
 void TKvClippingTool::Clear()
 {
-    if (!MayStartCommand() || m_region.IsEmpty())
+    if (!MayStartCommand() || Region().IsEmpty())
         return;
     BeginCommand(TKvClippingRecord::ckClear);
     BeginCommandEdit();
-    ColumnPass(StartClear(m_region), [this] { m_outline.Clear(); });
+    ColumnPass(m_session.StartClear(), [this] { m_outline.Clear(); });
 }
 
 void TKvClippingTool::RefreshBackground()
 {
-    if (!ShowsBackground() || !MayStartCommand())
+    if (!m_session.ShowsBackground() || !MayStartCommand())
         return;
     MakeRecord(m_afterRecord, TKvClippingRecord::ckParameters);
     BeginCommandEdit();
-    ApplyParameters(m_afterRecord);
-    ColumnPass(TColumnPass(m_region, TColumnPass::RefreshWork));
+    ColumnPass(m_session.StartRefresh(m_afterRecord.Parameters()));
 }
 
 // ---------------------------------------------------------------------------
@@ -989,10 +639,12 @@ void TKvClippingTool::ParameterChanged(int effect, const QString& suffix, qint64
                                        const std::function<void()>& store)
 {
     // Undo goes back to what the background shows now.
-    m_beforeRecord = m_shown;
+    const TClippingEffect shown = m_session.Shown();
+    m_beforeRecord = {TKvClippingRecord::ckParameters, shown.Effect, shown.Color, shown.Level,
+                      m_session.ObjectLabel()};
     store();
     RecordSetting(suffix, value);
-    if (m_backgroundEffect == effect)
+    if (m_session.BackgroundEffect() == effect)
         RefreshBackground();
 }
 
@@ -1003,23 +655,24 @@ void TKvClippingTool::SetBackgroundEffect(int index)
     if (m_frame->EffectItemIndex() != index)
         m_frame->SetEffectItemIndex(index); // the group's click does the rest
     else
-        m_backgroundEffect = index;
+        m_session.SetBackgroundEffect(index);
 }
 
 void TKvClippingTool::BackgroundEffectClicked(int index)
 {
-    if (index < ::BackgroundColor || index > BackgroundMonochrome || index == m_backgroundEffect)
+    if (index < ::BackgroundColor || index > BackgroundMonochrome || index == m_session.BackgroundEffect())
         return;
-    ParameterChanged(index, QStringLiteral("BackgroundEffect"), index, [this, index] { m_backgroundEffect = index; });
+    ParameterChanged(index, QStringLiteral("BackgroundEffect"), index,
+                     [this, index] { m_session.SetBackgroundEffect(index); });
 }
 
 void TKvClippingTool::SetBackgroundColor(TColor color)
 {
     color &= 0xFFFFFF;
-    if (color == m_backgroundColor)
+    if (color == m_session.BackgroundColor())
         return;
     ParameterChanged(::BackgroundColor, QStringLiteral("BackgroundColor"), color, [this, color] {
-        m_backgroundColor = color;
+        m_session.SetBackgroundColor(color);
         m_frame->ColorBox->SetSelected(color);
     });
 }
@@ -1027,33 +680,32 @@ void TKvClippingTool::SetBackgroundColor(TColor color)
 void TKvClippingTool::SetMonochromeColor(TColor color)
 {
     color &= 0xFFFFFF;
-    if (color == m_monochromeColor)
+    if (color == m_session.MonochromeColor())
         return;
     ParameterChanged(BackgroundMonochrome, QStringLiteral("MonochromeColor"), color, [this, color] {
-        m_monochromeColor = color;
+        m_session.SetMonochromeColor(color);
         m_frame->MonochromeColorBox->SetSelected(color);
     });
 }
 
 void TKvClippingTool::SetBlurLevel(int level)
 {
-    // Beyond 5 the radius would outgrow any picture (and overflow at 20).
-    level = std::clamp(level, MinLevel, MaxLevel);
-    if (level == m_blurLevel)
+    level = TClippingSession::ClampLevel(level);
+    if (level == m_session.BlurLevel())
         return;
     ParameterChanged(BackgroundBlur, QStringLiteral("BlurRadius"), level, [this, level] {
-        m_blurLevel = level;
+        m_session.SetBlurLevel(level);
         m_frame->BlurRadiusTntTrackBar->setValue(level);
     });
 }
 
 void TKvClippingTool::SetShadowLevel(int level)
 {
-    level = std::clamp(level, MinLevel, MaxLevel);
-    if (level == m_shadowLevel)
+    level = TClippingSession::ClampLevel(level);
+    if (level == m_session.ShadowLevel())
         return;
     ParameterChanged(BackgroundShadow, QStringLiteral("Shadow"), level, [this, level] {
-        m_shadowLevel = level;
+        m_session.SetShadowLevel(level);
         m_frame->ShadowTntTrackBar->setValue(level);
     });
 }

@@ -7,9 +7,9 @@
 // is one undoable command (TKvClippingCommandState).
 #pragma once
 
-#include "Clipping.h"
+#include "ClippingSession.h"
+#include "KvClippingFrame.h"
 #include "KvDrawTools.h"
-#include "KvForms.h"
 
 #include <QUuid>
 
@@ -17,15 +17,7 @@
 #include <memory>
 #include <vector>
 
-class QButtonGroup;
-class QGroupBox;
-class QLabel;
-class QRadioButton;
-class QSlider;
-class QToolButton;
-class TKvClippingTool;
-class TKvColorBox;
-class TKvImageList;
+class TKvLiveRepaint;
 class TKvToolPanelModule;
 
 // What a clipping command did, and the background it rendered: the tool
@@ -52,64 +44,8 @@ struct TKvClippingRecord {
     qint32 Level = 0;
     // The segment shown as the object (kind 5).
     quint8 Object = 0;
-};
 
-// The clipping tool's panel: the brush size, the six steps of the work and
-// the background effect with its parameters.
-class TKvClippingFrame : public TKvFrame {
-    Q_OBJECT
-public:
-    static constexpr int ButtonWidth = 80;
-    static constexpr int ButtonHeight = 52;
-
-    explicit TKvClippingFrame(QWidget* parent = nullptr);
-
-    TKvClippingTool* Tool = nullptr;
-
-    QLabel* TitleLabel;
-    QLabel* SizeLabel;
-    QSlider* SizeTrackBar;
-    QGroupBox* ActionsTntGroupBox;
-    QToolButton* SeparateTBXButton;
-    QToolButton* ClearTBXButton;
-    QToolButton* EffectTBXButton;
-    QToolButton* SwapTBXButton;
-    QToolButton* StoreTBXButton;
-    QToolButton* DoneTBXButton;
-    QGroupBox* EffectTntGroupBox;
-    // The radio group: one item per background effect.
-    QGroupBox* BackgroundEffectTntRadioGroup;
-    TKvColorBox* ColorBox;
-    QSlider* ShadowTntTrackBar;
-    QSlider* BlurRadiusTntTrackBar;
-    TKvColorBox* MonochromeColorBox;
-    // The buttons' pictures, by the buttons' image indices 2 to 7.
-    TKvImageList* Self24TBXImageList;
-
-    // The radio group's selected item (-1 when none), and its selection;
-    // selecting another item raises the group's click.
-    int EffectItemIndex() const;
-    void SetEffectItemIndex(int index);
-    QRadioButton* EffectItem(int index) const;
-
-    void Localize() override;
-
-    void SeparateTBXButtonClick();
-    void ClearTBXButtonClick();
-    void EffectTBXButtonClick();
-    void SwapTBXButtonClick();
-    void DoneTBXButtonClick();
-    void BackgroundEffectTntRadioGroupClick();
-    void ColorBoxSelect();
-    void ShadowTntTrackBarChange();
-    void BlurRadiusTntTrackBarChange();
-    void MonochromeColorBoxSelect();
-
-private:
-    QToolButton* NewActionButton(const char* name, int imageIndex);
-    void SetActionCaption(QToolButton* button, const QString& caption);
-
-    QButtonGroup* m_effectItems;
+    TClippingEffect Parameters() const { return {Effect, Color, Level}; }
 };
 
 class TKvClippingToolControl : public TKvBrushToolControl {
@@ -141,8 +77,8 @@ public:
     static constexpr int crPlus = 2;
     static constexpr int crMinus = 3;
     // The levels of the shadow and the blur.
-    static constexpr int MinLevel = 1;
-    static constexpr int MaxLevel = 5;
+    static constexpr int MinLevel = TClippingSession::MinLevel;
+    static constexpr int MaxLevel = TClippingSession::MaxLevel;
 
     // The pixels of the band's outline in the order they were marked, so
     // that the outline is drawn without scanning the picture; pixels that
@@ -180,18 +116,19 @@ public:
 
     // The label a dab paints: 1 adds, 0 erases, -1 no stroke running.
     int PaintLabel() const { return m_paintLabel; }
-    int BackgroundEffect() const { return m_backgroundEffect; }
-    TColor BackgroundColor() const { return m_backgroundColor; }
-    int BlurLevel() const { return m_blurLevel; }
-    int ShadowLevel() const { return m_shadowLevel; }
-    TColor MonochromeColor() const { return m_monochromeColor; }
-    TMarkedRegion& Region() { return m_region; }
-    const TMarkedRegion& Region() const { return m_region; }
+    int BackgroundEffect() const { return m_session.BackgroundEffect(); }
+    TColor BackgroundColor() const { return m_session.BackgroundColor(); }
+    int BlurLevel() const { return m_session.BlurLevel(); }
+    int ShadowLevel() const { return m_session.ShadowLevel(); }
+    TColor MonochromeColor() const { return m_session.MonochromeColor(); }
+    // The clipping work on the document's picture.
+    TClippingSession& Session() { return m_session; }
+    TMarkedRegion& Region() { return m_session.Region(); }
+    const TMarkedRegion& Region() const { return m_session.Region(); }
     // The segment shown as the object.
-    quint8 ObjectLabel() const { return m_objectLabel; }
-    void SetObjectLabel(quint8 label) { m_objectLabel = label; }
+    quint8 ObjectLabel() const { return m_session.ObjectLabel(); }
     // The object label becomes the segment the region shows as the object.
-    void FollowObject();
+    void FollowObject() { m_session.FollowObject(); }
     TAddRemoveStack& Outline() { return m_outline; }
     const TKvClippingRecord& BeforeRecord() const { return m_beforeRecord; }
     const TKvClippingRecord& AfterRecord() const { return m_afterRecord; }
@@ -235,9 +172,6 @@ public:
     void MakeRecord(TKvClippingRecord& record, quint8 kind) const;
     // Before: a full snapshot; after: a command of the kind.
     void BeginCommand(quint8 kind);
-    // Hands the record's effect parameter to the region and prepares the
-    // record's effect; the background pixels are left to the caller.
-    void ApplyParameters(const TKvClippingRecord& record);
 
     // --- Tool framework
     void Activated() override;
@@ -263,7 +197,6 @@ protected:
     void ApplyDab(const TRect& rect) override;
 
 private:
-    class TLiveRepaint;
     // A long step in parts (generations or columns): Step does the next part
     // and returns false when none is left; Finish runs after the last part,
     // before the edit ends.
@@ -295,7 +228,6 @@ private:
     void ParameterChanged(int effect, const QString& suffix, qint64 value, const std::function<void()>& store);
     // Records a change of the named control for demonstrations.
     void RecordSetting(const QString& suffix, qint64 value);
-    bool ShowsBackground() const { return HasBackground(m_region); }
     void RegisterDemoNames();
 
     TKvToolPanelModule* m_panel;
@@ -303,19 +235,11 @@ private:
     // The frame when there is no tool panel to hold it.
     std::unique_ptr<TKvClippingFrame> m_ownFrame;
     int m_paintLabel = -1;
-    int m_backgroundEffect = 0;
-    TColor m_backgroundColor = 0xFFFFFF;
-    int m_blurLevel = 3;
-    int m_shadowLevel = 3;
-    TColor m_monochromeColor = 0xFFFFFF;
-    TMarkedRegion m_region;
-    quint8 m_objectLabel = ObjectSegment;
+    TClippingSession m_session;
     bool m_syncColorBoxes = true;
     TAddRemoveStack m_outline;
     TKvClippingRecord m_beforeRecord;
     TKvClippingRecord m_afterRecord;
-    // The effect and parameter the region renders the background with now.
-    TKvClippingRecord m_shown;
     TOperation m_operation;
-    TLiveRepaint* m_repaint = nullptr;
+    TKvLiveRepaint* m_repaint = nullptr;
 };
