@@ -1,13 +1,11 @@
 #include "KvGraphicsEditor.h"
 
 #include "KvGraphicsView.h"
-#include "KvImageList.h"
+#include "KvImportSource.h"
 #include "KvJPEGOptions.h"
 #include "KvLocalizer.h"
 #include "KvSDF.h"
-#include "KvImportSource.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,23 +13,13 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
-#include <QIcon>
-#include <QPixmap>
-#include <QProgressBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <algorithm>
-
 const QUuid TKvGraphicsEditor::GraphicsSettingsGuid{QStringLiteral("{E1195915-FFAE-4A56-B331-F4567336FF25}")};
 
 namespace {
-
-// The extensions of the picture files Previous and Next step through. An
-// extension counts when it occurs anywhere in this text, so ".JP" does.
-const QString FolderImageExtensions = QStringLiteral(".KVI;.JPG;.JPEG;.TIF;.TIFF;.PNG;.BMP;.RLE;.DIB");
 
 QAction* Named(QAction* item, const char* name)
 {
@@ -39,84 +27,7 @@ QAction* Named(QAction* item, const char* name)
     return item;
 }
 
-// The centre of a toolbar button on the screen; false when it is not shown.
-bool ButtonCentre(QToolBar* toolbar, QAction* button, QPoint& screenPoint)
-{
-    QWidget* widget = button ? toolbar->widgetForAction(button) : nullptr;
-    if (!widget || !widget->isVisible())
-        return false;
-    screenPoint = widget->mapToGlobal(widget->rect().center());
-    return true;
-}
-
-// One axis of a window fitted into the screen's work area: it starts no
-// earlier than the area; reaching beyond the area's end it is centred when
-// it is smaller than the area, otherwise it takes the area.
-void FitSpan(int& position, int& size, int areaStart, int areaSize)
-{
-    position = std::max(position, areaStart);
-    if (position + size <= areaStart + areaSize)
-        return;
-    if (size < areaSize) {
-        position = areaStart + (areaSize - size) / 2;
-    } else {
-        position = areaStart;
-        size = areaSize;
-    }
-}
-
-QRect WorkArea(const QWidget* window)
-{
-    const QScreen* screen = window ? window->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
-// The script parameter as text, upper-cased: a command's target name.
-QString UpperParam(const TKvCustomProperties& params, int index)
-{
-    return ScriptParamText(params, index).toUpper();
-}
-
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Zoom arithmetic
-
-int TKvZoom::Thousandths() const { return MulDiv(Numerator, 1000, Denominator); }
-
-TKvZoom TKvGraphicsEditor::NextZoomIn(int currentThousandths)
-{
-    for (const TKvZoom& step : ZoomSteps)
-        if (step.Thousandths() > currentThousandths)
-            return step;
-    return ZoomSteps.back();
-}
-
-TKvZoom TKvGraphicsEditor::NextZoomOut(int currentThousandths)
-{
-    for (auto step = ZoomSteps.rbegin(); step != ZoomSteps.rend(); ++step)
-        if (step->Thousandths() < currentThousandths)
-            return *step;
-    return ZoomSteps.front();
-}
-
-TKvZoom TKvGraphicsEditor::BestFitZoom(QSize picture, QSize view)
-{
-    if (picture.isEmpty() || view.isEmpty())
-        return {1, 1};
-    if (double(picture.height()) / view.height() >= double(picture.width()) / view.width())
-        return {view.height(), picture.height()};
-    return {view.width(), picture.width()};
-}
-
-bool TKvGraphicsEditor::IsFolderImage(const QString& fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return false;
-    const QString extension = fileName.mid(dot).toUpper();
-    return extension.size() > 2 && FolderImageExtensions.contains(extension);
-}
 
 // ---------------------------------------------------------------------------
 // Construction
@@ -229,45 +140,20 @@ void TKvGraphicsEditor::MergeGraphicsItems()
         item->setEnabled(false);
 }
 
-// A field of the status bar: as wide as it was made, narrower only when the
-// window is too narrow for every field.
-class TKvStatusPanel : public QLabel {
-public:
-    TKvStatusPanel(const QString& text, int width, QWidget* parent) : QLabel(text, parent), m_width(width)
-    {
-        setMaximumWidth(width);
-    }
-    QSize sizeHint() const override { return {m_width, QLabel::sizeHint().height()}; }
-
-private:
-    int m_width;
-};
-
 // Seven pairs of a label and its field; h is the height of the main form's
 // font in pixels.
 void TKvGraphicsEditor::CreateStatusPanels()
 {
     QStatusBar* bar = Shell()->Items().StatusBar;
     const int h = std::abs(QFontInfo(MainWindow()->font()).pixelSize());
-    const auto add = [&](const QString& caption, int labelWidth, int fieldWidth, bool framed, const char* name) {
-        auto* label = new TKvStatusPanel(caption, labelWidth, bar);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        bar->addWidget(label);
-        auto* field = new TKvStatusPanel(QString(), fieldWidth, bar);
-        field->setObjectName(QLatin1String(name));
-        field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        field->setFrameStyle(framed ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
-        bar->addWidget(field);
-        return field;
-    };
-    const int narrow = MulDiv(h, 3, 2);
-    XStatusPanel = add(QStringLiteral("X:"), 2 * h, 4 * h, false, "XStatusPanel");
-    YStatusPanel = add(QStringLiteral("Y:"), narrow, 5 * h, true, "YStatusPanel");
-    WStatusPanel = add(QStringLiteral("W:"), 2 * h, 4 * h, false, "WStatusPanel");
-    HStatusPanel = add(QStringLiteral("H:"), narrow, 5 * h, true, "HStatusPanel");
-    RStatusPanel = add(QStringLiteral("R:"), narrow, 4 * h, false, "RStatusPanel");
-    GStatusPanel = add(QStringLiteral("G:"), narrow, 4 * h, false, "GStatusPanel");
-    BStatusPanel = add(QStringLiteral("B:"), narrow, 5 * h, true, "BStatusPanel");
+    m_statusPanels = std::make_unique<TKvStatusPanels>(bar, h);
+    XStatusPanel = m_statusPanels->X;
+    YStatusPanel = m_statusPanels->Y;
+    WStatusPanel = m_statusPanels->W;
+    HStatusPanel = m_statusPanels->H;
+    RStatusPanel = m_statusPanels->R;
+    GStatusPanel = m_statusPanels->G;
+    BStatusPanel = m_statusPanels->B;
 
     CancelScanButton = new QToolButton(bar);
     CancelScanButton->setObjectName(QStringLiteral("CancelScanButton"));
@@ -414,17 +300,12 @@ bool TKvGraphicsEditor::ShowDocument(TKvDocument* document, QWidget*& view)
 
 void TKvGraphicsEditor::ShowImageSize(int width, int height)
 {
-    WStatusPanel->setText(QString::number(width));
-    HStatusPanel->setText(QString::number(height));
+    m_statusPanels->ShowImageSize(width, height);
 }
 
 void TKvGraphicsEditor::ShowPointerInfo(const QPoint& imagePoint, TColorTriple pixel)
 {
-    XStatusPanel->setText(QString::number(imagePoint.x()));
-    YStatusPanel->setText(QString::number(imagePoint.y()));
-    RStatusPanel->setText(QString::number(pixel.Red));
-    GStatusPanel->setText(QString::number(pixel.Green));
-    BStatusPanel->setText(QString::number(pixel.Blue));
+    m_statusPanels->ShowPointerInfo(imagePoint, pixel);
 }
 
 bool TKvGraphicsEditor::OpenFile(const QString& fileName, TKvDocument*& document, bool addToRecent)
@@ -434,17 +315,9 @@ bool TKvGraphicsEditor::OpenFile(const QString& fileName, TKvDocument*& document
     TKvGraphicsView* view = document ? static_cast<TKvGraphicsView*>(document->ExistingView()) : nullptr;
     if (!view)
         return true;
-    ScanFolder(fileName);
+    m_folder.Scan(fileName);
     FitView();
-    if (IKvScriptRecorder* recorder = Recorder()) {
-        recorder->RecordLine(QStringLiteral("MouseCurvedMove Open"));
-        if (recorder->RecordMessages())
-            recorder->RecordLine(QStringLiteral("Message \"Open Image\""));
-        recorder->RecordLine(QStringLiteral("ImageOpen \"%1\", %2, %3")
-                                         .arg(QFileInfo(fileName).fileName())
-                                         .arg(view->width())
-                                         .arg(view->height()));
-    }
+    m_script.RecordOpen(fileName, *view);
     return true;
 }
 
@@ -466,67 +339,25 @@ void TKvGraphicsEditor::SetPluginMode(bool on)
 {
     if (!on || PluginMode())
         return;
-    KvApplication->SetTitle(KvApplication->Title() + QStringLiteral(" Plug-in"));
-    PrevImageButton->setVisible(false);
-    NextImageButton->setVisible(false);
-    Shell()->Items().FileMenuItem->menuAction()->setVisible(false);
-    Shell()->AddSeparator(StandardToolbar);
-    const int h = std::abs(QFontInfo(MainWindow()->font()).pixelSize());
-    const auto addButton = [&](qint32 caption, void (TKvGraphicsEditor::*handler)(QObject*), QAction*& button,
-                               const char* name) {
-        Shell()->AddToolButton(StandardToolbar, nullptr, nullptr, LocalStr(caption), -1, TKvMethod(this, handler),
-                               button);
-        Named(button, name);
-        // Wide buttons with their caption, not icons.
-        if (auto* widget = qobject_cast<QToolButton*>(StandardToolbar->widgetForAction(button))) {
-            widget->setToolButtonStyle(Qt::ToolButtonTextOnly);
-            widget->setMinimumWidth(6 * h);
-        }
-    };
-    addButton(1, &TKvGraphicsEditor::OkClick, OkButton, "OkButton");
-    addButton(2, &TKvGraphicsEditor::CancelClick, CancelButton, "CancelButton");
+    m_pluginMode.Enter();
     TKvEditor::SetPluginMode(on);
-}
-
-// Saves the exchange file; says so when that failed.
-bool TKvGraphicsEditor::SaveInPluginMode(TKvDocument* document)
-{
-    if (document->Save()) {
-        KvApplication->SetExitCode(0);
-        return true;
-    }
-    KvApplication->MessageBox(LocalFormat(1031, {QDir::toNativeSeparators(document->FileName())}), 16);
-    return false;
 }
 
 bool TKvGraphicsEditor::SaveDocumentAs(TKvDocument* document)
 {
     if (PluginMode() && document && document->CanSave())
-        return SaveInPluginMode(document);
+        return m_pluginMode.Save(document);
     return TKvEditor::SaveDocumentAs(document);
 }
 
-// OK writes the picture back into the exchange file and ends the program
-// with exit code 0; a failed write keeps the window open.
 void TKvGraphicsEditor::OkClick(QObject*)
 {
-    if (TKvGraphicsDocument* document = ActiveGraphicsDocument()) {
-        document->Unlock();
-        if (document->CanSave() && !SaveInPluginMode(document))
-            return;
-    }
-    MainWindow()->close();
+    m_pluginMode.Ok();
 }
 
-// Cancel leaves the exchange file as it was and ends the program with the
-// exit code of a cancelled edit.
 void TKvGraphicsEditor::CancelClick(QObject*)
 {
-    if (TKvGraphicsDocument* document = ActiveGraphicsDocument()) {
-        document->Unlock();
-        document->MarkSaved();
-    }
-    MainWindow()->close();
+    m_pluginMode.Cancel();
 }
 
 // ---------------------------------------------------------------------------
@@ -535,56 +366,38 @@ void TKvGraphicsEditor::CancelClick(QObject*)
 TKvZoom TKvGraphicsEditor::Zoom() const
 {
     const TKvGraphicsView* view = ActiveView();
-    if (!view)
-        return {1, 1};
-    return {view->MapMode().DeviceExtent.x(), view->MapMode().LogicalExtent.x()};
+    return view ? ViewZoom(*view) : TKvZoom{1, 1};
 }
 
 void TKvGraphicsEditor::SetZoom(TKvGraphicsView* view, TKvZoom zoom)
 {
-    const QRect client = view->ClientRect();
-    const QPoint centre = view->ClientToImage(QPoint(client.width() / 2, client.height() / 2));
-    view->MapMode().DeviceExtent = {zoom.Numerator, zoom.Numerator};
-    view->MapMode().LogicalExtent = {zoom.Denominator, zoom.Denominator};
-    view->CenterOn(centre);
-    view->FollowPointer();
-}
-
-void TKvGraphicsEditor::RecordCommand(const QString& name, const QString& message)
-{
-    IKvScriptRecorder* recorder = Recorder();
-    if (!recorder)
-        return;
-    recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + name);
-    if (recorder->RecordMessages())
-        recorder->RecordLine(QStringLiteral("Message \"%1\"").arg(message));
-    recorder->RecordLine(name);
+    SetViewZoom(*view, zoom);
 }
 
 void TKvGraphicsEditor::ZoomInClick(QObject*)
 {
-    RecordCommand(QStringLiteral("ZoomIn"), QStringLiteral("Zoom In"));
+    m_script.RecordCommand(QStringLiteral("ZoomIn"), QStringLiteral("Zoom In"));
     if (TKvGraphicsView* view = ActiveView())
         SetZoom(view, NextZoomIn(Zoom().Thousandths()));
 }
 
 void TKvGraphicsEditor::ZoomOutClick(QObject*)
 {
-    RecordCommand(QStringLiteral("ZoomOut"), QStringLiteral("Zoom Out"));
+    m_script.RecordCommand(QStringLiteral("ZoomOut"), QStringLiteral("Zoom Out"));
     if (TKvGraphicsView* view = ActiveView())
         SetZoom(view, NextZoomOut(Zoom().Thousandths()));
 }
 
 void TKvGraphicsEditor::ActualSizeClick(QObject*)
 {
-    RecordCommand(QStringLiteral("ActualSize"), QStringLiteral("Actual Size"));
+    m_script.RecordCommand(QStringLiteral("ActualSize"), QStringLiteral("Actual Size"));
     if (TKvGraphicsView* view = ActiveView())
         SetZoom(view, {1, 1});
 }
 
 void TKvGraphicsEditor::BestFitClick(QObject*)
 {
-    RecordCommand(QStringLiteral("BestFit"), QStringLiteral("Best Fit"));
+    m_script.RecordCommand(QStringLiteral("BestFit"), QStringLiteral("Best Fit"));
     BestFit();
 }
 
@@ -625,86 +438,41 @@ void TKvGraphicsEditor::FitViewWhenShown()
 
 void TKvGraphicsEditor::SetMinViewSize(int width, int height)
 {
-    const TKvGraphicsView* view = ActiveView();
-    QWidget* window = MainWindow();
-    if (!view || !window)
-        return;
-    QRect frame = window->geometry();
-    frame.setWidth(frame.width() + std::max(0, width - view->width()));
-    frame.setHeight(frame.height() + std::max(0, height - view->height()));
-    const QRect area = WorkArea(window);
-    int left = frame.x(), top = frame.y(), w = frame.width(), h = frame.height();
-    FitSpan(left, w, area.x(), area.width());
-    FitSpan(top, h, area.y(), area.height());
-    window->setGeometry(left, top, w, h);
+    m_script.SetMinViewSize(width, height);
+}
+
+void TKvGraphicsEditor::SetMinWindowSize(int width, int height)
+{
+    m_script.SetMinWindowSize(width, height);
 }
 
 // ---------------------------------------------------------------------------
 // Folder
-
-void TKvGraphicsEditor::ScanFolder(const QString& path)
-{
-    if (path.isEmpty())
-        return;
-    const QFileInfo opened(path);
-    const QDir folder = opened.absoluteDir();
-    FolderImages.clear();
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
-    for (const QString& name : names)
-        if (IsFolderImage(name))
-            FolderImages << folder.filePath(name);
-    FolderIndex = -1;
-    const QString openedPath = opened.absoluteFilePath();
-    for (qsizetype i = 0; i < FolderImages.size(); ++i)
-        if (FolderImages[i].compare(openedPath, Qt::CaseInsensitive) == 0) {
-            FolderIndex = int(i);
-            break;
-        }
-}
 
 void TKvGraphicsEditor::NextImageClick(QObject*) { StepFolder(1); }
 
 void TKvGraphicsEditor::PrevImageClick(QObject*) { StepFolder(-1); }
 
 // Opens the picture step places away in the folder list. When it is gone,
-// the folder is read again: the open picture keeps its place by name even
-// when its own file went too (and then counts as unsaved, so that closing it
-// asks first), and the step is taken in what the folder holds now.
+// the folder is read again and the step taken in what it holds now; an
+// open picture whose own file went too counts as unsaved, so that closing
+// it asks first.
 void TKvGraphicsEditor::StepFolder(int step)
 {
-    if (FolderImages.isEmpty() || FolderIndex + step < 0 || FolderIndex + step >= FolderImages.size())
+    if (!m_folder.CanStep(step))
         return;
-    QString target = FolderImages[FolderIndex + step];
-    if (!QFileInfo(target).isFile()) {
-        const QString current = FolderIndex >= 0 ? FolderImages[FolderIndex] : QString();
-        RescanAround(current);
+    const TKvFolderImages::TStep next = m_folder.Step(step);
+    if (next.Rescanned) {
         if (TKvDocument* document = ActiveDocument();
             document && !document->FileName().isEmpty() && !QFileInfo(document->FileName()).isFile())
             document->NotifyChanged();
-        const int index = FolderIndex + step;
-        if (FolderIndex < 0 || index < 0 || index >= FolderImages.size()) {
-            KvApplication->MessageBox(LocalFormat(1030, {QDir::toNativeSeparators(target)}), 16);
-            return;
-        }
-        target = FolderImages[index];
+    }
+    if (next.Target.isEmpty()) {
+        KvApplication->MessageBox(LocalFormat(1030, {QDir::toNativeSeparators(next.Missing)}), 16);
+        return;
     }
     TKvDocument* document = nullptr;
-    OpenFile(target, document, true);
-}
-
-// ScanFolder of the open file; a file no longer there is put back into the
-// list at its place by name, so that stepping goes on from it.
-void TKvGraphicsEditor::RescanAround(const QString& current)
-{
-    ScanFolder(current);
-    if (current.isEmpty() || FolderIndex >= 0)
-        return;
-    const QString name = QFileInfo(current).fileName();
-    const auto after = std::find_if(FolderImages.begin(), FolderImages.end(), [&](const QString& path) {
-        return QFileInfo(path).fileName().compare(name, Qt::CaseInsensitive) > 0;
-    });
-    FolderIndex = int(after - FolderImages.begin());
-    FolderImages.insert(FolderIndex, current);
+    OpenFile(next.Target, document, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -808,89 +576,17 @@ void TKvGraphicsEditor::RemoveGraphicsTool(TKvGraphicsTool* tool)
 void TKvGraphicsEditor::ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
                                              TKvDemoAction* action, const TKvCustomProperties& params)
 {
-    const auto twoNumbers = [&](int first) {
-        return ScriptParamIsNumber(params, first) && ScriptParamIsNumber(params, first + 1);
-    };
-    if (command == QStringLiteral("IMAGEOPEN")) {
+    if (m_script.Execute(command, params))
         handled = true;
-        TKvDocument* document = nullptr;
-        if (!OpenFile(ScriptParamText(params, 0), document, true))
-            throw EKvScriptError(QStringLiteral("Cannot open the file."));
-        document->SetNoSavePrompt(true);
-        if (params.Count() == 3 && twoNumbers(1)) {
-            SetMinViewSize(ScriptParamInt(params, 1), ScriptParamInt(params, 2));
-            FitView();
-        }
-    } else if (command == QStringLiteral("ZOOMIN")) {
-        handled = true;
-        ZoomInClick(ZoomInButton);
-    } else if (command == QStringLiteral("ZOOMOUT")) {
-        handled = true;
-        ZoomOutClick(ZoomOutButton);
-    } else if (command == QStringLiteral("ACTUALSIZE")) {
-        handled = true;
-        ActualSizeClick(ActualSizeButton);
-    } else if (command == QStringLiteral("BESTFIT")) {
-        handled = true;
-        BestFitClick(ScaleToBestFitButton);
-    } else if (command == QStringLiteral("SETMINWINDOWSIZE")) {
-        handled = true;
-        if (params.Count() == 2 && twoNumbers(0)) {
-            SetMinWindowSize(ScriptParamInt(params, 0), ScriptParamInt(params, 1));
-            FitView();
-        }
-    } else if (command == QStringLiteral("SETMINVIEWSIZE")) {
-        handled = true;
-        if (params.Count() == 2 && twoNumbers(0)) {
-            SetMinViewSize(ScriptParamInt(params, 0), ScriptParamInt(params, 1));
-            FitView();
-        }
-    } else {
+    else
         TKvEditor::ExecuteScriptCommand(playback, command, handled, action, params);
-    }
-}
-
-// A window narrower or lower than asked for takes that size, centred in the
-// work area on that axis.
-void TKvGraphicsEditor::SetMinWindowSize(int width, int height)
-{
-    QWidget* window = MainWindow();
-    if (!window)
-        return;
-    QRect frame = window->geometry();
-    const QRect area = WorkArea(window);
-    if (frame.width() < width) {
-        frame.setWidth(width);
-        frame.moveLeft(area.x() + (area.width() - width) / 2);
-    }
-    if (frame.height() < height) {
-        frame.setHeight(height);
-        frame.moveTop(area.y() + (area.height() - height) / 2);
-    }
-    window->setGeometry(frame);
 }
 
 void TKvGraphicsEditor::GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
                                         QPoint& screenPoint)
 {
-    const QString name = UpperParam(params, 0);
-    const std::pair<const char*, QAction*> buttons[] = {
-        {"OPEN", OpenToolButton},         {"OPENBUTTON", OpenToolButton},         {"ZOOMIN", ZoomInButton},
-        {"ZOOMOUT", ZoomOutButton},       {"ACTUALSIZE", ActualSizeButton},       {"BESTFIT", ScaleToBestFitButton}};
-    for (const auto& [target, button] : buttons)
-        if (name == QLatin1String(target)) {
-            found = ButtonCentre(StandardToolbar, button, screenPoint);
-            return;
-        }
-    if (name == QStringLiteral("IMAGE")) {
-        if (const TKvGraphicsView* view = ActiveView()) {
-            const QPoint image(ScriptParamInt(params, 1), ScriptParamInt(params, 2));
-            screenPoint = view->mapToGlobal(view->ImageToClient(image));
-            found = true;
-        }
-        return;
-    }
-    TKvEditor::GetScriptTarget(playback, params, found, screenPoint);
+    if (!m_script.FindTarget(params, found, screenPoint))
+        TKvEditor::GetScriptTarget(playback, params, found, screenPoint);
 }
 
 // ---------------------------------------------------------------------------
@@ -967,8 +663,7 @@ void TKvGraphicsEditor::ScannerImageReady(const QString& transferFile)
     TKvDocument* document = nullptr;
     if (OpenFile(transferFile, document, false) && document) {
         document->SetFileName(QString());
-        FolderImages.clear();
-        FolderIndex = -1;
+        m_folder.Clear();
         UpdateCaption();
     }
     QFile::remove(transferFile);

@@ -1,24 +1,28 @@
 // The document editor specialised for pictures, and the first module the
-// program creates. On top of the File and Edit commands it zooms (in, out,
-// actual size, best fit), steps to the previous and next picture of the
-// current file's folder, acquires pictures from scanners, shows the X, Y,
-// W, H, R, G, B fields of the status bar, runs plug-in mode (started by a
-// host program on an exchange file, confirmed with OK or Cancel), keeps
-// exactly one graphics tool active, and tells the tools before and after
+// program creates. On top of the File and Edit commands it offers zooming,
+// stepping through the pictures of the open file's folder, import from the
+// scanner component, the status bar's picture fields and plug-in mode, each
+// done by a unit it owns (KvZoomSteps, KvFolderImages, KvStatusPanels,
+// KvPluginMode, KvGraphicsEditorScript for the script commands); it keeps
+// exactly one graphics tool active and tells the tools before and after
 // every undo and redo step.
 #pragma once
 
 #include "KvEditor.h"
+#include "KvFolderImages.h"
 #include "KvGraphicsDocument.h"
+#include "KvGraphicsEditorScript.h"
 #include "KvGraphicsFormats.h"
 #include "KvGraphicsTool.h"
+#include "KvPluginMode.h"
 #include "KvScriptClient.h"
+#include "KvStatusPanels.h"
+#include "KvZoomSteps.h"
 #include "Progress.h"
 
 #include <QStringList>
 #include <QUuid>
 
-#include <array>
 #include <memory>
 #include <vector>
 
@@ -28,33 +32,10 @@ class QToolButton;
 class TKvGraphicsView;
 class TKvImportSource;
 
-// A zoom: device pixels per picture pixel, Numerator : Denominator.
-struct TKvZoom {
-    int Numerator;
-    int Denominator;
-
-    // The zoom in thousandths, as zooms are compared.
-    int Thousandths() const;
-    friend constexpr bool operator==(const TKvZoom&, const TKvZoom&) = default;
-};
-
 class TKvGraphicsEditor : public TKvEditor, public IKvGraphicsDocumentEditor, public IKvGraphicsEditor {
     Q_OBJECT
 public:
     static const QUuid GraphicsSettingsGuid;
-    // The zooms Zoom In and Zoom Out step through.
-    static constexpr std::array<TKvZoom, 21> ZoomSteps{{{1, 16}, {1, 12}, {1, 8}, {1, 7}, {1, 6}, {1, 5}, {1, 4},
-                                                        {1, 3},  {1, 2},  {3, 4}, {1, 1}, {3, 2}, {2, 1}, {3, 1},
-                                                        {4, 1},  {5, 1},  {6, 1}, {7, 1}, {8, 1}, {12, 1}, {16, 1}}};
-    // The zoom after the current one (in thousandths) going in and out.
-    static TKvZoom NextZoomIn(int currentThousandths);
-    static TKvZoom NextZoomOut(int currentThousandths);
-    // The zoom that fits a picture into a view of the given outer size:
-    // the side that limits decides.
-    static TKvZoom BestFitZoom(QSize picture, QSize view);
-    // Whether a file name's extension is one of the picture files Previous
-    // and Next step through.
-    static bool IsFolderImage(const QString& fileName);
 
     // Has the main form made, creates the menus, buttons and status bar
     // fields and the format registry.
@@ -105,10 +86,16 @@ public:
     bool KeepSetting = false;
     // While set, only the active tool may act.
     bool ToolExclusive = false;
+
+private:
+    // Declared before the published fields that refer into it.
+    TKvFolderImages m_folder;
+
+public:
     // The picture files of the folder of the last opened file, sorted by
     // name, and the position of the open file among them (-1: not there).
-    QStringList FolderImages;
-    int FolderIndex = -1;
+    QStringList& FolderImages = m_folder.Images;
+    int& FolderIndex = m_folder.Index;
     // The tool that was active before the last change of the active tool.
     TKvGraphicsTool* PreviousTool = nullptr;
 
@@ -178,11 +165,6 @@ public:
     // an axis where it grows.
     void SetMinWindowSize(int width, int height);
 
-    // --- Folder
-    // Lists the picture files of the file's folder, sorted by name, and
-    // finds the file among them.
-    void ScanFolder(const QString& path);
-
     // --- Handlers
     virtual void NextImageClick(QObject* sender);
     virtual void PrevImageClick(QObject* sender);
@@ -204,17 +186,16 @@ private:
     void FillImportSubmenu();
     void ShowScanProgress(int percent);
     void EndScanProgress();
-    // Records the three lines of a command button while recording.
-    void RecordCommand(const QString& name, const QString& message);
     void FitView(TKvGraphicsView* view);
     void FitViewWhenShown();
     void StepFolder(int step);
-    void RescanAround(const QString& current);
-    bool SaveInPluginMode(TKvDocument* document);
     template <typename Step, typename Can>
     void UndoOrRedo(Step step, Can can, void (TKvGraphicsDocument::*before)(), void (TKvGraphicsDocument::*after)());
 
     TKvGraphicsFormats m_formats;
+    std::unique_ptr<TKvStatusPanels> m_statusPanels;
+    TKvPluginMode m_pluginMode{*this};
+    TKvGraphicsEditorScript m_script{*this};
     TKvImportSource* m_scanner = nullptr;
     TProgressMeter* m_progressMeter = nullptr;
     // The percentage of the running scan the meter shows; -1 while none runs.

@@ -53,18 +53,18 @@ TEST(GraphicsEditorZoomTest, ZoomStepsGoToTheNextStepBeyondTheCurrentZoom)
     };
     for (const TCase& c : cases) {
         const int current = c.From.Thousandths();
-        EXPECT_EQ(TKvGraphicsEditor::NextZoomIn(current), c.In) << c.From.Numerator << ":" << c.From.Denominator;
-        EXPECT_EQ(TKvGraphicsEditor::NextZoomOut(current), c.Out) << c.From.Numerator << ":" << c.From.Denominator;
+        EXPECT_EQ(NextZoomIn(current), c.In) << c.From.Numerator << ":" << c.From.Denominator;
+        EXPECT_EQ(NextZoomOut(current), c.Out) << c.From.Numerator << ":" << c.From.Denominator;
     }
 }
 
 TEST(GraphicsEditorZoomTest, BestFitTakesTheSideThatLimits)
 {
-    EXPECT_EQ(TKvGraphicsEditor::BestFitZoom({4000, 3000}, {800, 500}), (TKvZoom{500, 3000}));
-    EXPECT_EQ(TKvGraphicsEditor::BestFitZoom({4000, 1000}, {800, 500}), (TKvZoom{800, 4000}));
+    EXPECT_EQ(BestFitZoom({4000, 3000}, {800, 500}), (TKvZoom{500, 3000}));
+    EXPECT_EQ(BestFitZoom({4000, 1000}, {800, 500}), (TKvZoom{800, 4000}));
     // A tie goes to the height.
-    EXPECT_EQ(TKvGraphicsEditor::BestFitZoom({1600, 1000}, {800, 500}), (TKvZoom{500, 1000}));
-    EXPECT_EQ(TKvGraphicsEditor::BestFitZoom({1, 1}, {800, 500}), (TKvZoom{500, 1}));
+    EXPECT_EQ(BestFitZoom({1600, 1000}, {800, 500}), (TKvZoom{500, 1000}));
+    EXPECT_EQ(BestFitZoom({1, 1}, {800, 500}), (TKvZoom{500, 1}));
 }
 
 TEST(GraphicsEditorZoomTest, FolderImagesAreKnownByTheirExtension)
@@ -76,7 +76,7 @@ TEST(GraphicsEditorZoomTest, FolderImagesAreKnownByTheirExtension)
         {"p.", false},    {"dir.jpg/x", false},
     };
     for (const auto& [name, expected] : cases)
-        EXPECT_EQ(TKvGraphicsEditor::IsFolderImage(QString::fromLatin1(name)), expected) << name;
+        EXPECT_EQ(TKvFolderImages::IsFolderImage(QString::fromLatin1(name)), expected) << name;
 }
 
 // ---------------------------------------------------------------------------
