@@ -52,12 +52,14 @@ orvane_layer(orvane_app app PUBLIC orvane_tools orvane_scanner)
 add_executable(orvane ${PROJECT_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(orvane PRIVATE orvane_app)
 
-# Headless command-line front ends over the lower layers.
+# Headless command-line front ends over the same code as the editor (the
+# picture loader of the formats layer, the clipping session), without a
+# window.
 file(GLOB _cli_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/cli/*.cpp)
 foreach(_src IN LISTS _cli_sources)
   get_filename_component(_name ${_src} NAME_WE)
   add_executable(${_name} ${_src})
-  target_link_libraries(${_name} PRIVATE orvane_foundation orvane_algorithms Qt6::Gui)
+  target_link_libraries(${_name} PRIVATE orvane_ui)
 endforeach()
 
 # Data the program finds beside its executable.

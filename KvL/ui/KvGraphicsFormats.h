@@ -3,18 +3,19 @@
 // exchange file of plug-in mode. Loads pictures into graphics documents and
 // saves them, describes files and makes previews for the file dialogs.
 //
-// Pictures are decoded and encoded by Qt's image readers and writers, JPEG
-// files through the document's lossless codec first; metadata goes through
-// Exiv2 (KvImageMetadata). A picture stored with an Exif orientation opens
-// upright, JPEGs by the codec's lossless turns; from then on its metadata
-// say orientation 1, and every save writes the saved size into the pixel
-// dimension tags. Every save is written to a temporary file beside
+// Pictures are read by the picture loader (KvPictureLoader): upright, JPEG
+// files through the document's lossless codec, which keeps them for a
+// lossless save; they are encoded by the codec or by Qt's image writers;
+// metadata goes through Exiv2 (KvImageMetadata). Once a picture is upright
+// its metadata say orientation 1, and every save writes the saved size
+// into the pixel dimension tags. Every save is written to a temporary file beside
 // the target and renamed over it only once complete: a failed save leaves
 // the old file as it was.
 #pragma once
 
 #include "JpegCodec.h"
 #include "KvEditor.h"
+#include "KvImageMetadata.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -42,6 +43,9 @@ enum TKvGraphicsFormatKey : qint32 {
 bool IsKviFile(const QByteArray& bytes);
 // Complements the first 16 bytes (both ways between .kvi and JPEG).
 void ComplementKviHeader(QByteArray& bytes);
+// The part rect of the pixels as a picture for Qt's writers and painters,
+// read-only over the pixels (no copy), with the resolution the metadata give.
+QImage PictureImage(const TKvPixels& pixels, const TRect& rect, const TKvGraphicsDocumentProperties& metadata);
 // A JPEG as the encoders write it (FF D8 FF, "IF" of JFIF or Exif at 8 and 9).
 bool IsPlainJpegWithHeader(const QByteArray& bytes);
 
@@ -101,12 +105,6 @@ public:
     std::uint64_t PixelLimit() const { return m_pixelLimit; }
 
 private:
-    bool LoadPicture(TKvGraphicsDocument& document, QByteArray& bytes, qint32& formatKey);
-    enum class TCodecLoad { NotTaken, Damaged, Loaded };
-    // orientation: the Exif orientation the picture is stored with.
-    TCodecLoad LoadThroughCodec(TKvGraphicsDocument& document, const QByteArray& bytes, int orientation);
-    bool LoadThroughQt(TKvGraphicsDocument& document, const QByteArray& bytes, int orientation,
-                       qint32& formatKey);
     // The file's bytes for the key; false when they cannot be made.
     bool EncodeDocument(TKvGraphicsDocument& document, qint32 formatKey, std::optional<int> jpegQuality,
                         QByteArray& bytes);
