@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,28 +28,64 @@ struct JpegFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// libjpeg reports errors through error_exit, which must not return; we throw,
-// and the objects below free libjpeg's memory on the way out.  Warnings (a
-// negative message level) mean damaged data, which a codec that promises to
-// keep the file's data treats as an error too.
-[[noreturn]] void ThrowJpegError(j_common_ptr info)
+// libjpeg reports errors through error_exit, which must not return, and
+// libjpeg's frames are C: no C++ exception may pass through them. So every
+// call into libjpeg is made through Guarded, which sets a jump point;
+// error_exit (and a warning, and the scan limit of the progress monitor)
+// keeps the message and jumps back to it, and Guarded throws the error from
+// there, once libjpeg's frames are left. Warnings (a negative message
+// level) mean damaged data, which a codec that promises to keep the file's
+// data treats as an error too.
+struct TJpegErrors {
+    jpeg_error_mgr Manager{}; // first: libjpeg sees only this part
+    std::jmp_buf Escape{};
+    char Message[JMSG_LENGTH_MAX] = "";
+};
+
+TJpegErrors& ErrorsOf(j_common_ptr info)
 {
-    char text[JMSG_LENGTH_MAX];
-    (*info->err->format_message)(info, text);
-    throw JpegFailure(text);
+    return *reinterpret_cast<TJpegErrors*>(info->err);
+}
+
+[[noreturn]] void JumpOut(j_common_ptr info)
+{
+    TJpegErrors& errors = ErrorsOf(info);
+    (*info->err->format_message)(info, errors.Message);
+    std::longjmp(errors.Escape, 1);
 }
 
 void OnJpegMessage(j_common_ptr info, int level)
 {
     if (level < 0)
-        ThrowJpegError(info);
+        JumpOut(info);
 }
 
 void OnJpegProgress(j_common_ptr info)
 {
-    if (info->is_decompressor
-        && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > MaxScans)
-        throw JpegFailure("too many scans in the JPEG data");
+    if (!info->is_decompressor || reinterpret_cast<j_decompress_ptr>(info)->input_scan_number <= MaxScans)
+        return;
+    TJpegErrors& errors = ErrorsOf(info);
+    std::snprintf(errors.Message, sizeof errors.Message, "too many scans in the JPEG data");
+    std::longjmp(errors.Escape, 1);
+}
+
+// Makes one call into libjpeg for the object info. The call is a lambda
+// that does nothing but call libjpeg: a jump out of it passes no frame with
+// anything to destroy.
+template <typename Info, typename Call>
+void Guarded(Info& info, Call call)
+{
+    TJpegErrors& errors = ErrorsOf(reinterpret_cast<j_common_ptr>(&info));
+    if (setjmp(errors.Escape) != 0)
+        throw JpegFailure(errors.Message);
+    call();
+}
+
+void UseErrors(jpeg_error_mgr*& err, TJpegErrors& errors)
+{
+    err = jpeg_std_error(&errors.Manager);
+    errors.Manager.error_exit = JumpOut;
+    errors.Manager.emit_message = OnJpegMessage;
 }
 
 // A libjpeg decompressor over bytes in memory that stay alive as long as it.
@@ -56,14 +93,13 @@ class Decompressor {
 public:
     Decompressor(const std::uint8_t* data, std::size_t size)
     {
-        Info.err = jpeg_std_error(&Errors);
-        Errors.error_exit = ThrowJpegError;
-        Errors.emit_message = OnJpegMessage;
+        UseErrors(Info.err, Errors);
         Progress.progress_monitor = OnJpegProgress;
-        jpeg_create_decompress(&Info);
-        Info.progress = &Progress;
         try {
-            jpeg_mem_src(&Info, data, static_cast<unsigned long>(size)); // refuses empty input
+            Guarded(Info, [this] { jpeg_create_decompress(&Info); });
+            Info.progress = &Progress;
+            // Refuses empty input.
+            Guarded(Info, [&] { jpeg_mem_src(&Info, data, static_cast<unsigned long>(size)); });
         } catch (...) {
             jpeg_destroy_decompress(&Info);
             throw;
@@ -77,10 +113,15 @@ public:
     Decompressor(const Decompressor&) = delete;
     Decompressor& operator=(const Decompressor&) = delete;
 
+    void ReadHeader()
+    {
+        Guarded(Info, [this] { jpeg_read_header(&Info, TRUE); });
+    }
+
     jpeg_decompress_struct Info{};
 
 private:
-    jpeg_error_mgr Errors{};
+    TJpegErrors Errors;
     jpeg_progress_mgr Progress{};
 };
 
@@ -89,12 +130,10 @@ class Compressor {
 public:
     Compressor()
     {
-        Info.err = jpeg_std_error(&Errors);
-        Errors.error_exit = ThrowJpegError;
-        Errors.emit_message = OnJpegMessage;
-        jpeg_create_compress(&Info);
+        UseErrors(Info.err, Errors);
         try {
-            jpeg_mem_dest(&Info, &Buffer, &Size);
+            Guarded(Info, [this] { jpeg_create_compress(&Info); });
+            Guarded(Info, [this] { jpeg_mem_dest(&Info, &Buffer, &Size); });
         } catch (...) {
             jpeg_destroy_compress(&Info);
             throw;
@@ -108,17 +147,34 @@ public:
     Compressor(const Compressor&) = delete;
     Compressor& operator=(const Compressor&) = delete;
 
-    // The bytes written; complete after jpeg_finish_compress.
+    void Start()
+    {
+        Guarded(Info, [this] { jpeg_start_compress(&Info, TRUE); });
+    }
+    void Finish()
+    {
+        Guarded(Info, [this] { jpeg_finish_compress(&Info); });
+    }
+
+    // The bytes written; complete after Finish.
     const std::uint8_t* Data() const { return Buffer; }
     std::size_t Length() const { return Size; }
 
     jpeg_compress_struct Info{};
 
 private:
-    jpeg_error_mgr Errors{};
+    TJpegErrors Errors;
     unsigned char* Buffer = nullptr;
     unsigned long Size = 0;
 };
+
+// One row of a virtual block array.
+JBLOCKROW BlockRow(j_common_ptr info, jvirt_barray_ptr array, int row, bool writable)
+{
+    JBLOCKARRAY rows = nullptr;
+    Guarded(*info, [&] { rows = (*info->mem->access_virt_barray)(info, array, JDIMENSION(row), 1, writable); });
+    return rows[0];
+}
 
 int RoundUp(int value, int multiple) { return (value + multiple - 1) / multiple * multiple; }
 int DivideUp(long long value, long long divisor) { return int((value + divisor - 1) / divisor); }
@@ -140,8 +196,10 @@ const std::pair<TTable, TTable>& StandardTables(int quality)
         Compressor scratch;
         scratch.Info.in_color_space = JCS_RGB;
         scratch.Info.input_components = 3;
-        jpeg_set_defaults(&scratch.Info);
-        jpeg_set_quality(&scratch.Info, 50, FALSE); // scale 100%: the tables as published
+        Guarded(scratch.Info, [&] {
+            jpeg_set_defaults(&scratch.Info);
+            jpeg_set_quality(&scratch.Info, 50, FALSE); // scale 100%: the tables as published
+        });
         std::array<std::pair<TTable, TTable>, 101> tables{};
         for (int q = 1; q <= 100; ++q) {
             const long scale = jpeg_quality_scaling(q);
@@ -313,8 +371,10 @@ void ApplyLayout(jpeg_compress_struct& info, const TOutputLayout& layout)
     info.image_height = JDIMENSION(layout.Height);
     info.input_components = 3;
     info.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&info);
-    jpeg_set_colorspace(&info, layout.ColorSpace);
+    Guarded(info, [&] {
+        jpeg_set_defaults(&info);
+        jpeg_set_colorspace(&info, layout.ColorSpace);
+    });
     info.dct_method = JDCT_ISLOW;
     std::vector<const TTable*> slots;
     for (std::size_t i = 0; i < layout.Planes.size(); ++i) {
@@ -326,7 +386,7 @@ void ApplyLayout(jpeg_compress_struct& info, const TOutputLayout& layout)
             slots.push_back(&plane.Table);
             JQUANT_TBL*& table = info.quant_tbl_ptrs[slotIndex];
             if (table == nullptr)
-                table = jpeg_alloc_quant_table(reinterpret_cast<j_common_ptr>(&info));
+                Guarded(info, [&] { table = jpeg_alloc_quant_table(reinterpret_cast<j_common_ptr>(&info)); });
             std::copy(plane.Table.begin(), plane.Table.end(), table->quantval);
             table->sent_table = FALSE;
         }
@@ -365,7 +425,7 @@ void WriteMarkers(jpeg_compress_struct& info, const std::vector<TJpegMarker>& ma
             continue;
         if (info.write_Adobe_marker && StartsWith(marker, JPEG_APP0 + 14, "Adobe"))
             continue;
-        jpeg_write_marker(&info, marker.Code, marker.Data.data(), unsigned(marker.Data.size()));
+        Guarded(info, [&] { jpeg_write_marker(&info, marker.Code, marker.Data.data(), unsigned(marker.Data.size())); });
     }
 }
 
@@ -378,7 +438,7 @@ void WritePixelRows(jpeg_compress_struct& info, const TKvPixels& pixels, int lef
         const int count = std::min<int>(int(rows.size()), int(info.image_height) - first);
         for (int i = 0; i < count; ++i)
             rows[i] = pixels.Data + std::ptrdiff_t(top + first + i) * pixels.Stride + left * 3;
-        jpeg_write_scanlines(&info, rows.data(), JDIMENSION(count));
+        Guarded(info, [&] { jpeg_write_scanlines(&info, rows.data(), JDIMENSION(count)); });
     }
 }
 
@@ -492,15 +552,15 @@ TRect UnitRect(const TOutputLayout& layout, int k, int l)
 // each block row (libjpeg keeps whole arrays in memory, so they stay put).
 std::vector<std::vector<JBLOCKROW>> ReadCoefficientRows(jpeg_decompress_struct& info)
 {
-    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&info);
+    jvirt_barray_ptr* arrays = nullptr;
+    Guarded(info, [&] { arrays = jpeg_read_coefficients(&info); });
     std::vector<std::vector<JBLOCKROW>> rows(std::size_t(info.num_components));
     for (int c = 0; c < info.num_components; ++c) {
         const jpeg_component_info& component = info.comp_info[c];
         const int height = RoundUp(int(component.height_in_blocks), component.v_samp_factor);
         rows[std::size_t(c)].resize(std::size_t(height));
         for (int r = 0; r < height; ++r)
-            rows[std::size_t(c)][std::size_t(r)] = (*info.mem->access_virt_barray)(
-                reinterpret_cast<j_common_ptr>(&info), arrays[c], JDIMENSION(r), 1, FALSE)[0];
+            rows[std::size_t(c)][std::size_t(r)] = BlockRow(reinterpret_cast<j_common_ptr>(&info), arrays[c], r, false);
     }
     return rows;
 }
@@ -557,12 +617,12 @@ TEncodedUnits EncodeChangedUnits(const TKvPixels& picture, const TOutputLayout& 
         ApplyLayout(writer.Info, stripLayout);
         writer.Info.write_JFIF_header = FALSE;
         writer.Info.write_Adobe_marker = FALSE;
-        jpeg_start_compress(&writer.Info, TRUE);
+        writer.Start();
         WritePixelRows(writer.Info, picture, strip.Left, strip.Top);
-        jpeg_finish_compress(&writer.Info);
+        writer.Finish();
 
         Decompressor reader(writer.Data(), writer.Length());
-        jpeg_read_header(&reader.Info, TRUE);
+        reader.ReadHeader();
         const auto stripRows = ReadCoefficientRows(reader.Info);
         for (int l = firstRow; l < endRow; ++l)
             for (int k = firstColumn; k < endColumn; ++k) {
@@ -660,10 +720,12 @@ bool JpegCodec::LoadFromMemory(std::vector<std::uint8_t> bytes)
         auto source = std::make_unique<SourceInfo>();
         source->Bytes = std::move(bytes);
         Decompressor reader(source->Bytes);
-        jpeg_save_markers(&reader.Info, JPEG_COM, 0xFFFF);
-        for (int n = 0; n < 16; ++n)
-            jpeg_save_markers(&reader.Info, JPEG_APP0 + n, 0xFFFF);
-        jpeg_read_header(&reader.Info, TRUE);
+        Guarded(reader.Info, [&] {
+            jpeg_save_markers(&reader.Info, JPEG_COM, 0xFFFF);
+            for (int n = 0; n < 16; ++n)
+                jpeg_save_markers(&reader.Info, JPEG_APP0 + n, 0xFFFF);
+        });
+        reader.ReadHeader();
         const jpeg_decompress_struct& info = reader.Info;
 
         const bool supported = (info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1)
@@ -925,10 +987,10 @@ bool JpegCodec::CopyPixels(const TKvPixels& destination)
         return Fail("destination does not match the picture");
     try {
         Decompressor reader(Source->Bytes);
-        jpeg_read_header(&reader.Info, TRUE);
+        reader.ReadHeader();
         reader.Info.out_color_space = JCS_EXT_BGR;
         reader.Info.dct_method = JDCT_ISLOW;
-        jpeg_start_decompress(&reader.Info);
+        Guarded(reader.Info, [&] { jpeg_start_decompress(&reader.Info); });
 
         const bool direct = !Geometry.Transposed && !Geometry.MirroredX && !Geometry.MirroredY
             && Geometry.Region == TRect{0, 0, Source->Width, Source->Height};
@@ -941,9 +1003,9 @@ bool JpegCodec::CopyPixels(const TKvPixels& destination)
             const int count = std::min<int>(int(rows.size()), int(reader.Info.output_height) - first);
             for (int i = 0; i < count; ++i)
                 rows[std::size_t(i)] = target + (first + i) * stride;
-            jpeg_read_scanlines(&reader.Info, rows.data(), JDIMENSION(count));
+            Guarded(reader.Info, [&] { jpeg_read_scanlines(&reader.Info, rows.data(), JDIMENSION(count)); });
         }
-        jpeg_finish_decompress(&reader.Info);
+        Guarded(reader.Info, [&] { jpeg_finish_decompress(&reader.Info); });
 
         if (!direct) {
             const TSourceWalk walk = WalkOf(*Source, Geometry);
@@ -1047,7 +1109,7 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
     const SourceInfo& source = *Source;
     if (!Coefficients) {
         auto coefficients = std::make_unique<SourceCoefficients>(source.Bytes);
-        jpeg_read_header(&coefficients->Reader.Info, TRUE);
+        coefficients->Reader.ReadHeader();
         coefficients->Rows = ReadCoefficientRows(coefficients->Reader.Info);
         Coefficients = std::move(coefficients);
     }
@@ -1082,12 +1144,16 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
     for (const TPlane& plane : layout.Planes) {
         const int blockColumns = DivideUp(layout.Width * plane.H, layout.UnitWidth());
         const int blockRows = DivideUp(layout.Height * plane.V, layout.UnitHeight());
-        arrays.push_back((*writer.Info.mem->request_virt_barray)(
-            reinterpret_cast<j_common_ptr>(&writer.Info), JPOOL_IMAGE, TRUE,
-            JDIMENSION(RoundUp(blockColumns, plane.H)), JDIMENSION(RoundUp(blockRows, plane.V)),
-            JDIMENSION(plane.V)));
+        jvirt_barray_ptr array = nullptr;
+        Guarded(writer.Info, [&] {
+            array = (*writer.Info.mem->request_virt_barray)(
+                reinterpret_cast<j_common_ptr>(&writer.Info), JPOOL_IMAGE, TRUE,
+                JDIMENSION(RoundUp(blockColumns, plane.H)), JDIMENSION(RoundUp(blockRows, plane.V)),
+                JDIMENSION(plane.V));
+        });
+        arrays.push_back(array);
     }
-    jpeg_write_coefficients(&writer.Info, arrays.data());
+    Guarded(writer.Info, [&] { jpeg_write_coefficients(&writer.Info, arrays.data()); });
     WriteMarkers(writer.Info, source.Markers);
 
     const TBlockTurn turn(Geometry.Transposed, Geometry.MirroredX, Geometry.MirroredY);
@@ -1104,8 +1170,7 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
         const int blockColumns = RoundUp(DivideUp(layout.Width * plane.H, layout.UnitWidth()), plane.H);
         const int blockRows = RoundUp(DivideUp(layout.Height * plane.V, layout.UnitHeight()), plane.V);
         for (int by = 0; by < blockRows; ++by) {
-            const JBLOCKROW out = (*writer.Info.mem->access_virt_barray)(
-                reinterpret_cast<j_common_ptr>(&writer.Info), arrays[c], JDIMENSION(by), 1, TRUE)[0];
+            const JBLOCKROW out = BlockRow(reinterpret_cast<j_common_ptr>(&writer.Info), arrays[c], by, true);
             const int l = by / plane.V;
             const int j = by % plane.V;
             const int b = sourceRows[std::size_t(l)] * plane.V + (Geometry.MirroredY ? plane.V - 1 - j : j);
@@ -1128,7 +1193,7 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
         }
         planeOffset += plane.H * plane.V;
     }
-    jpeg_finish_compress(&writer.Info);
+    writer.Finish();
     output.assign(writer.Data(), writer.Data() + writer.Length());
 
     const long long encodedUnits = std::count(changed.begin(), changed.end(), 1);
@@ -1151,10 +1216,10 @@ bool JpegCodec::SaveFromPixels(std::vector<std::uint8_t>& output, const TJpegSav
     ApplyLayout(writer.Info, layout);
     ApplyFileSettings(writer.Info, source);
     writer.Info.optimize_coding = TRUE;
-    jpeg_start_compress(&writer.Info, TRUE);
+    writer.Start();
     WriteMarkers(writer.Info, source.Markers);
     WritePixelRows(writer.Info, picture, 0, 0);
-    jpeg_finish_compress(&writer.Info);
+    writer.Finish();
     output.assign(writer.Data(), writer.Data() + writer.Length());
 
     Report = {false, 0, static_cast<long long>(layout.UnitColumns()) * layout.UnitRows()};
