@@ -45,26 +45,26 @@ class TConsoleProgress : public TProgressMeter {
 public:
     void StartProgress(int max) override
     {
-        max_ = max;
-        position_ = 0;
-        shown_ = -1;
+        m_max = max;
+        m_position = 0;
+        m_shown = -1;
         if (max == 0)
             std::fputs("\r            \r", stderr);
     }
     void StepIt() override
     {
-        ++position_;
-        const int percent = max_ > 0 ? int(100LL * position_ / max_) : 0;
-        if (percent != shown_) {
-            shown_ = percent;
+        ++m_position;
+        const int percent = m_max > 0 ? int(100LL * m_position / m_max) : 0;
+        if (percent != m_shown) {
+            m_shown = percent;
             std::fprintf(stderr, "\rBlur %3d%%", percent);
         }
     }
 
 private:
-    int max_ = 0;
-    int position_ = 0;
-    int shown_ = -1;
+    int m_max = 0;
+    int m_position = 0;
+    int m_shown = -1;
 };
 
 struct TOptions {

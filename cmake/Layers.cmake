@@ -43,7 +43,7 @@ endfunction()
 orvane_layer(orvane_core KvL/core PRIVATE JPEG::JPEG)
 # zlib: the object library's matte files.
 orvane_layer(orvane_algorithms algorithms PUBLIC orvane_core PRIVATE ZLIB::ZLIB)
-orvane_layer(orvane_foundation KvL/foundation PUBLIC orvane_core Qt6::Core)
+orvane_layer(orvane_foundation KvL/foundation PUBLIC Qt6::Core)
 orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets PRIVATE exiv2lib)
 orvane_layer(orvane_tools KvL/tools PUBLIC orvane_ui)
 orvane_layer(orvane_scanner scanner PUBLIC orvane_ui PRIVATE PkgConfig::SANE)

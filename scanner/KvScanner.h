@@ -39,7 +39,7 @@ public:
     // Whether a picture can be acquired now: a scanner is attached and no
     // acquisition is running.
     bool IsAvailable() const override;
-    bool IsBusy() const override { return busy_; }
+    bool IsBusy() const override { return m_busy; }
 
     // The names of the attached scanners, for the user (the Import submenu).
     QStringList SourceNames() const override;
@@ -68,18 +68,18 @@ private:
     void OnAcquired(const TKvAcquireResult& result);
     void UpdateAvailability();
     const TKvScannerSource* FindSource(const QString& sourceName) const;
-    // The user's message for a failed acquisition from acquiringFrom_.
+    // The user's message for a failed acquisition from m_acquiringFrom.
     QString FailureMessage(const TKvAcquireResult& result) const;
 
-    QString settingsFile_;
-    QByteArray defaultDevice_;
-    QList<TKvScannerSource> sources_;
-    QString acquiringFrom_;   // the source of the running or last acquisition
-    QString transferFolder_;  // where it stores its transfer file
-    bool busy_ = false;
-    bool announcedAvailable_ = false;
-    bool destroying_ = false;
-    std::atomic<bool> cancelRequested_{false};
-    QThread thread_;
-    std::unique_ptr<TKvScannerWorker> worker_;
+    QString m_settingsFile;
+    QByteArray m_defaultDevice;
+    QList<TKvScannerSource> m_sources;
+    QString m_acquiringFrom;   // the source of the running or last acquisition
+    QString m_transferFolder;  // where it stores its transfer file
+    bool m_busy = false;
+    bool m_announcedAvailable = false;
+    bool m_destroying = false;
+    std::atomic<bool> m_cancelRequested{false};
+    QThread m_thread;
+    std::unique_ptr<TKvScannerWorker> m_worker;
 };

@@ -93,11 +93,11 @@ class Decompressor {
 public:
     Decompressor(const std::uint8_t* data, std::size_t size)
     {
-        UseErrors(Info.err, Errors);
-        Progress.progress_monitor = OnJpegProgress;
+        UseErrors(Info.err, m_errors);
+        m_progress.progress_monitor = OnJpegProgress;
         try {
             Guarded(Info, [this] { jpeg_create_decompress(&Info); });
-            Info.progress = &Progress;
+            Info.progress = &m_progress;
             // Refuses empty input.
             Guarded(Info, [&] { jpeg_mem_src(&Info, data, static_cast<unsigned long>(size)); });
         } catch (...) {
@@ -121,8 +121,8 @@ public:
     jpeg_decompress_struct Info{};
 
 private:
-    TJpegErrors Errors;
-    jpeg_progress_mgr Progress{};
+    TJpegErrors m_errors;
+    jpeg_progress_mgr m_progress{};
 };
 
 // A libjpeg compressor writing into a memory buffer of its own.
@@ -130,10 +130,10 @@ class Compressor {
 public:
     Compressor()
     {
-        UseErrors(Info.err, Errors);
+        UseErrors(Info.err, m_errors);
         try {
             Guarded(Info, [this] { jpeg_create_compress(&Info); });
-            Guarded(Info, [this] { jpeg_mem_dest(&Info, &Buffer, &Size); });
+            Guarded(Info, [this] { jpeg_mem_dest(&Info, &m_buffer, &m_size); });
         } catch (...) {
             jpeg_destroy_compress(&Info);
             throw;
@@ -142,7 +142,7 @@ public:
     ~Compressor()
     {
         jpeg_destroy_compress(&Info);
-        std::free(Buffer);
+        std::free(m_buffer);
     }
     Compressor(const Compressor&) = delete;
     Compressor& operator=(const Compressor&) = delete;
@@ -157,15 +157,15 @@ public:
     }
 
     // The bytes written; complete after Finish.
-    const std::uint8_t* Data() const { return Buffer; }
-    std::size_t Length() const { return Size; }
+    const std::uint8_t* Data() const { return m_buffer; }
+    std::size_t Length() const { return m_size; }
 
     jpeg_compress_struct Info{};
 
 private:
-    TJpegErrors Errors;
-    unsigned char* Buffer = nullptr;
-    unsigned long Size = 0;
+    TJpegErrors m_errors;
+    unsigned char* m_buffer = nullptr;
+    unsigned long m_size = 0;
 };
 
 // One row of a virtual block array.
@@ -655,7 +655,7 @@ JpegCodec::~JpegCodec() = default;
 
 bool JpegCodec::Fail(const std::string& message)
 {
-    Error = message;
+    m_error = message;
     return false;
 }
 
@@ -715,7 +715,7 @@ bool JpegCodec::LoadFromFile(const std::filesystem::path& path)
 bool JpegCodec::LoadFromMemory(std::vector<std::uint8_t> bytes)
 {
     Clear();
-    Error.clear();
+    m_error.clear();
     try {
         auto source = std::make_unique<SourceInfo>();
         source->Bytes = std::move(bytes);
@@ -735,7 +735,7 @@ bool JpegCodec::LoadFromMemory(std::vector<std::uint8_t> bytes)
             return Fail("unsupported JPEG colour space");
         if (info.data_precision != 8)
             return Fail("unsupported JPEG precision");
-        if (std::uint64_t(info.image_width) * info.image_height > PixelLimit)
+        if (std::uint64_t(info.image_width) * info.image_height > m_pixelLimit)
             return Fail("picture too large");
 
         // Sampling factors that share a divisor describe the same layout with
@@ -788,9 +788,9 @@ bool JpegCodec::LoadFromMemory(std::vector<std::uint8_t> bytes)
             ? EstimateQuality(source->Planes[1].Table, true)
             : source->LuminanceQuality;
 
-        Geometry = TJpegGeometry{};
-        Geometry.Region = {0, 0, source->Width, source->Height};
-        Source = std::move(source);
+        m_geometry = TJpegGeometry{};
+        m_geometry.Region = {0, 0, source->Width, source->Height};
+        m_source = std::move(source);
         return true;
     } catch (const JpegFailure& failure) {
         return Fail(failure.what());
@@ -801,36 +801,36 @@ bool JpegCodec::LoadFromMemory(std::vector<std::uint8_t> bytes)
 
 void JpegCodec::Clear()
 {
-    Coefficients.reset();
-    Source.reset();
-    Geometry = TJpegGeometry{};
-    Report = TJpegSaveReport{};
+    m_coefficients.reset();
+    m_source.reset();
+    m_geometry = TJpegGeometry{};
+    m_report = TJpegSaveReport{};
 }
 
 const std::vector<TJpegMarker>& JpegCodec::Markers() const
 {
     static const std::vector<TJpegMarker> none;
-    return Source ? Source->Markers : none;
+    return m_source ? m_source->Markers : none;
 }
 
 // ---------------------------------------------------------------------------
 // Geometry
 
-int JpegCodec::Width() const { return Source ? Geometry.Region.Width() : 0; }
-int JpegCodec::Height() const { return Source ? Geometry.Region.Height() : 0; }
+int JpegCodec::Width() const { return m_source ? m_geometry.Region.Width() : 0; }
+int JpegCodec::Height() const { return m_source ? m_geometry.Region.Height() : 0; }
 
 int JpegCodec::BlockWidth() const
 {
-    if (!Source)
+    if (!m_source)
         return 0;
-    return Geometry.Transposed ? Source->UnitHeight() : Source->UnitWidth();
+    return m_geometry.Transposed ? m_source->UnitHeight() : m_source->UnitWidth();
 }
 
 int JpegCodec::BlockHeight() const
 {
-    if (!Source)
+    if (!m_source)
         return 0;
-    return Geometry.Transposed ? Source->UnitWidth() : Source->UnitHeight();
+    return m_geometry.Transposed ? m_source->UnitWidth() : m_source->UnitHeight();
 }
 
 namespace {
@@ -877,22 +877,22 @@ TSourceWalk WalkOf(const JpegCodec::SourceInfo& source, const TJpegGeometry& geo
 
 void JpegCodec::SetCropRect(const TRect& rect)
 {
-    if (!Source)
+    if (!m_source)
         return;
     const TRect picture = {0, 0, Width(), Height()};
     const TRect clipped = IntersectRect(rect, picture);
-    Geometry.CropRect = clipped == picture ? TRect{} : clipped;
+    m_geometry.CropRect = clipped == picture ? TRect{} : clipped;
 }
 
 bool JpegCodec::CropTo(const TRect& rect)
 {
-    if (!Source)
+    if (!m_source)
         return false;
     const TRect clipped = IntersectRect(rect, {0, 0, Width(), Height()});
     if (clipped.IsEmpty())
         return false;
-    Geometry.Region = clipped.Offset(Geometry.Region.Left, Geometry.Region.Top);
-    Geometry.CropRect = {};
+    m_geometry.Region = clipped.Offset(m_geometry.Region.Left, m_geometry.Region.Top);
+    m_geometry.CropRect = {};
     return true;
 }
 
@@ -901,16 +901,16 @@ void JpegCodec::FlipVertical() { FlipGeometry(false); }
 
 void JpegCodec::FlipGeometry(bool horizontal)
 {
-    if (!Source)
+    if (!m_source)
         return;
-    bool& mirrored = horizontal ? Geometry.MirroredX : Geometry.MirroredY;
+    bool& mirrored = horizontal ? m_geometry.MirroredX : m_geometry.MirroredY;
     mirrored = !mirrored;
     auto flip = [horizontal](const TRect& r, int width, int height) {
         return horizontal ? MirrorX(r, width) : MirrorY(r, height);
     };
-    if (!Geometry.CropRect.IsEmpty())
-        Geometry.CropRect = flip(Geometry.CropRect, Width(), Height());
-    Geometry.Region = flip(Geometry.Region, TurnedWidth(*Source, Geometry), TurnedHeight(*Source, Geometry));
+    if (!m_geometry.CropRect.IsEmpty())
+        m_geometry.CropRect = flip(m_geometry.CropRect, Width(), Height());
+    m_geometry.Region = flip(m_geometry.Region, TurnedWidth(*m_source, m_geometry), TurnedHeight(*m_source, m_geometry));
 }
 
 void JpegCodec::RotateLeft() { TurnGeometry(false); }
@@ -918,62 +918,62 @@ void JpegCodec::RotateRight() { TurnGeometry(true); }
 
 void JpegCodec::TurnGeometry(bool clockwise)
 {
-    if (!Source)
+    if (!m_source)
         return;
     // A quarter turn exchanges the axes: the new x axis is the old y axis
     // (mirrored when turning clockwise), the new y axis the old x axis
     // (mirrored when turning counter-clockwise).
-    const int width = TurnedWidth(*Source, Geometry);
-    const int height = TurnedHeight(*Source, Geometry);
-    const bool mirroredX = Geometry.MirroredX;
-    const bool mirroredY = Geometry.MirroredY;
-    Geometry.Transposed = !Geometry.Transposed;
-    Geometry.MirroredX = clockwise ? !mirroredY : mirroredY;
-    Geometry.MirroredY = clockwise ? mirroredX : !mirroredX;
-    if (!Geometry.CropRect.IsEmpty())
-        Geometry.CropRect = clockwise ? TurnRight(Geometry.CropRect, Height())
-                                      : TurnLeft(Geometry.CropRect, Width());
-    Geometry.Region = clockwise ? TurnRight(Geometry.Region, height) : TurnLeft(Geometry.Region, width);
+    const int width = TurnedWidth(*m_source, m_geometry);
+    const int height = TurnedHeight(*m_source, m_geometry);
+    const bool mirroredX = m_geometry.MirroredX;
+    const bool mirroredY = m_geometry.MirroredY;
+    m_geometry.Transposed = !m_geometry.Transposed;
+    m_geometry.MirroredX = clockwise ? !mirroredY : mirroredY;
+    m_geometry.MirroredY = clockwise ? mirroredX : !mirroredX;
+    if (!m_geometry.CropRect.IsEmpty())
+        m_geometry.CropRect = clockwise ? TurnRight(m_geometry.CropRect, Height())
+                                      : TurnLeft(m_geometry.CropRect, Width());
+    m_geometry.Region = clockwise ? TurnRight(m_geometry.Region, height) : TurnLeft(m_geometry.Region, width);
 }
 
 bool JpegCodec::SetGeometry(const TJpegGeometry& geometry)
 {
-    if (!Source)
+    if (!m_source)
         return false;
-    const TRect turned = {0, 0, TurnedWidth(*Source, geometry), TurnedHeight(*Source, geometry)};
+    const TRect turned = {0, 0, TurnedWidth(*m_source, geometry), TurnedHeight(*m_source, geometry)};
     const TRect picture = {0, 0, geometry.Region.Width(), geometry.Region.Height()};
     if (geometry.Region.IsEmpty() || !turned.Contains(geometry.Region)
         || !picture.Contains(geometry.CropRect))
         return false;
-    Geometry = geometry;
-    if (Geometry.CropRect == picture)
-        Geometry.CropRect = {};
+    m_geometry = geometry;
+    if (m_geometry.CropRect == picture)
+        m_geometry.CropRect = {};
     return true;
 }
 
 bool JpegCodec::IsLosslessCapable() const
 {
-    if (!Source)
+    if (!m_source)
         return false;
-    const TRect saved = SavedRect(Geometry);
+    const TRect saved = SavedRect(m_geometry);
     const int unitX = BlockWidth();
     const int unitY = BlockHeight();
-    const int startX = Geometry.MirroredX ? TurnedWidth(*Source, Geometry) - saved.Left : saved.Left;
-    const int startY = Geometry.MirroredY ? TurnedHeight(*Source, Geometry) - saved.Top : saved.Top;
+    const int startX = m_geometry.MirroredX ? TurnedWidth(*m_source, m_geometry) - saved.Left : saved.Left;
+    const int startY = m_geometry.MirroredY ? TurnedHeight(*m_source, m_geometry) - saved.Top : saved.Top;
     return startX % unitX == 0 && startY % unitY == 0;
 }
 
 bool JpegCodec::SavesSourceAsStored() const
 {
-    return Source && !Geometry.Transposed && !Geometry.MirroredX && !Geometry.MirroredY
-        && SavedRect(Geometry) == TRect{0, 0, Source->Width, Source->Height};
+    return m_source && !m_geometry.Transposed && !m_geometry.MirroredX && !m_geometry.MirroredY
+        && SavedRect(m_geometry) == TRect{0, 0, m_source->Width, m_source->Height};
 }
 
 std::uint32_t JpegCodec::GetSaveParameter() const
 {
-    if (!Source)
+    if (!m_source)
         return 0;
-    return std::uint32_t(Source->LuminanceQuality) << 16 | std::uint32_t(Source->ChrominanceQuality);
+    return std::uint32_t(m_source->LuminanceQuality) << 16 | std::uint32_t(m_source->ChrominanceQuality);
 }
 
 // ---------------------------------------------------------------------------
@@ -981,21 +981,21 @@ std::uint32_t JpegCodec::GetSaveParameter() const
 
 bool JpegCodec::CopyPixels(const TKvPixels& destination)
 {
-    if (!Source)
+    if (!m_source)
         return Fail("no JPEG picture held");
     if (!IsBgrPixels(destination) || destination.Width != Width() || destination.Height != Height())
         return Fail("destination does not match the picture");
     try {
-        Decompressor reader(Source->Bytes);
+        Decompressor reader(m_source->Bytes);
         reader.ReadHeader();
         reader.Info.out_color_space = JCS_EXT_BGR;
         reader.Info.dct_method = JDCT_ISLOW;
         Guarded(reader.Info, [&] { jpeg_start_decompress(&reader.Info); });
 
-        const bool direct = !Geometry.Transposed && !Geometry.MirroredX && !Geometry.MirroredY
-            && Geometry.Region == TRect{0, 0, Source->Width, Source->Height};
-        const std::ptrdiff_t stride = direct ? destination.Stride : std::ptrdiff_t(Source->Width) * 3;
-        std::vector<std::uint8_t> decoded(direct ? 0 : std::size_t(stride) * std::size_t(Source->Height));
+        const bool direct = !m_geometry.Transposed && !m_geometry.MirroredX && !m_geometry.MirroredY
+            && m_geometry.Region == TRect{0, 0, m_source->Width, m_source->Height};
+        const std::ptrdiff_t stride = direct ? destination.Stride : std::ptrdiff_t(m_source->Width) * 3;
+        std::vector<std::uint8_t> decoded(direct ? 0 : std::size_t(stride) * std::size_t(m_source->Height));
         std::uint8_t* target = direct ? destination.Data : decoded.data();
         std::array<JSAMPROW, 16> rows{};
         while (reader.Info.output_scanline < reader.Info.output_height) {
@@ -1008,7 +1008,7 @@ bool JpegCodec::CopyPixels(const TKvPixels& destination)
         Guarded(reader.Info, [&] { jpeg_finish_decompress(&reader.Info); });
 
         if (!direct) {
-            const TSourceWalk walk = WalkOf(*Source, Geometry);
+            const TSourceWalk walk = WalkOf(*m_source, m_geometry);
             const std::ptrdiff_t perColumn = walk.XPerColumn * 3 + walk.YPerColumn * stride;
             const std::ptrdiff_t perRow = walk.XPerRow * 3 + walk.YPerRow * stride;
             const std::uint8_t* rowStart = decoded.data() + walk.X * 3 + walk.Y * stride;
@@ -1034,7 +1034,7 @@ bool JpegCodec::CopyPixels(const TKvPixels& destination)
 
 bool JpegCodec::ParametersFitGeometry(const TJpegSaveParameters& parameters) const
 {
-    const TRect saved = SavedRect(Geometry);
+    const TRect saved = SavedRect(m_geometry);
     return parameters.Picture.Width == saved.Width() && parameters.Picture.Height == saved.Height()
         && IsBgrPixels(parameters.Original) && parameters.Original.Width == saved.Width()
         && parameters.Original.Height == saved.Height();
@@ -1078,8 +1078,8 @@ bool JpegCodec::SaveToFile(const std::filesystem::path& path, const TJpegSavePar
 
 bool JpegCodec::SaveToMemory(std::vector<std::uint8_t>& output, const TJpegSaveParameters& parameters)
 {
-    Report = TJpegSaveReport{};
-    if (!Source)
+    m_report = TJpegSaveReport{};
+    if (!m_source)
         return Fail("no JPEG source held");
     if (!IsBgrPixels(parameters.Picture))
         return Fail("no picture to save");
@@ -1091,7 +1091,7 @@ bool JpegCodec::SaveToMemory(std::vector<std::uint8_t>& output, const TJpegSaveP
             } catch (const JpegFailure&) {
                 // The source cannot give its coefficients after all: the
                 // picture is written from its pixels.
-                Coefficients.reset();
+                m_coefficients.reset();
             }
         }
         return SaveFromPixels(output, parameters);
@@ -1102,20 +1102,20 @@ bool JpegCodec::SaveToMemory(std::vector<std::uint8_t>& output, const TJpegSaveP
     }
 }
 
-void JpegCodec::FinishSave() { Coefficients.reset(); }
+void JpegCodec::FinishSave() { m_coefficients.reset(); }
 
 bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveParameters& parameters)
 {
-    const SourceInfo& source = *Source;
-    if (!Coefficients) {
+    const SourceInfo& source = *m_source;
+    if (!m_coefficients) {
         auto coefficients = std::make_unique<SourceCoefficients>(source.Bytes);
         coefficients->Reader.ReadHeader();
         coefficients->Rows = ReadCoefficientRows(coefficients->Reader.Info);
-        Coefficients = std::move(coefficients);
+        m_coefficients = std::move(coefficients);
     }
     // The tables in force when each component was decoded must be the ones
     // read from the header, which the changed blocks are encoded with.
-    const jpeg_decompress_struct& reader = Coefficients->Reader.Info;
+    const jpeg_decompress_struct& reader = m_coefficients->Reader.Info;
     for (int c = 0; c < reader.num_components; ++c) {
         const JQUANT_TBL* latched = reader.comp_info[c].quant_table;
         if (latched == nullptr
@@ -1124,8 +1124,8 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
             return false;
     }
 
-    const TRect saved = SavedRect(Geometry);
-    const TOutputLayout layout = SourceLayout(source, Geometry.Transposed, saved.Width(), saved.Height());
+    const TRect saved = SavedRect(m_geometry);
+    const TOutputLayout layout = SourceLayout(source, m_geometry.Transposed, saved.Width(), saved.Height());
     const std::vector<char> changed = FindChangedUnits(parameters.Picture, parameters.Original, layout);
     const int columns = layout.UnitColumns();
     if (source.ColorSpace == JCS_GRAYSCALE)
@@ -1156,24 +1156,24 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
     Guarded(writer.Info, [&] { jpeg_write_coefficients(&writer.Info, arrays.data()); });
     WriteMarkers(writer.Info, source.Markers);
 
-    const TBlockTurn turn(Geometry.Transposed, Geometry.MirroredX, Geometry.MirroredY);
+    const TBlockTurn turn(m_geometry.Transposed, m_geometry.MirroredX, m_geometry.MirroredY);
     const bool straight = turn.IsIdentity();
     const std::vector<int> sourceColumns = SourceUnits(
-        saved.Left, columns, layout.UnitWidth(), TurnedWidth(source, Geometry), Geometry.MirroredX);
+        saved.Left, columns, layout.UnitWidth(), TurnedWidth(source, m_geometry), m_geometry.MirroredX);
     const std::vector<int> sourceRows = SourceUnits(
-        saved.Top, layout.UnitRows(), layout.UnitHeight(), TurnedHeight(source, Geometry), Geometry.MirroredY);
+        saved.Top, layout.UnitRows(), layout.UnitHeight(), TurnedHeight(source, m_geometry), m_geometry.MirroredY);
     const int blocksInUnit = layout.BlocksInUnit();
     int planeOffset = 0;
     for (std::size_t c = 0; c < layout.Planes.size(); ++c) {
         const TPlane& plane = layout.Planes[c];
-        const std::vector<JBLOCKROW>& sourceBlocks = Coefficients->Rows[c];
+        const std::vector<JBLOCKROW>& sourceBlocks = m_coefficients->Rows[c];
         const int blockColumns = RoundUp(DivideUp(layout.Width * plane.H, layout.UnitWidth()), plane.H);
         const int blockRows = RoundUp(DivideUp(layout.Height * plane.V, layout.UnitHeight()), plane.V);
         for (int by = 0; by < blockRows; ++by) {
             const JBLOCKROW out = BlockRow(reinterpret_cast<j_common_ptr>(&writer.Info), arrays[c], by, true);
             const int l = by / plane.V;
             const int j = by % plane.V;
-            const int b = sourceRows[std::size_t(l)] * plane.V + (Geometry.MirroredY ? plane.V - 1 - j : j);
+            const int b = sourceRows[std::size_t(l)] * plane.V + (m_geometry.MirroredY ? plane.V - 1 - j : j);
             for (int bx = 0; bx < blockColumns; ++bx) {
                 const int k = bx / plane.H;
                 const int i = bx % plane.H;
@@ -1183,8 +1183,8 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
                     std::memcpy(out[bx], encoded.Blocks[block].data(), sizeof(JBLOCK));
                     continue;
                 }
-                const int a = sourceColumns[std::size_t(k)] * plane.H + (Geometry.MirroredX ? plane.H - 1 - i : i);
-                const JCOEF* from = Geometry.Transposed ? sourceBlocks[std::size_t(a)][b] : sourceBlocks[std::size_t(b)][a];
+                const int a = sourceColumns[std::size_t(k)] * plane.H + (m_geometry.MirroredX ? plane.H - 1 - i : i);
+                const JCOEF* from = m_geometry.Transposed ? sourceBlocks[std::size_t(a)][b] : sourceBlocks[std::size_t(b)][a];
                 if (straight)
                     std::memcpy(out[bx], from, sizeof(JBLOCK));
                 else
@@ -1197,20 +1197,20 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
     output.assign(writer.Data(), writer.Data() + writer.Length());
 
     const long long encodedUnits = std::count(changed.begin(), changed.end(), 1);
-    Report = {true, static_cast<long long>(changed.size()) - encodedUnits, encodedUnits};
+    m_report = {true, static_cast<long long>(changed.size()) - encodedUnits, encodedUnits};
     return true;
 }
 
 bool JpegCodec::SaveFromPixels(std::vector<std::uint8_t>& output, const TJpegSaveParameters& parameters)
 {
-    const SourceInfo& source = *Source;
+    const SourceInfo& source = *m_source;
     const TKvPixels& picture = parameters.Picture;
     const bool colourInGray = source.ColorSpace == JCS_GRAYSCALE
         && !IsGray(picture, {0, 0, picture.Width, picture.Height});
     const int quality = parameters.Quality > 0 ? parameters.Quality : source.LuminanceQuality;
     const TOutputLayout layout = colourInGray
         ? ColourLayout(source, picture.Width, picture.Height, quality)
-        : SourceLayout(source, Geometry.Transposed, picture.Width, picture.Height);
+        : SourceLayout(source, m_geometry.Transposed, picture.Width, picture.Height);
 
     Compressor writer;
     ApplyLayout(writer.Info, layout);
@@ -1222,6 +1222,6 @@ bool JpegCodec::SaveFromPixels(std::vector<std::uint8_t>& output, const TJpegSav
     writer.Finish();
     output.assign(writer.Data(), writer.Data() + writer.Length());
 
-    Report = {false, 0, static_cast<long long>(layout.UnitColumns()) * layout.UnitRows()};
+    m_report = {false, 0, static_cast<long long>(layout.UnitColumns()) * layout.UnitRows()};
     return true;
 }

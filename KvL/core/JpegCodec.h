@@ -112,7 +112,7 @@ public:
     JpegCodec(const JpegCodec&) = delete;
     JpegCodec& operator=(const JpegCodec&) = delete;
 
-    void SetPixelLimit(std::uint64_t pixels) { PixelLimit = pixels; }
+    void SetPixelLimit(std::uint64_t pixels) { m_pixelLimit = pixels; }
 
     // Reads the file and checks its header; the picture's pixels are decoded
     // by CopyPixels, which drops the source again if the data is damaged.
@@ -122,7 +122,7 @@ public:
     bool LoadFromMemory(std::vector<std::uint8_t> bytes);
     // Drops the source.
     void Clear();
-    bool HasImage() const { return Source != nullptr; }
+    bool HasImage() const { return m_source != nullptr; }
 
     // Size of the picture as currently turned and cropped.
     int Width() const;
@@ -140,7 +140,7 @@ public:
     // The rectangle of the picture that the next save writes (picture
     // coordinates); empty or the whole picture writes everything.
     void SetCropRect(const TRect& rect);
-    TRect GetCropRect() const { return Geometry.CropRect; }
+    TRect GetCropRect() const { return m_geometry.CropRect; }
     // The picture becomes its part rect (picture coordinates, clipped to the
     // picture); an empty clip changes nothing and returns false.  The crop
     // rectangle is emptied, as the document does.
@@ -150,7 +150,7 @@ public:
     void RotateLeft();  // 90 degrees counter-clockwise
     void RotateRight(); // 90 degrees clockwise
 
-    TJpegGeometry GetGeometry() const { return Geometry; }
+    TJpegGeometry GetGeometry() const { return m_geometry; }
     // False (nothing changed) when the geometry does not fit the source.
     bool SetGeometry(const TJpegGeometry& geometry);
     // True when a save of the current crop can keep source coefficients: its
@@ -173,10 +173,10 @@ public:
     bool SaveToMemory(std::vector<std::uint8_t>& output, const TJpegSaveParameters& parameters);
     // Ends a save: frees the coefficients decoded for it.
     void FinishSave();
-    const TJpegSaveReport& LastSaveReport() const { return Report; }
+    const TJpegSaveReport& LastSaveReport() const { return m_report; }
 
     const std::vector<TJpegMarker>& Markers() const;
-    const std::string& LastError() const { return Error; }
+    const std::string& LastError() const { return m_error; }
 
     struct SourceInfo;
     struct SourceCoefficients;
@@ -189,10 +189,10 @@ private:
     void TurnGeometry(bool clockwise);
     void FlipGeometry(bool horizontal);
 
-    std::uint64_t PixelLimit = DefaultPixelLimit;
-    std::unique_ptr<SourceInfo> Source;
-    std::unique_ptr<SourceCoefficients> Coefficients;
-    TJpegGeometry Geometry;
-    TJpegSaveReport Report;
-    std::string Error;
+    std::uint64_t m_pixelLimit = DefaultPixelLimit;
+    std::unique_ptr<SourceInfo> m_source;
+    std::unique_ptr<SourceCoefficients> m_coefficients;
+    TJpegGeometry m_geometry;
+    TJpegSaveReport m_report;
+    std::string m_error;
 };

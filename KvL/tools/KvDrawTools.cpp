@@ -177,8 +177,7 @@ QSlider* TKvDrawTool::TargetBar(const QString& word) const
     return nullptr;
 }
 
-void TKvDrawTool::ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                                       TKvDemoAction* action, const TKvCustomProperties& params)
+void TKvDrawTool::ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params)
 {
     if (!ScriptName.isEmpty()) {
         if (command == ScriptWord(QStringLiteral("SIZE"))) {
@@ -192,11 +191,10 @@ void TKvDrawTool::ExecuteScriptCommand(TKvDemoPlayback* playback, const QString&
             return;
         }
     }
-    TKvGraphicsTool::ExecuteScriptCommand(playback, command, handled, action, params);
+    TKvGraphicsTool::ExecuteScriptCommand(command, handled, params);
 }
 
-void TKvDrawTool::GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
-                                  QPoint& screenPoint)
+void TKvDrawTool::GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint)
 {
     if (!ScriptName.isEmpty()) {
         if (QSlider* bar = TargetBar(ScriptParamText(params, 0).toUpper())) {
@@ -205,7 +203,7 @@ void TKvDrawTool::GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProp
             return;
         }
     }
-    TKvGraphicsTool::GetScriptTarget(playback, params, found, screenPoint);
+    TKvGraphicsTool::GetScriptTarget(params, found, screenPoint);
 }
 
 // ---------------------------------------------------------------------------
@@ -270,15 +268,14 @@ QSlider* TKvBrushTool::TargetBar(const QString& word) const
     return TKvMaskDrawTool::TargetBar(word);
 }
 
-void TKvBrushTool::ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                                        TKvDemoAction* action, const TKvCustomProperties& params)
+void TKvBrushTool::ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params)
 {
     if (!ScriptName.isEmpty() && command == ScriptWord(QStringLiteral("HARDNESS"))) {
         SetHardness(ScriptParamInt(params, 0));
         handled = true;
         return;
     }
-    TKvMaskDrawTool::ExecuteScriptCommand(playback, command, handled, action, params);
+    TKvMaskDrawTool::ExecuteScriptCommand(command, handled, params);
 }
 
 // ---------------------------------------------------------------------------

@@ -72,10 +72,8 @@ public:
 
     // Script commands <ScriptName>SIZE and <ScriptName>OPACITY set the
     // values; the targets of the same names are the bound track bars' thumbs.
-    void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                              TKvDemoAction* action, const TKvCustomProperties& params) override;
-    void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
-                         QPoint& screenPoint) override;
+    void ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params) override;
+    void GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint) override;
     // A running stroke ends first.
     TKvGraphicsTool* DemoEnding() override;
 
@@ -149,8 +147,7 @@ public:
     void BindHardnessBar(QSlider* bar);
 
     // Also <ScriptName>HARDNESS.
-    void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                              TKvDemoAction* action, const TKvCustomProperties& params) override;
+    void ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params) override;
 
 protected:
     // Opacity at the centre, falling off the softer the lower the hardness.

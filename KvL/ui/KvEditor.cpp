@@ -671,8 +671,7 @@ void TKvEditor::SetPluginMode(bool on)
 // ---------------------------------------------------------------------------
 // Demonstration scripts
 
-void TKvEditor::ExecuteScriptCommand(TKvDemoPlayback*, const QString& command, bool& handled, TKvDemoAction*,
-                                     const TKvCustomProperties&)
+void TKvEditor::ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties&)
 {
     if (command == QStringLiteral("UNDO")) {
         UndoClick(UndoToolButton);
@@ -683,8 +682,7 @@ void TKvEditor::ExecuteScriptCommand(TKvDemoPlayback*, const QString& command, b
     }
 }
 
-void TKvEditor::GetScriptTarget(TKvDemoPlayback*, const TKvCustomProperties& parameters, bool& found,
-                                QPoint& screenPoint)
+void TKvEditor::GetScriptTarget(const TKvCustomProperties& parameters, bool& found, QPoint& screenPoint)
 {
     const QString name = ScriptParamText(parameters, 0).toUpper();
     QAction* button = name == QStringLiteral("UNDO")   ? UndoToolButton

@@ -242,10 +242,8 @@ public:
     // What demonstration scripts ask of the editor: the commands "UNDO" and
     // "REDO", and the same names as targets (their toolbar buttons). While
     // a script is recorded, Undo and Redo are written to it.
-    void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                              TKvDemoAction* action, const TKvCustomProperties& parameters) override;
-    void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& parameters, bool& found,
-                         QPoint& screenPoint) override;
+    void ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& parameters) override;
+    void GetScriptTarget(const TKvCustomProperties& parameters, bool& found, QPoint& screenPoint) override;
     void StartRecording(IKvScriptRecorder* recorder) override;
     void StopRecording() override;
     IKvScriptRecorder* Recorder() const { return m_recorder; }

@@ -573,20 +573,18 @@ void TKvGraphicsEditor::RemoveGraphicsTool(TKvGraphicsTool* tool)
 // ---------------------------------------------------------------------------
 // Demonstration scripts
 
-void TKvGraphicsEditor::ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                                             TKvDemoAction* action, const TKvCustomProperties& params)
+void TKvGraphicsEditor::ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params)
 {
     if (m_script.Execute(command, params))
         handled = true;
     else
-        TKvEditor::ExecuteScriptCommand(playback, command, handled, action, params);
+        TKvEditor::ExecuteScriptCommand(command, handled, params);
 }
 
-void TKvGraphicsEditor::GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
-                                        QPoint& screenPoint)
+void TKvGraphicsEditor::GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint)
 {
     if (!m_script.FindTarget(params, found, screenPoint))
-        TKvEditor::GetScriptTarget(playback, params, found, screenPoint);
+        TKvEditor::GetScriptTarget(params, found, screenPoint);
 }
 
 // ---------------------------------------------------------------------------

@@ -124,10 +124,8 @@ public:
     bool CanRedo() override;
     void Undo() override;
     void Redo() override;
-    void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                              TKvDemoAction* action, const TKvCustomProperties& params) override;
-    void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
-                         QPoint& screenPoint) override;
+    void ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params) override;
+    void GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint) override;
 
     // --- Graphics document editor
     const std::vector<IKvGraphicsTool*>& GraphicsTools() const override { return m_toolInterfaces; }

@@ -111,8 +111,7 @@ TKvGraphicsTool::~TKvGraphicsTool()
 // ---------------------------------------------------------------------------
 // Script client
 
-void TKvGraphicsTool::ExecuteScriptCommand(TKvDemoPlayback*, const QString& command, bool& handled,
-                                           TKvDemoAction*, const TKvCustomProperties&)
+void TKvGraphicsTool::ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties&)
 {
     if (ScriptName.isEmpty() || command.toUpper() != ScriptName.toUpper())
         return;
@@ -120,7 +119,7 @@ void TKvGraphicsTool::ExecuteScriptCommand(TKvDemoPlayback*, const QString& comm
     handled = true;
 }
 
-void TKvGraphicsTool::GetScriptTarget(TKvDemoPlayback*, const TKvCustomProperties&, bool&, QPoint&) {}
+void TKvGraphicsTool::GetScriptTarget(const TKvCustomProperties&, bool&, QPoint&) {}
 
 void TKvGraphicsTool::StartRecording(IKvScriptRecorder* recorder) { m_recorder = recorder; }
 

@@ -163,10 +163,8 @@ public:
 
     // --- Script client
     // The tool's script name as a command activates it.
-    void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                              TKvDemoAction* action, const TKvCustomProperties& params) override;
-    void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
-                         QPoint& screenPoint) override;
+    void ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params) override;
+    void GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint) override;
     void StartRecording(IKvScriptRecorder* recorder) override;
     void StopRecording() override;
     IKvScriptRecorder* Recorder() const { return m_recorder; }

@@ -12,8 +12,6 @@
 
 #include <stdexcept>
 
-class TKvDemoAction;
-class TKvDemoPlayback;
 
 // What a component recording the user's actions writes to: the playback of
 // the script being recorded.
@@ -41,15 +39,13 @@ public:
 class IKvScriptClient {
 public:
     // Carries out the upper-cased command when it is one of the component's
-    // own and sets handled; action is the line's action, to which further
-    // actions may be appended. Raises EKvScriptError when the command fails.
-    // Parameters are ids 0, 1, 2 ... in order.
-    virtual void ExecuteScriptCommand(TKvDemoPlayback* playback, const QString& command, bool& handled,
-                                      TKvDemoAction* action, const TKvCustomProperties& params) = 0;
+    // own and sets handled. Raises EKvScriptError when the command fails.
+    // Parameters are ids 0, 1, 2 ... in order. (The playback and the line's
+    // action join the parameters when the playback exists.)
+    virtual void ExecuteScriptCommand(const QString& command, bool& handled, const TKvCustomProperties& params) = 0;
     // When the first parameter names one of the component's targets, sets
     // found and the target's point on the screen.
-    virtual void GetScriptTarget(TKvDemoPlayback* playback, const TKvCustomProperties& params, bool& found,
-                                 QPoint& screenPoint) = 0;
+    virtual void GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint) = 0;
     // Recording started (the recorder is kept until StopRecording) or stopped.
     virtual void StartRecording(IKvScriptRecorder* recorder) = 0;
     virtual void StopRecording() = 0;

@@ -460,15 +460,15 @@ TEST_F(EditorCommands, ScriptsUndoRedoAndFindTheirButtons)
     Record(document, 2);
     TKvProperties none;
     bool handled = false;
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("UNDO"), handled, nullptr, none);
+    editor->ExecuteScriptCommand(QStringLiteral("UNDO"), handled, none);
     EXPECT_TRUE(handled);
     EXPECT_EQ(document->History().Position(), 1);
     handled = false;
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("REDO"), handled, nullptr, none);
+    editor->ExecuteScriptCommand(QStringLiteral("REDO"), handled, none);
     EXPECT_TRUE(handled);
     EXPECT_EQ(document->History().Position(), 2);
     handled = false;
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("ZOOMIN"), handled, nullptr, none);
+    editor->ExecuteScriptCommand(QStringLiteral("ZOOMIN"), handled, none);
     EXPECT_FALSE(handled);
 
     // Recording: Undo and Redo write their lines, the all-commands nothing.
@@ -491,7 +491,7 @@ TEST_F(EditorCommands, ScriptsUndoRedoAndFindTheirButtons)
         target.SetString(0, name);
         bool found = false;
         QPoint point;
-        editor->GetScriptTarget(nullptr, target, found, point);
+        editor->GetScriptTarget(target, found, point);
         QAction* button = QByteArray(name) == "undo" ? editor->UndoToolButton
                           : QByteArray(name) == "Redo" ? editor->RedoToolButton
                                                        : nullptr;

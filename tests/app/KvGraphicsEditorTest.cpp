@@ -357,7 +357,7 @@ TEST_F(GraphicsEditorTest, ScriptsMakeTheViewOrWindowAtLeastAsLargeAsAsked)
     size.SetInteger(0, wanted.width());
     size.SetInteger(1, wanted.height());
     bool handled = false;
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("SETMINVIEWSIZE"), handled, nullptr, size);
+    editor->ExecuteScriptCommand(QStringLiteral("SETMINVIEWSIZE"), handled, size);
     QApplication::processEvents();
     EXPECT_TRUE(handled);
     EXPECT_EQ(MainForm->size(), QSize(560, 440));
@@ -366,11 +366,11 @@ TEST_F(GraphicsEditorTest, ScriptsMakeTheViewOrWindowAtLeastAsLargeAsAsked)
     // A window already large enough stays as it is.
     size.SetInteger(0, 100);
     size.SetInteger(1, 100);
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("SETMINWINDOWSIZE"), handled, nullptr, size);
+    editor->ExecuteScriptCommand(QStringLiteral("SETMINWINDOWSIZE"), handled, size);
     EXPECT_EQ(MainForm->size(), QSize(560, 440));
     // A larger one is centred on the axis it grows.
     size.SetInteger(0, 600);
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("SETMINWINDOWSIZE"), handled, nullptr, size);
+    editor->ExecuteScriptCommand(QStringLiteral("SETMINWINDOWSIZE"), handled, size);
     EXPECT_EQ(MainForm->width(), 600);
     EXPECT_EQ(MainForm->geometry().x(), area.x() + (area.width() - 600) / 2);
     EXPECT_EQ(MainForm->height(), 440);
@@ -535,14 +535,14 @@ TEST_F(GraphicsEditorTest, ScriptsOpenPicturesZoomAndFindTargets)
     TKvProperties params;
     params.SetString(0, Path("p.png").toUtf8());
     bool handled = false;
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("IMAGEOPEN"), handled, nullptr, params);
+    editor->ExecuteScriptCommand(QStringLiteral("IMAGEOPEN"), handled, params);
     EXPECT_TRUE(handled);
     ASSERT_NE(editor->ActiveDocument(), nullptr);
     EXPECT_TRUE(editor->ActiveDocument()->NoSavePrompt());
 
     handled = false;
     TKvProperties none;
-    editor->ExecuteScriptCommand(nullptr, QStringLiteral("ZOOMIN"), handled, nullptr, none);
+    editor->ExecuteScriptCommand(QStringLiteral("ZOOMIN"), handled, none);
     EXPECT_TRUE(handled);
     EXPECT_EQ(editor->Zoom(), (TKvZoom{3, 2}));
 
@@ -552,7 +552,7 @@ TEST_F(GraphicsEditorTest, ScriptsOpenPicturesZoomAndFindTargets)
     image.SetInteger(2, 20);
     bool found = false;
     QPoint point;
-    editor->GetScriptTarget(nullptr, image, found, point);
+    editor->GetScriptTarget(image, found, point);
     EXPECT_TRUE(found);
     TKvGraphicsView* view = editor->ActiveView();
     EXPECT_EQ(view->ClientToImage(view->mapFromGlobal(point)), QPoint(10, 20));
@@ -560,7 +560,7 @@ TEST_F(GraphicsEditorTest, ScriptsOpenPicturesZoomAndFindTargets)
     TKvProperties open;
     open.SetString(0, "OpenButton");
     found = false;
-    editor->GetScriptTarget(nullptr, open, found, point);
+    editor->GetScriptTarget(open, found, point);
     EXPECT_TRUE(found);
     QWidget* button = editor->StandardToolbar->widgetForAction(editor->OpenToolButton);
     EXPECT_EQ(point, button->mapToGlobal(button->rect().center()));
@@ -570,7 +570,7 @@ TEST_F(GraphicsEditorTest, ScriptsOpenPicturesZoomAndFindTargets)
     answers.Answer(QMessageBox::Ok);
     handled = false;
     try {
-        editor->ExecuteScriptCommand(nullptr, QStringLiteral("IMAGEOPEN"), handled, nullptr, missing);
+        editor->ExecuteScriptCommand(QStringLiteral("IMAGEOPEN"), handled, missing);
         ADD_FAILURE() << "no error for a file that cannot be opened";
     } catch (const EKvScriptError& error) {
         EXPECT_EQ(error.Message(), QStringLiteral("Cannot open the file."));

@@ -42,12 +42,12 @@ class ScannerTest : public ::testing::Test
 protected:
     void TearDown() override
     {
-        scanner_.reset();
-        if (hadTemp_)
-            qputenv("TMPDIR", previousTemp_);
+        m_scanner.reset();
+        if (m_hadTemp)
+            qputenv("TMPDIR", m_previousTemp);
         else
             qunsetenv("TMPDIR");
-        backend_.reset();
+        m_backend.reset();
     }
 
     // Creates the component on test devices configured with the settings and
@@ -59,17 +59,17 @@ protected:
 
     TKvScanner& Start(std::unique_ptr<TSaneTestBackend> backend)
     {
-        scanner_.reset();
-        backend_ = std::move(backend);
-        qputenv("TMPDIR", transfers_.path().toLocal8Bit());
-        scanner_ = std::make_unique<TKvScanner>(nullptr, SettingsFile());
-        QSignalSpy listed(scanner_.get(), &TKvScanner::SourcesChanged);
+        m_scanner.reset();
+        m_backend = std::move(backend);
+        qputenv("TMPDIR", m_transfers.path().toLocal8Bit());
+        m_scanner = std::make_unique<TKvScanner>(nullptr, SettingsFile());
+        QSignalSpy listed(m_scanner.get(), &TKvScanner::SourcesChanged);
         EXPECT_TRUE(listed.wait(waitMs));
-        return *scanner_;
+        return *m_scanner;
     }
 
-    QString SettingsFile() const { return settingsFolder_.filePath("scanner.ini"); }
-    QStringList TransferFiles() const { return QDir(transfers_.path()).entryList(QDir::Files); }
+    QString SettingsFile() const { return m_settingsFolder.filePath("scanner.ini"); }
+    QStringList TransferFiles() const { return QDir(m_transfers.path()).entryList(QDir::Files); }
 
     // Everything one acquisition announced.
     struct Announced {
@@ -84,7 +84,7 @@ protected:
     Announced AcquireAndWait(const QString& source = {}, std::function<void()> onFirstProgress = {})
     {
         Announced announced;
-        TKvScanner& scanner = *scanner_;
+        TKvScanner& scanner = *m_scanner;
         QObject context;
         QObject::connect(&scanner, &TKvScanner::ImageReady, &context,
                          [&](const QString& path) { announced.images.append(path); });
@@ -104,17 +104,17 @@ protected:
         return announced;
     }
 
-    bool hadTemp_ = qEnvironmentVariableIsSet("TMPDIR");
-    QByteArray previousTemp_ = qgetenv("TMPDIR");
-    QTemporaryDir transfers_;
-    QTemporaryDir settingsFolder_;
-    std::unique_ptr<TSaneTestBackend> backend_;
-    std::unique_ptr<TKvScanner> scanner_;
+    bool m_hadTemp = qEnvironmentVariableIsSet("TMPDIR");
+    QByteArray m_previousTemp = qgetenv("TMPDIR");
+    QTemporaryDir m_transfers;
+    QTemporaryDir m_settingsFolder;
+    std::unique_ptr<TSaneTestBackend> m_backend;
+    std::unique_ptr<TKvScanner> m_scanner;
 };
 
 TEST_F(ScannerTest, ListsTheAttachedScannersAndBecomesAvailable)
 {
-    backend_ = std::make_unique<TSaneTestBackend>(Settings{{"number_of_devices", "2"}});
+    m_backend = std::make_unique<TSaneTestBackend>(Settings{{"number_of_devices", "2"}});
     TKvScanner scanner(nullptr, SettingsFile());
     EXPECT_FALSE(scanner.IsAvailable());  // until the search ended
     QSignalSpy availability(&scanner, &TKvScanner::AvailabilityChanged);
@@ -243,7 +243,7 @@ TEST_F(ScannerTest, AFailingScannerGivesAnErrorAndNoPicture)
     };
     for (const Case& c : cases) {
         Start(TSaneTestBackend::WithFaultyScanner(c.fault));
-        const QString source = scanner_->DefaultSource();
+        const QString source = m_scanner->DefaultSource();
         ASSERT_TRUE(source.contains("orvanefake:0")) << source.toStdString();
         const Announced announced = AcquireAndWait();
         EXPECT_TRUE(announced.images.isEmpty()) << c.fault;
@@ -253,7 +253,7 @@ TEST_F(ScannerTest, AFailingScannerGivesAnErrorAndNoPicture)
         EXPECT_TRUE(announced.failures[0].contains(c.says)) << message;
         EXPECT_TRUE(announced.failures[0].contains(c.cause)) << message;
         EXPECT_TRUE(TransferFiles().isEmpty()) << c.fault;
-        EXPECT_TRUE(scanner_->IsAvailable()) << c.fault;
+        EXPECT_TRUE(m_scanner->IsAvailable()) << c.fault;
     }
 }
 
@@ -300,7 +300,7 @@ TEST_F(ScannerTest, DestroyedWhileScanningLeavesNoTransferFile)
     QSignalSpy progress(&scanner, &TKvScanner::Progress);
     ASSERT_TRUE(scanner.Acquire());
     ASSERT_TRUE(progress.wait(waitMs));
-    scanner_.reset();
+    m_scanner.reset();
     EXPECT_TRUE(TransferFiles().isEmpty());
 }
 
@@ -314,10 +314,10 @@ TEST_F(ScannerTest, TheChosenDefaultSourceIsUsedAndKept)
     EXPECT_EQ(scanner.DefaultSource(), second);
 
     Start();  // a new component reads the choice back
-    EXPECT_EQ(scanner_->DefaultSource(), second);
+    EXPECT_EQ(m_scanner->DefaultSource(), second);
 
     Start({{"number_of_devices", "1"}});  // the chosen scanner is gone: the first one serves
-    EXPECT_EQ(scanner_->DefaultSource(), scanner_->SourceNames().at(0));
+    EXPECT_EQ(m_scanner->DefaultSource(), m_scanner->SourceNames().at(0));
 }
 
 TEST_F(ScannerTest, TheSourceDialogSetsTheDefaultSource)

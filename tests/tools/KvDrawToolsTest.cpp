@@ -279,7 +279,7 @@ TEST(KvDrawToolsTest, ScriptCommandsSetTheValuesAndTargetsAreTheThumbs)
         TKvCustomProperties params;
         params.SetInteger(0, c.value);
         bool handled = false;
-        f.brush->ExecuteScriptCommand(nullptr, QLatin1String(c.command), handled, nullptr, params);
+        f.brush->ExecuteScriptCommand(QLatin1String(c.command), handled, params);
         EXPECT_TRUE(handled) << c.command;
         EXPECT_EQ(c.read(), c.value) << c.command;
     }
@@ -288,17 +288,17 @@ TEST(KvDrawToolsTest, ScriptCommandsSetTheValuesAndTargetsAreTheThumbs)
     target.SetString(0, "brushSize");
     bool found = false;
     QPoint point;
-    f.brush->GetScriptTarget(nullptr, target, found, point);
+    f.brush->GetScriptTarget(target, found, point);
     ASSERT_TRUE(found);
     EXPECT_TRUE(size.rect().contains(size.mapFromGlobal(point)));
     const QPoint atLow = point;
     f.brush->SetSize(2);
-    f.brush->GetScriptTarget(nullptr, target, found, point);
+    f.brush->GetScriptTarget(target, found, point);
     EXPECT_LT(point.x(), atLow.x()) << "the thumb moved with the size";
 
     target.SetString(0, "BrushOpacity");
     found = false;
-    f.brush->GetScriptTarget(nullptr, target, found, point);
+    f.brush->GetScriptTarget(target, found, point);
     EXPECT_FALSE(found) << "no opacity track bar is bound";
 }
 
