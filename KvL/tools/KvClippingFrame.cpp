@@ -35,7 +35,9 @@ constexpr TButtonImage ButtonImages[] = {
 TKvClippingFrame::TKvClippingFrame(QWidget* parent)
     : TKvFrame(parent), Self24TBXImageList(new TKvImageList(QSize(24, 24), this))
 {
-    setObjectName(QStringLiteral("ClippingFrame"));
+    // The clipping tool's field that holds the frame.
+    setObjectName(QStringLiteral("Frame"));
+    Self24TBXImageList->setObjectName(QStringLiteral("Self24TBXImageList"));
     RegisterProgramImages();
     for (int index = 0; index <= ButtonImages[std::size(ButtonImages) - 1].Index; ++index) {
         const auto image = std::find_if(std::begin(ButtonImages), std::end(ButtonImages),

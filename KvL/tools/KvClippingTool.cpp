@@ -193,7 +193,7 @@ void TKvClippingTool::CreateUI()
         m_ownFrame.reset(NewInitialized<TKvClippingFrame>());
         m_frame = m_ownFrame.get();
     }
-    ToolButton->setObjectName(QStringLiteral("ClippingToolButton"));
+    ToolButton->setObjectName(QStringLiteral("Button"));
     Frame = m_frame;
     ScriptName = ScriptNameText;
 }
@@ -428,7 +428,7 @@ int TKvClippingTool::ToolCursor() const
     case LabelBand:
         return crPlus;
     default:
-        return m_session.MayPaint() ? -1 : crDefault;
+        return m_session.MayPaint() ? crNone : crDefault;
     }
 }
 

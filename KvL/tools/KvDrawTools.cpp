@@ -457,7 +457,7 @@ bool TKvMaskDrawToolControl::GetCursor(Qt::KeyboardModifiers, const QPoint&, int
 {
     if (!ToolActive())
         return false;
-    cursorId = -1;
+    cursorId = crNone;
     return true;
 }
 

@@ -228,6 +228,7 @@ void TKvEditor::MergeIntoMainForm()
     Named(SaveToolButton, "SaveToolButton");
 
     View = m_window->centralWidget();
+    View->setObjectName(QStringLiteral("View"));
     EditMenuItem = shell->AddSubmenu(LocalStr(24), nullptr, main.ViewMenuItem->menuAction());
     EditMenuItem->setObjectName(QStringLiteral("EditMenuItem"));
     UndoMenuItem = Named(shell->AddMenuItem(LocalStr(25), QKeySequence(Qt::CTRL | Qt::Key_Z),

@@ -22,6 +22,8 @@ void RegisterScreenCursor(int id, const QCursor& cursor) { ScreenCursors()[id] =
 
 QCursor ScreenCursor(int id)
 {
+    if (id == crNone)
+        return QCursor(Qt::BlankCursor);
     const auto found = ScreenCursors().find(id);
     return found != ScreenCursors().end() ? found->second : QCursor(Qt::ArrowCursor);
 }

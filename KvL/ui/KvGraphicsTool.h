@@ -68,12 +68,13 @@ protected:
 
 // The mouse cursor numbers tool controls choose from (0 is the arrow).
 enum TKvCursorId : int {
+    crNone = -1, // no pointer at all: a tool that draws its own (a brush outline)
     crDefault = 0,
     crHand = 100, // the hand tool
 };
 
-// The program's cursors by number; a number without a cursor of its own
-// shows the arrow.
+// The program's cursors by number; crNone is the blank cursor, and any
+// other number without a cursor of its own shows the arrow.
 void RegisterScreenCursor(int id, const QCursor& cursor);
 QCursor ScreenCursor(int id);
 

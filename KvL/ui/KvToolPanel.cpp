@@ -126,7 +126,7 @@ TKvToolPanelModule::TKvToolPanelModule(IKvShell* shell)
     Panel->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
 
     auto* layout = new QVBoxLayout(m_client);
-    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setContentsMargins(BorderSize, BorderSize, BorderSize, BorderSize);
     layout->setSpacing(4);
     ToolFrame = NewInitialized<TKvToolFrame>(m_client);
     Toolbar = ToolFrame->Toolbar;
@@ -192,6 +192,30 @@ void TKvToolPanelModule::SetPanelWidth(int width)
     m_shell->Window()->resizeDocks({Panel}, {width}, Qt::Horizontal);
 }
 
+// The panels docked on the panel's side in screen order: the lines across
+// the side (its rows), and the places along each line.
+std::vector<std::vector<QDockWidget*>> TKvToolPanelModule::DockLines(Qt::DockWidgetArea area) const
+{
+    const QMainWindow* window = m_shell->Window();
+    const bool vertical = area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
+    const auto across = [vertical](const QDockWidget* panel) { return vertical ? panel->x() : panel->y(); };
+    const auto along = [vertical](const QDockWidget* panel) { return vertical ? panel->y() : panel->x(); };
+    std::vector<QDockWidget*> docked;
+    for (QDockWidget* panel : window->findChildren<QDockWidget*>())
+        if (!panel->isFloating() && window->dockWidgetArea(panel) == area)
+            docked.push_back(panel);
+    std::sort(docked.begin(), docked.end(), [&](const QDockWidget* a, const QDockWidget* b) {
+        return across(a) != across(b) ? across(a) < across(b) : along(a) < along(b);
+    });
+    std::vector<std::vector<QDockWidget*>> lines;
+    for (QDockWidget* panel : docked) {
+        if (lines.empty() || across(lines.back().front()) != across(panel))
+            lines.emplace_back();
+        lines.back().push_back(panel);
+    }
+    return lines;
+}
+
 TKvPanelState TKvToolPanelModule::CapturePanelState() const
 {
     TKvPanelState state;
@@ -203,24 +227,47 @@ TKvPanelState TKvToolPanelModule::CapturePanelState() const
         state.FloatingHeight = Panel->height();
         return state;
     }
-    const QMainWindow* window = m_shell->Window();
-    const Qt::DockWidgetArea area = window->dockWidgetArea(Panel);
+    const Qt::DockWidgetArea area = m_shell->Window()->dockWidgetArea(Panel);
     state.DockSide = static_cast<quint8>(DockSideOf(area).value_or(TKvDockSide::Right));
-    // The place among the panels docked on the same side, in screen order.
-    std::vector<QDockWidget*> neighbours;
-    for (QDockWidget* panel : window->findChildren<QDockWidget*>())
-        if (!panel->isFloating() && window->dockWidgetArea(panel) == area)
-            neighbours.push_back(panel);
-    const bool vertical = area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea;
-    std::sort(neighbours.begin(), neighbours.end(), [vertical](const QDockWidget* a, const QDockWidget* b) {
-        return vertical ? a->y() < b->y() : a->x() < b->x();
-    });
-    state.DockPosition = static_cast<qint32>(std::find(neighbours.begin(), neighbours.end(), Panel) - neighbours.begin());
+    const std::vector<std::vector<QDockWidget*>> lines = DockLines(area);
+    for (std::size_t row = 0; row < lines.size(); ++row) {
+        const auto place = std::find(lines[row].begin(), lines[row].end(), Panel);
+        if (place == lines[row].end())
+            continue;
+        state.DockRow = qint32(row);
+        state.DockPosition = qint32(place - lines[row].begin());
+    }
     state.DockedWidth = Panel->width();
     state.DockedHeight = Panel->height();
+    // Qt keeps one size per panel, whether it shares its line or not.
     state.SplitWidth = Panel->width();
     state.SplitHeight = Panel->height();
     return state;
+}
+
+std::vector<QDockWidget*> TKvToolPanelModule::PanelLine() const
+{
+    for (const std::vector<QDockWidget*>& line : DockLines(m_shell->Window()->dockWidgetArea(Panel)))
+        if (std::find(line.begin(), line.end(), Panel) != line.end())
+            return line;
+    return {};
+}
+
+// Puts the panel at the place along its line: the line's panels are laid
+// out again in their order with the panel at that place.
+void TKvToolPanelModule::PlaceInLine(int position)
+{
+    QMainWindow* window = m_shell->Window();
+    const Qt::DockWidgetArea area = window->dockWidgetArea(Panel);
+    std::vector<QDockWidget*> line = PanelLine();
+    std::erase(line, Panel);
+    if (line.empty())
+        return;
+    line.insert(line.begin() + std::clamp<std::ptrdiff_t>(position, 0, std::ptrdiff_t(line.size())), Panel);
+    const Qt::Orientation along =
+        area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea ? Qt::Vertical : Qt::Horizontal;
+    for (std::size_t i = 1; i < line.size(); ++i)
+        window->splitDockWidget(line[i - 1], line[i], along);
 }
 
 void TKvToolPanelModule::ApplyPanelState(const TKvPanelState& state)
@@ -233,14 +280,53 @@ void TKvToolPanelModule::ApplyPanelState(const TKvPanelState& state)
         Panel->setGeometry(QRect(state.FloatingPosition, QSize(state.FloatingWidth, state.FloatingHeight)));
         return;
     }
+    QMainWindow* window = m_shell->Window();
     // Only the sides the panel may dock on count.
     if (state.DockSide <= static_cast<quint8>(TKvDockSide::Right)) {
         const auto side = static_cast<TKvDockSide>(state.DockSide);
-        if (Panel->isAreaAllowed(DockAreaOf(side)) && m_shell->Window()->dockWidgetArea(Panel) != DockAreaOf(side))
+        if (Panel->isAreaAllowed(DockAreaOf(side)) && window->dockWidgetArea(Panel) != DockAreaOf(side))
             m_shell->DockPanel(Panel, side);
     }
-    if (state.DockedWidth > 0)
-        m_shell->Window()->resizeDocks({Panel}, {state.DockedWidth}, Qt::Horizontal);
+    // The main window keeps one line of panels on each side (no nesting):
+    // the row cannot be other than the first, the place along it can.
+    PlaceInLine(state.DockPosition);
+    const bool shared = PanelLine().size() > 1;
+    m_dockedSize = shared ? QSize(state.SplitWidth, state.SplitHeight) : QSize(state.DockedWidth, state.DockedHeight);
+    ApplyDockedSize(this);
+    // The main window shares its sides out anew when it is first shown:
+    // the size is given again once it is.
+    if (!window->isVisible() && KvApplication)
+        KvApplication->PostCall(TKvMethod(this, &TKvToolPanelModule::ApplyDockedSize), this);
+}
+
+// The width across the panel's side, and, when it shares its line with
+// other panels, its length along the line.
+void TKvToolPanelModule::ApplyDockedSize(QObject*)
+{
+    QMainWindow* window = m_shell->Window();
+    if (Panel->isFloating())
+        return;
+    if (m_dockedSize.width() > 0)
+        window->resizeDocks({Panel}, {m_dockedSize.width()}, Qt::Horizontal);
+    // Qt shares a line out in proportion to the lengths its panels are
+    // given: the panel is given its own, the others what is left of the
+    // line, in proportion to their lengths now.
+    const std::vector<QDockWidget*> line = PanelLine();
+    if (line.size() > 1 && m_dockedSize.height() > 0) {
+        int total = 0;
+        for (const QDockWidget* panel : line)
+            total += panel->height();
+        const int others = total - Panel->height();
+        const int left = std::max(total - m_dockedSize.height(), 1);
+        QList<QDockWidget*> panels;
+        QList<int> lengths;
+        for (QDockWidget* panel : line) {
+            panels << panel;
+            lengths << (panel == Panel ? m_dockedSize.height()
+                                       : std::max(1, int(qint64(panel->height()) * left / std::max(others, 1))));
+        }
+        window->resizeDocks(panels, lengths, Qt::Vertical);
+    }
 }
 
 void TKvToolPanelModule::Localize()

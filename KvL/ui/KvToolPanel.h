@@ -11,7 +11,10 @@
 
 #include <QByteArray>
 #include <QPoint>
+#include <QSize>
 #include <QUuid>
+
+#include <vector>
 
 class QAction;
 class QDockWidget;
@@ -68,6 +71,8 @@ class TKvToolPanelModule : public TKvModuleWithControls {
 public:
     static const QUuid SettingsGuid;
     static constexpr int DefaultWidth = 200;
+    // The space between the panel's edge and what it holds.
+    static constexpr int BorderSize = 8;
 
     // The panel is docked in the shell's window.
     explicit TKvToolPanelModule(IKvShell* shell);
@@ -110,8 +115,15 @@ public:
 
 private:
     void PlaceToolFrame(QWidget* frame);
+    std::vector<std::vector<QDockWidget*>> DockLines(Qt::DockWidgetArea area) const;
+    // The panels of the line the panel is docked in, the panel among them.
+    std::vector<QDockWidget*> PanelLine() const;
+    void PlaceInLine(int position);
+    void ApplyDockedSize(QObject* sender);
 
     IKvShell* m_shell;
+    // The docked size the settings asked for.
+    QSize m_dockedSize;
     QWidget* m_client;
     QWidget* m_framesContainer;
     QVBoxLayout* m_framesLayout;

@@ -178,6 +178,12 @@ TEST_F(EditorCommands, ItemsAreMergedIntoTheMainForm)
     EXPECT_EQ(MainForm->findChild<QAction*>(QStringLiteral("RedoToolButton")), editor->RedoToolButton);
 }
 
+TEST_F(EditorCommands, TheDocumentAreaIsNamedAfterTheEditorsField)
+{
+    ASSERT_NE(editor->View, nullptr);
+    EXPECT_EQ(MainForm->findChild<QWidget*>(QStringLiteral("View")), editor->View);
+}
+
 TEST_F(EditorCommands, RecentFilesKeepTheFiveLatestOnceEach)
 {
     QStringList paths;

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QDockWidget>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QtEndian>
 
@@ -86,6 +87,13 @@ protected:
         application->CreateForm(MainForm);
         application->CreateComponent(ToolPanelModule, MainForm);
         ToolPanelModule->Toolbar->SetWrapping(true);
+        if (withNeighbour) {
+            // Another module's panel, docked on the right after the tool panel.
+            Neighbour = MainForm->CreateDockablePanel();
+            Neighbour->setObjectName(QStringLiteral("Neighbour"));
+            Neighbour->setWidget(new QLabel(QStringLiteral("Neighbour")));
+            MainForm->DockPanel(Neighbour, TKvDockSide::Right);
+        }
         if (!settings.isEmpty()) {
             QBuffer stream;
             stream.setData(settings);
@@ -125,6 +133,8 @@ protected:
     std::unique_ptr<TKvApplication> application;
     TMainForm* MainForm = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    bool withNeighbour = false;
+    QDockWidget* Neighbour = nullptr;
 };
 
 TEST_F(KvToolPanelTest, ThePanelStartsDockedOnTheRightAndVisible)
@@ -180,6 +190,36 @@ TEST_F(KvToolPanelTest, ADockedWidthComesBack)
     state.DockedWidth = 310;
     Start(PanelNode(state.ToBytes()));
     EXPECT_EQ(ToolPanelModule->Panel->width(), 310);
+}
+
+// Sharing its side with another panel, the tool panel comes back at its
+// place along the side and with its height, not only on its side.
+TEST_F(KvToolPanelTest, ThePlaceAndHeightBesideAnotherPanelComeBack)
+{
+    withNeighbour = true;
+    Start();
+    ASSERT_LT(ToolPanelModule->Panel->y(), Neighbour->y());
+    MainForm->splitDockWidget(Neighbour, ToolPanelModule->Panel, Qt::Vertical);
+    MainForm->resizeDocks({ToolPanelModule->Panel}, {380}, Qt::Vertical);
+    RunEventLoopFor(10);
+    ASSERT_GT(ToolPanelModule->Panel->y(), Neighbour->y());
+    const int height = ToolPanelModule->Panel->height();
+    const TKvPanelState saved = ToolPanelModule->CapturePanelState();
+    EXPECT_EQ(saved.DockPosition, 1);
+    EXPECT_EQ(saved.DockRow, 0);
+    EXPECT_EQ(saved.DockedHeight, height);
+    EXPECT_EQ(saved.SplitHeight, height);
+
+    Start(Settings());
+    RunEventLoopFor(10);
+    EXPECT_GT(ToolPanelModule->Panel->y(), Neighbour->y());
+    EXPECT_EQ(ToolPanelModule->Panel->height(), height);
+}
+
+TEST_F(KvToolPanelTest, ThePanelHasABorderOf8Pixels)
+{
+    const QMargins margins = ToolPanelModule->Panel->widget()->layout()->contentsMargins();
+    EXPECT_EQ(margins, QMargins(8, 8, 8, 8));
 }
 
 TEST_F(KvToolPanelTest, UnusableRecordsKeepThePanelDockedOnTheRightAndVisible)

@@ -5,6 +5,7 @@
 #include "ClippingFixture.h"
 #include "KvColorBox.h"
 #include "KvDemoRegistry.h"
+#include "KvImageList.h"
 #include "KvSDF.h"
 #include "ShellTestSupport.h"
 
@@ -425,6 +426,37 @@ TEST(KvClippingToolTest, DemonstrationNamesReachTheControlsAndCommands)
     EXPECT_TRUE(f.Region().HasLabel(LabelCutLine));
     f.tool.reset();
     EXPECT_EQ(DemoRegistry().FindCommand(QStringLiteral("EdgeIndicationSeparate")), nullptr);
+}
+
+// Demonstration scripts find the published controls by the names they have
+// in the tool and its frame.
+TEST(KvClippingToolTest, PublishedControlsCarryTheirNames)
+{
+    ClippingFixture f;
+    TKvClippingFrame* frame = f.Frame();
+    EXPECT_EQ(f.tool->ToolButton->objectName(), QStringLiteral("Button"));
+    EXPECT_EQ(frame->objectName(), QStringLiteral("Frame"));
+    const std::pair<const char*, QObject*> components[] = {
+        {"TitleLabel", frame->TitleLabel},
+        {"SizeLabel", frame->SizeLabel},
+        {"SizeTrackBar", frame->SizeTrackBar},
+        {"ActionsTntGroupBox", frame->ActionsTntGroupBox},
+        {"SeparateTBXButton", frame->SeparateTBXButton},
+        {"ClearTBXButton", frame->ClearTBXButton},
+        {"EffectTBXButton", frame->EffectTBXButton},
+        {"SwapTBXButton", frame->SwapTBXButton},
+        {"StoreTBXButton", frame->StoreTBXButton},
+        {"DoneTBXButton", frame->DoneTBXButton},
+        {"EffectTntGroupBox", frame->EffectTntGroupBox},
+        {"BackgroundEffectTntRadioGroup", frame->BackgroundEffectTntRadioGroup},
+        {"ColorBox", frame->ColorBox},
+        {"ShadowTntTrackBar", frame->ShadowTntTrackBar},
+        {"BlurRadiusTntTrackBar", frame->BlurRadiusTntTrackBar},
+        {"MonochromeColorBox", frame->MonochromeColorBox},
+        {"Self24TBXImageList", frame->Self24TBXImageList},
+    };
+    for (const auto& [name, component] : components)
+        EXPECT_EQ(frame->findChild<QObject*>(QLatin1String(name)), component) << name;
 }
 
 TEST(KvClippingToolTest, ButtonClicksAndSettingChangesAreRecorded)

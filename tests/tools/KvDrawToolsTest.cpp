@@ -365,4 +365,19 @@ TEST(KvDrawToolsTest, TheBrushHidesThePointerWhileItsToolIsActive)
     EXPECT_FALSE(control->GetCursor({}, f.At(5, 5), cursor));
 }
 
+// Between strokes the brush outline is all there is of the pointer: the view
+// shows no pointer over it (not an arrow sitting on the outline), and the
+// arrow again once the brush is put aside.
+TEST(KvDrawToolsTest, OverTheViewTheBrushOutlineReplacesThePointer)
+{
+    BrushFixture f;
+    EXPECT_EQ(ScreenCursor(crNone).shape(), Qt::BlankCursor);
+    QTest::mouseMove(f.view, f.At(20, 20));
+    f.view->RefreshCursor();
+    EXPECT_EQ(f.view->cursor().shape(), Qt::BlankCursor);
+    f.tools.SetActiveTool(nullptr);
+    f.view->RefreshCursor();
+    EXPECT_EQ(f.view->cursor().shape(), Qt::ArrowCursor);
+}
+
 } // namespace
