@@ -14,6 +14,7 @@
 #include "KvScrollTool.h"
 #include "ModalAnswers.h"
 #include "Model.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 #include "ViewMouse.h"
 
@@ -40,17 +41,12 @@ QImage DiscPicture(int width = 400, int height = 300)
     return image;
 }
 
-class ClippingInEditorTest : public ::testing::Test {
+class ClippingInEditorTest : public ::testing::Test, protected TProgramModules {
 protected:
     ClippingInEditorTest()
     {
         application->SetTitle(QStringLiteral("Orvane"));
-        application->CreateForm(CommonDataModule);
-        application->CreateForm(Module, CommonDataModule);
-        GraphicsEditor = Module->GraphicsEditor;
-        MainForm = Module->MainForm;
-        ScrollTool = Module->ScrollTool;
-        ClippingTool = Module->ClippingTool;
+        CreateProgram(*application);
         MainForm->resize(1000, 700);
         MainForm->show();
         QApplication::processEvents();
@@ -110,12 +106,6 @@ protected:
     TTestLocalizer localizer;
     QTemporaryDir temporary;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
-    TCommonDataModule* CommonDataModule = nullptr;
-    TModule* Module = nullptr;
-    TKvGraphicsEditor* GraphicsEditor = nullptr;
-    TMainForm* MainForm = nullptr;
-    TKvScrollTool* ScrollTool = nullptr;
-    TKvClippingTool* ClippingTool = nullptr;
     TModalAnswers answers;
 };
 

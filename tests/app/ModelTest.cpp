@@ -8,6 +8,7 @@
 #include "KvScrollTool.h"
 #include "KvToolPanel.h"
 #include "Model.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 
 #include <QDockWidget>
@@ -18,31 +19,18 @@
 
 namespace {
 
-class ModelTest : public ::testing::Test {
+class ModelTest : public ::testing::Test, protected TProgramModules {
 protected:
     void SetUp() override
     {
         application->SetTitle(QStringLiteral("Orvane"));
-        application->CreateForm(CommonDataModule);
-        application->CreateForm(Module, CommonDataModule);
-        GraphicsEditor = Module->GraphicsEditor;
-        MainForm = Module->MainForm;
-        ScrollTool = Module->ScrollTool;
-        ToolPanelModule = Module->ToolPanelModule;
-        ClippingTool = Module->ClippingTool;
+        CreateProgram(*application);
     }
     void TearDown() override { application = nullptr; }
 
     TTempUserFolders folders;
     TTestLocalizer localizer;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
-    TCommonDataModule* CommonDataModule = nullptr;
-    TModule* Module = nullptr;
-    TKvGraphicsEditor* GraphicsEditor = nullptr;
-    TMainForm* MainForm = nullptr;
-    TKvScrollTool* ScrollTool = nullptr;
-    TKvToolPanelModule* ToolPanelModule = nullptr;
-    TKvClippingTool* ClippingTool = nullptr;
 };
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)

@@ -9,6 +9,7 @@
 #include "KvGraphicsView.h"
 #include "KvMainForm.h"
 #include "Model.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 #include "ViewMouse.h"
 
@@ -56,15 +57,11 @@ struct Effect {
     QStringList options;
 };
 
-class EditorMatchesOrvaneCut : public ::testing::Test {
+class EditorMatchesOrvaneCut : public ::testing::Test, protected TProgramModules {
 protected:
     EditorMatchesOrvaneCut()
     {
-        application->CreateForm(CommonDataModule);
-        application->CreateForm(Module, CommonDataModule);
-        GraphicsEditor = Module->GraphicsEditor;
-        MainForm = Module->MainForm;
-        ClippingTool = Module->ClippingTool;
+        CreateProgram(*application);
         MainForm->resize(900, 700);
         MainForm->show();
         QApplication::processEvents();
@@ -128,11 +125,6 @@ protected:
     TTestLocalizer localizer;
     QTemporaryDir folder;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
-    TCommonDataModule* CommonDataModule = nullptr;
-    TModule* Module = nullptr;
-    TKvGraphicsEditor* GraphicsEditor = nullptr;
-    TMainForm* MainForm = nullptr;
-    TKvClippingTool* ClippingTool = nullptr;
 };
 
 // The positions of the pixels in which the two differ, and how many.

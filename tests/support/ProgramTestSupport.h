@@ -1,9 +1,10 @@
-// The modules of the program running in this test's process, as its
-// composition root made them, for tests that run the whole program.
+// The modules of the program a test runs in its own process, as the
+// composition root made them.
 // Header-only: it needs the program library, which the support library does
 // not link.
 #pragma once
 
+#include "CommonData.h"
 #include "KvForms.h"
 #include "Model.h"
 
@@ -18,3 +19,29 @@ inline TModule* RunningModule()
             return module;
     return nullptr;
 }
+
+// The program's modules, for a test that runs the composition root in an
+// application object of its own, under the names the composition root keeps
+// them by.
+struct TProgramModules {
+    // The common data module, then the composition root, as the program
+    // creates them.
+    void CreateProgram(TKvApplication& application)
+    {
+        application.CreateForm(CommonDataModule);
+        application.CreateForm(Module, CommonDataModule);
+        GraphicsEditor = Module->GraphicsEditor;
+        MainForm = Module->MainForm;
+        ScrollTool = Module->ScrollTool;
+        ToolPanelModule = Module->ToolPanelModule;
+        ClippingTool = Module->ClippingTool;
+    }
+
+    TCommonDataModule* CommonDataModule = nullptr;
+    TModule* Module = nullptr;
+    TKvGraphicsEditor* GraphicsEditor = nullptr;
+    TMainForm* MainForm = nullptr;
+    TKvScrollTool* ScrollTool = nullptr;
+    TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvClippingTool* ClippingTool = nullptr;
+};
