@@ -17,8 +17,6 @@ class TKvClippingTool;
 class TKvColorBox;
 class TKvImageList;
 
-// The clipping tool's panel: the brush size, the six steps of the work and
-// the background effect with its parameters.
 class TKvClippingFrame : public TKvFrame {
     Q_OBJECT
 public:

@@ -15,15 +15,11 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QSaveFile>
-#include <QTransform>
-#include <QtEndian>
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 #include <climits>
 #include <cmath>
-#include <cstring>
-#include <type_traits>
 
 namespace {
 

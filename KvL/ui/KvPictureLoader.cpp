@@ -7,6 +7,7 @@
 #include <QtEndian>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <type_traits>
