@@ -13,8 +13,12 @@
 
 class QProgressBar;
 class TCommonDataModule;
+class TKvBrightnessContrastTool;
 class TKvClippingTool;
+class TKvCropTool;
 class TKvGraphicsEditor;
+class TKvOriginalImageTool;
+class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
 class TKvToolPanelModule;
@@ -61,6 +65,10 @@ public:
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvOriginalImageTool* OriginalImageTool = nullptr;
+    TKvRotateTool* RotateTool = nullptr;
+    TKvBrightnessContrastTool* BrightnessContrastTool = nullptr;
+    TKvCropTool* CropTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
     // Owned by the graphics editor.
     TKvScanner* Scanner = nullptr;
