@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -103,6 +104,13 @@ void GiveBackTail(uint8_t* block, std::size_t size, std::size_t kept)
     const std::size_t to = PageRounded(size);
     if (block && to > from)
         munmap(block + from, to - from);
+}
+
+void ZeroPages(uint8_t* block, std::size_t size)
+{
+    // Private anonymous pages read as zeros once given back.
+    if (block && size != 0 && madvise(block, PageRounded(size), MADV_DONTNEED) != 0)
+        std::memset(block, 0, size);
 }
 
 void FreePages(uint8_t* block, std::size_t size)
