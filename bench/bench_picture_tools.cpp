@@ -11,6 +11,7 @@
 // time, the lossless turn and save at most 1.2 x jpegtran, the slider
 // within 60 ms.
 #include "BenchClock.h"
+#include "PhotoJpeg.h"
 #include "CommonData.h"
 #include "KvBrightnessContrastTool.h"
 #include "KvCropTool.h"
@@ -43,27 +44,6 @@ constexpr int Height = 4000;
 constexpr int Runs = 5;
 const TRect CropRect{500, 400, 5500, 3600};
 constexpr int Brightness = 30;
-
-// A photo-like picture: shading, hard edges and grain, as a camera JPEG.
-bool WritePhoto(const QString& path)
-{
-    QImage picture(Width, Height, QImage::Format_RGB888);
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> grain(-12, 12);
-    for (int y = 0; y < Height; ++y) {
-        uchar* row = picture.scanLine(y);
-        for (int x = 0; x < Width; ++x) {
-            const int shade = int(110 + 60 * std::sin(x * 0.003) * std::cos(y * 0.004)) + ((x / 250 + y / 180) % 4) * 20;
-            const int g = grain(random);
-            row[3 * x] = uchar(std::clamp(shade + 25 + g, 0, 255));
-            row[3 * x + 1] = uchar(std::clamp(shade + g, 0, 255));
-            row[3 * x + 2] = uchar(std::clamp(shade - 30 + g, 0, 255));
-        }
-    }
-    QImageWriter writer(path, "jpeg");
-    writer.setQuality(90);
-    return writer.write(picture);
-}
 
 double MedianOf(int runs, const std::function<void()>& work, const std::function<void()>& between = {})
 {
@@ -136,7 +116,7 @@ int main(int argc, char** argv)
         qputenv("SANE_CONFIG_DIR", QFile::encodeName(folder.path()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.filePath(QStringLiteral("config"))));
     const QString photo = folder.filePath(QStringLiteral("photo.jpg"));
-    if (!WritePhoto(photo)) {
+    if (!WritePhotoJpeg(photo, Width, Height)) {
         std::fprintf(stderr, "cannot write the test picture\n");
         return 1;
     }

@@ -49,27 +49,14 @@ void ShowValue(QSlider* bar, int value)
 TKvBrightnessContrastFrame::TKvBrightnessContrastFrame(QWidget* parent) : TKvFrame(parent)
 {
     setObjectName(QStringLiteral("BrightnessContrastFrame"));
-    TitleLabel = new QLabel(this);
-    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
-    QFont bold = TitleLabel->font();
-    bold.setBold(true);
-    TitleLabel->setFont(bold);
+    TitleLabel = NewTitleLabel(this);
     BrightnessLabel = new QLabel(this);
     BrightnessLabel->setObjectName(QStringLiteral("BrightnessLabel"));
     BrightnessTrackBar = NewTrackBar(this, "BrightnessTrackBar");
     ContrastLabel = new QLabel(this);
     ContrastLabel->setObjectName(QStringLiteral("ContrastLabel"));
     ContrastTrackBar = NewTrackBar(this, "ContrastTrackBar");
-    OkPanel = new QWidget(this);
-    OkPanel->setObjectName(QStringLiteral("OkPanel"));
-    OkButton = new QPushButton(OkPanel);
-    OkButton->setObjectName(QStringLiteral("OkButton"));
-    CancelButton = new QPushButton(OkPanel);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    auto* buttons = new QHBoxLayout(OkPanel);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->addWidget(OkButton);
-    buttons->addWidget(CancelButton);
+    OkPanel = NewOkPanel(this, "OkButton", OkButton, CancelButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(TitleLabel);
@@ -363,21 +350,12 @@ void TKvBrightnessContrastTool::Localize()
 
 void TKvBrightnessContrastTool::GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint)
 {
-    if (ScriptParamText(params, 0).compare(ScriptNameText, Qt::CaseInsensitive) == 0
-        && ScreenCentreOf(ToolButton, screenPoint)) {
+    if (ToolButtonTarget(params, screenPoint))
         found = true;
-        return;
-    }
-    TKvGraphicsTool::GetScriptTarget(params, found, screenPoint);
+    else
+        TKvGraphicsTool::GetScriptTarget(params, found, screenPoint);
 }
 
-void TKvBrightnessContrastTool::RecordClick(const QString& suffix)
-{
-    if (IKvScriptRecorder* recorder = Recorder()) {
-        recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + ScriptNameText + suffix);
-        recorder->RecordLine(ScriptNameText + suffix);
-    }
-}
 
 void TKvBrightnessContrastTool::RecordValue(const QString& suffix, int value)
 {

@@ -122,8 +122,6 @@ public:
     void Localize() override;
     void GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint) override;
 
-    // Records a click on a control of that suffix for demonstrations.
-    void RecordClick(const QString& suffix);
 
 private:
     void RegisterDemoNames();

@@ -691,11 +691,7 @@ void TKvClippingTool::SetShadowLevel(int level)
 
 void TKvClippingTool::StepButtonClicked(const QString& suffix, void (TKvClippingTool::*step)())
 {
-    if (IKvScriptRecorder* recorder = Recorder()) {
-        const QString name = ScriptName + suffix;
-        recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + name);
-        recorder->RecordLine(name);
-    }
+    RecordClick(suffix);
     (this->*step)();
 }
 

@@ -44,24 +44,11 @@ TRect Enlarged(const TRect& r, int by) { return {r.Left - by, r.Top - by, r.Righ
 TKvCropFrame::TKvCropFrame(QWidget* parent) : TKvFrame(parent)
 {
     setObjectName(QStringLiteral("CropFrame"));
-    TitleLabel = new QLabel(this);
-    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
-    QFont bold = TitleLabel->font();
-    bold.setBold(true);
-    TitleLabel->setFont(bold);
+    TitleLabel = NewTitleLabel(this);
     DescriptionLabel = new QLabel(this);
     DescriptionLabel->setObjectName(QStringLiteral("DescriptionLabel"));
     DescriptionLabel->setWordWrap(true);
-    OkPanel = new QWidget(this);
-    OkPanel->setObjectName(QStringLiteral("OkPanel"));
-    CropButton = new QPushButton(OkPanel);
-    CropButton->setObjectName(QStringLiteral("CropButton"));
-    CancelButton = new QPushButton(OkPanel);
-    CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    auto* buttons = new QHBoxLayout(OkPanel);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->addWidget(CropButton);
-    buttons->addWidget(CancelButton);
+    OkPanel = NewOkPanel(this, "CropButton", CropButton, CancelButton);
     ShowOptions = new QToolButton(this);
     ShowOptions->setObjectName(QStringLiteral("ShowOptions"));
     ShowOptions->setAutoRaise(true);
@@ -470,18 +457,9 @@ void TKvCropTool::SaveSettings(TKvSDFWriter& writer)
 
 void TKvCropTool::GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint)
 {
-    if (ScriptParamText(params, 0).compare(ScriptNameText, Qt::CaseInsensitive) == 0
-        && ScreenCentreOf(ToolButton, screenPoint)) {
+    if (ToolButtonTarget(params, screenPoint))
         found = true;
-        return;
-    }
-    TKvGraphicsTool::GetScriptTarget(params, found, screenPoint);
+    else
+        TKvGraphicsTool::GetScriptTarget(params, found, screenPoint);
 }
 
-void TKvCropTool::RecordClick(const QString& suffix)
-{
-    if (IKvScriptRecorder* recorder = Recorder()) {
-        recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + ScriptNameText + suffix);
-        recorder->RecordLine(ScriptNameText + suffix);
-    }
-}

@@ -160,8 +160,6 @@ public:
     void SaveSettings(TKvSDFWriter& writer) override;
     void GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint) override;
 
-    // Records a click on the frame's button of that name for demonstrations.
-    void RecordClick(const QString& name);
 
 private:
     TKvToolPanelModule* m_panel;

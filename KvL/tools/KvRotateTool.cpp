@@ -126,11 +126,7 @@ void TKvThumbnailView::paintEvent(QPaintEvent*)
 TKvRotateFrame::TKvRotateFrame(QWidget* parent) : TKvFrame(parent)
 {
     setObjectName(QStringLiteral("RotateFrame"));
-    TitleLabel = new QLabel(this);
-    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
-    QFont bold = TitleLabel->font();
-    bold.setBold(true);
-    TitleLabel->setFont(bold);
+    TitleLabel = NewTitleLabel(this);
 
     PreviewControl = new QWidget(this);
     PreviewControl->setObjectName(QStringLiteral("PreviewControl"));
@@ -393,13 +389,6 @@ void TKvRotateTool::RefreshPreview()
         m_frame->RebuildThumbnail(Document());
 }
 
-void TKvRotateTool::RecordClick(const QString& suffix)
-{
-    if (IKvScriptRecorder* recorder = Recorder()) {
-        recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + ScriptNameText + suffix);
-        recorder->RecordLine(ScriptNameText + suffix);
-    }
-}
 
 void TKvRotateTool::StateChanged(TKvGraphicsDocument*, IKvGraphicsTool* tool, const TRect&)
 {
@@ -476,10 +465,8 @@ void TKvRotateTool::Localize()
 
 void TKvRotateTool::GetScriptTarget(const TKvCustomProperties& params, bool& found, QPoint& screenPoint)
 {
-    if (ScriptParamText(params, 0).compare(ScriptNameText, Qt::CaseInsensitive) == 0
-        && ScreenCentreOf(ToolButton, screenPoint)) {
+    if (ToolButtonTarget(params, screenPoint))
         found = true;
-        return;
-    }
-    TKvGraphicsTool::GetScriptTarget(params, found, screenPoint);
+    else
+        TKvGraphicsTool::GetScriptTarget(params, found, screenPoint);
 }

@@ -158,8 +158,6 @@ public:
     void SetOptionsShown(bool shown);
     // Rebuilds the preview when it is on screen.
     void RefreshPreview();
-    // Records a click on a control of that suffix for demonstrations.
-    void RecordClick(const QString& suffix);
 
     void RecordState() override;
     void StateChanged(TKvGraphicsDocument* document, IKvGraphicsTool* tool, const TRect& rect) override;

@@ -142,6 +142,21 @@ void TKvGraphicsTool::StartRecording(IKvScriptRecorder* recorder) { m_recorder =
 
 void TKvGraphicsTool::StopRecording() { m_recorder = nullptr; }
 
+void TKvGraphicsTool::RecordClick(const QString& suffix)
+{
+    if (!m_recorder)
+        return;
+    const QString name = ScriptName + suffix;
+    m_recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + name);
+    m_recorder->RecordLine(name);
+}
+
+bool TKvGraphicsTool::ToolButtonTarget(const TKvCustomProperties& params, QPoint& screenPoint) const
+{
+    return !ScriptName.isEmpty() && ScriptParamText(params, 0).compare(ScriptName, Qt::CaseInsensitive) == 0
+        && ScreenCentreOf(ToolButton, screenPoint);
+}
+
 // ---------------------------------------------------------------------------
 // Controls
 

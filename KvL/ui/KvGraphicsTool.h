@@ -175,6 +175,13 @@ public:
     void StartRecording(IKvScriptRecorder* recorder) override;
     void StopRecording() override;
     IKvScriptRecorder* Recorder() const { return m_recorder; }
+    // While recording: the lines of a click on the tool's control named
+    // ScriptName + suffix ("MouseCurvedMove <name>", then "<name>").
+    void RecordClick(const QString& suffix);
+    // The tool's button as a script target: when the first parameter is
+    // ScriptName (without regard to case) and the button exists, its
+    // screen position.
+    bool ToolButtonTarget(const TKvCustomProperties& params, QPoint& screenPoint) const;
 
     // --- Controls
     virtual void AddControl(TKvGraphicsToolControl* control);

@@ -20,6 +20,7 @@
 #include "Model.h"
 #include "ProgramTestSupport.h"
 #include "Program.h"
+#include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -50,53 +51,6 @@ TKvGraphicsEditor* GraphicsEditor() { return RunningModule() ? RunningModule()->
 TMainForm* MainForm() { return RunningModule() ? RunningModule()->MainForm : nullptr; }
 TModule* Module() { return RunningModule(); }
 
-QString ScreenshotPath(const QString& step)
-{
-    return QDir(qEnvironmentVariable("ORVANE_BIN_DIR"))
-        .filePath(QStringLiteral("../screenshots/picture_tools_%1.png").arg(step));
-}
-
-template <typename Condition>
-bool RunUntil(Condition condition, int deadlineMilliseconds = 60000)
-{
-    QEventLoop loop;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (condition())
-            loop.exit(0);
-    });
-    poll.start(20);
-    QTimer::singleShot(deadlineMilliseconds, &loop, [&loop] { loop.exit(1); });
-    return loop.exec() == 0;
-}
-
-void Settle(int milliseconds = 300)
-{
-    QElapsedTimer settle;
-    settle.start();
-    RunUntil([&] { return settle.elapsed() > milliseconds; });
-}
-
-bool Xdotool(const QStringList& arguments)
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForStarted(10000))
-        return false;
-    if (!RunUntil([&] { return xdotool.state() == QProcess::NotRunning; }))
-        return false;
-    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
-}
-
-QString Number(int value) { return QString::number(value); }
-
-bool ClickAt(QWidget* widget, std::optional<QPoint> point = std::nullopt)
-{
-    const QPoint at = widget->mapToGlobal(point.value_or(widget->rect().center()));
-    return Xdotool({QStringLiteral("mousemove"), Number(at.x()), Number(at.y()), QStringLiteral("sleep"),
-                    QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("1")});
-}
-
 bool ClickToolbarButton(QAction* button)
 {
     return ClickAt(GraphicsEditor()->StandardToolbar->widgetForAction(button));
@@ -107,25 +61,18 @@ bool DragOnPicture(TKvGraphicsView* view, QPoint from, QPoint to)
 {
     const QPoint a = view->mapToGlobal(view->ImageToClient(from));
     const QPoint b = view->mapToGlobal(view->ImageToClient(to));
-    QStringList arguments{QStringLiteral("mousemove"), Number(a.x()), Number(a.y()), QStringLiteral("sleep"),
+    QStringList arguments{QStringLiteral("mousemove"), QString::number(a.x()), QString::number(a.y()), QStringLiteral("sleep"),
                           QStringLiteral("0.1"), QStringLiteral("mousedown"), QStringLiteral("1")};
     for (int step = 1; step <= 10; ++step)
-        arguments << QStringLiteral("mousemove") << Number(a.x() + (b.x() - a.x()) * step / 10)
-                  << Number(a.y() + (b.y() - a.y()) * step / 10) << QStringLiteral("sleep") << QStringLiteral("0.03");
+        arguments << QStringLiteral("mousemove") << QString::number(a.x() + (b.x() - a.x()) * step / 10)
+                  << QString::number(a.y() + (b.y() - a.y()) * step / 10) << QStringLiteral("sleep") << QStringLiteral("0.03");
     arguments << QStringLiteral("mouseup") << QStringLiteral("1");
     return Xdotool(arguments);
 }
 
 bool TakeScreenshot(const QString& step)
 {
-    Settle();
-    QDir().mkpath(QFileInfo(ScreenshotPath(step)).absolutePath());
-    QFile::remove(ScreenshotPath(step));
-    return QProcess::execute(QStringLiteral("/usr/bin/import"),
-                             {QStringLiteral("-window"), QStringLiteral("0x%1").arg(MainForm()->winId(), 0, 16),
-                              ScreenshotPath(step)})
-        == 0
-        && !QImage(ScreenshotPath(step)).isNull();
+    return ::TakeScreenshot(MainForm(), QStringLiteral("picture_tools_") + step);
 }
 
 TKvGraphicsDocument* Document() { return GraphicsEditor()->ActiveGraphicsDocument(); }
@@ -266,5 +213,5 @@ TEST(PictureToolsOnScreen, EveryToolOnAPhotograph)
     server.Stop();
     for (const char* step : {"crop_rectangle", "rotate_panel", "turned_right", "turned_left", "flipped_vertical",
                              "flipped_horizontal", "brightness_contrast", "original_held", "original_released"})
-        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QLatin1String(step)))) << step;
+        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QStringLiteral("picture_tools_") + QLatin1String(step)))) << step;
 }
