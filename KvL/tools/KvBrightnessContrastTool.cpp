@@ -208,9 +208,10 @@ void TKvBrightnessContrastTool::ApplyCurve()
         view->BeginToneChange();
     }
     m_table = BrightnessContrastTable(m_brightness, m_contrast);
+    // The screen follows first; the whole picture is worked through after.
+    view->ShowToneChange(m_table);
     ApplyLUT(*CommittedPixels(), *ImagePixels(), m_table);
     document->ExtendDirtyRect(document->Image().GetBounds());
-    view->ShowToneChange(m_table);
 }
 
 void TKvBrightnessContrastTool::ResetValues()
