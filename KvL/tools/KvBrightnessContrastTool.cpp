@@ -6,7 +6,6 @@
 #include "KvToolPanelParts.h"
 
 #include <QAction>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
