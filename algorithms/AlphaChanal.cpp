@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 
 void TAlphaChanal::SetSize(int width, int height)
 {
@@ -59,4 +61,293 @@ void TAlphaChanal::ComputeMargins()
     const double radius = std::sqrt(farthest);
     marginX_ = -int(std::floor(cx - radius));
     marginY_ = -int(std::floor(cy - radius));
+}
+
+void TAlphaChanal::AddMargins()
+{
+    if (marginX_ == 0 && marginY_ == 0)
+        return;
+    const int paddedWidth = width_ + 2 * marginX_;
+    const int paddedHeight = height_ + 2 * marginY_;
+    std::vector<std::uint8_t> padded(std::size_t(paddedWidth) * std::size_t(paddedHeight), 0);
+    for (int x = 0; x < width_; ++x)
+        std::copy_n(values_.data() + Index(x, 0), height_,
+                    padded.data() + std::size_t(x + marginX_) * std::size_t(paddedHeight) + std::size_t(marginY_));
+    width_ = paddedWidth;
+    height_ = paddedHeight;
+    values_ = std::move(padded);
+}
+
+// ---------------------------------------------------------------------------
+// The text form
+
+namespace {
+
+constexpr int TextVersion = 2;
+// Room for blanks after the last column line.
+constexpr std::uint64_t TrailerBytes = 64;
+
+// The text of every value with its space after it, four bytes each (the
+// unused ones are never written out).
+struct TValueTexts {
+    std::array<std::array<char, 4>, 256> Text{};
+    std::array<std::uint8_t, 256> Length{};
+
+    TValueTexts()
+    {
+        for (int v = 0; v < 256; ++v) {
+            const std::string text = std::to_string(v) + ' ';
+            std::copy(text.begin(), text.end(), Text[std::size_t(v)].begin());
+            Length[std::size_t(v)] = std::uint8_t(text.size());
+        }
+    }
+};
+
+// The largest margins ComputeMargins gives a width x height matte: those of
+// an opaque corner cell, computed the same way.
+std::array<long long, 2> LargestMargins(int width, int height)
+{
+    const double cx = (width - 1) / 2.0;
+    const double cy = (height - 1) / 2.0;
+    const double radius = std::sqrt(cx * cx + cy * cy);
+    return {-(long long)(std::floor(cx - radius)), -(long long)(std::floor(cy - radius))};
+}
+
+std::uint64_t PaddedCount(long long width, long long height, long long marginX, long long marginY)
+{
+    return std::uint64_t(width + 2 * marginX) * std::uint64_t(height + 2 * marginY);
+}
+
+} // namespace
+
+void TAlphaChanal::SaveToText(const std::function<void(const char* data, std::size_t size)>& sink)
+{
+    ComputeMargins();
+    marginX_ = std::max(marginX_, 0);
+    marginY_ = std::max(marginY_, 0);
+    static const TValueTexts texts;
+    constexpr std::size_t ChunkBytes = 1 << 16;
+    std::vector<char> chunk(ChunkBytes + 4);
+    std::size_t used = 0;
+    const auto flush = [&] {
+        sink(chunk.data(), used);
+        used = 0;
+    };
+    std::string header;
+    for (const int number : {TextVersion, marginX_, marginY_, width_, height_})
+        header += std::to_string(number) + "\r\n";
+    sink(header.data(), header.size());
+    for (int x = 0; x < width_; ++x) {
+        const std::uint8_t* column = values_.data() + Index(x, 0);
+        for (int y = 0; y < height_; ++y) {
+            if (used + 4 > ChunkBytes)
+                flush();
+            std::memcpy(chunk.data() + used, texts.Text[column[y]].data(), 4);
+            used += texts.Length[column[y]];
+        }
+        if (used + 2 > ChunkBytes)
+            flush();
+        chunk[used++] = '\r';
+        chunk[used++] = '\n';
+    }
+    flush();
+}
+
+TAlphaTextReader::TAlphaTextReader(std::uint64_t pixelLimit)
+    : m_pixelLimit(pixelLimit)
+{
+}
+
+std::uint64_t TAlphaTextReader::MaxTextBytes() const
+{
+    if (m_stage == HeaderStage || m_stage == RefusedStage)
+        return MaxHeaderBytes;
+    // Four bytes for "255 " and a line end per column.
+    return MaxHeaderBytes + std::uint64_t(m_width) * (4 * std::uint64_t(m_height) + 2) + TrailerBytes;
+}
+
+bool TAlphaTextReader::Feed(const char* data, std::size_t size)
+{
+    if (m_stage == RefusedStage)
+        return false;
+    for (const char* end = data + size; data != end; ++data)
+        if (!Step(*data))
+            return Refuse();
+    m_bytes += size;
+    return m_bytes <= MaxTextBytes() || Refuse();
+}
+
+bool TAlphaTextReader::Refuse()
+{
+    m_stage = RefusedStage;
+    m_values = {};
+    return false;
+}
+
+bool TAlphaTextReader::Step(char c)
+{
+    const bool digit = c >= '0' && c <= '9';
+    switch (m_scan) {
+    case AfterReturn:
+        m_scan = Blank;
+        return c == '\n' && EndLine();
+    case InNumber:
+        if (digit) {
+            // Ten digits still fit; no sound number has more.
+            if (++m_digits > 10)
+                return false;
+            m_number = m_number * 10 + (c - '0');
+            return true;
+        }
+        m_scan = Blank;
+        if (!EndNumber())
+            return false;
+        break;
+    case Blank:
+        break;
+    }
+    if (digit || c == '-') {
+        m_scan = InNumber;
+        m_negative = c == '-';
+        m_number = digit ? c - '0' : 0;
+        m_digits = digit ? 1 : 0;
+        return true;
+    }
+    switch (c) {
+    case ' ':
+    case '\t':
+        return true;
+    case '\r':
+        m_scan = AfterReturn;
+        return true;
+    case '\n':
+        return EndLine();
+    default:
+        return false;
+    }
+}
+
+bool TAlphaTextReader::EndNumber()
+{
+    if (m_digits == 0)
+        return false;
+    ++m_lineValues;
+    switch (m_stage) {
+    case HeaderStage:
+        if (m_lineValues > 1)
+            return false; // one number per header line
+        m_header[std::size_t(m_headerCount++)] = m_negative ? -m_number : m_number;
+        return true;
+    case ColumnStage:
+        if (m_negative || m_number > 255 || m_lineValues > m_height)
+            return false;
+        m_values[std::size_t(m_column) * std::size_t(m_height) + std::size_t(m_lineValues - 1)] =
+            std::uint8_t(m_number);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TAlphaTextReader::EndLine()
+{
+    const int values = m_lineValues;
+    m_lineValues = 0;
+    switch (m_stage) {
+    case HeaderStage: {
+        if (values != 1)
+            return false;
+        const long long version = m_header[0];
+        if (version != 1 && version != TextVersion)
+            return false;
+        const int headerLines = version == 1 ? 3 : 5;
+        return m_headerCount < headerLines || StartColumns();
+    }
+    case ColumnStage:
+        if (values != m_height)
+            return false;
+        if (++m_column == m_width)
+            m_stage = TrailerStage;
+        else
+            MakeRoomForColumn();
+        return true;
+    case TrailerStage:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TAlphaTextReader::StartColumns()
+{
+    const bool withMargins = m_header[0] == TextVersion;
+    const long long width = m_header[withMargins ? 3 : 1];
+    const long long height = m_header[withMargins ? 4 : 2];
+    if (width < 1 || height < 1 || std::uint64_t(width) > m_pixelLimit || std::uint64_t(height) > m_pixelLimit
+        || std::uint64_t(width) * std::uint64_t(height) > m_pixelLimit)
+        return false;
+    m_width = int(width);
+    m_height = int(height);
+    if (withMargins) {
+        const std::array<long long, 2> largest = LargestMargins(m_width, m_height);
+        const long long marginX = m_header[1];
+        const long long marginY = m_header[2];
+        if (marginX < 0 || marginY < 0 || marginX > largest[0] || marginY > largest[1]
+            || PaddedCount(width, height, marginX, marginY) > m_pixelLimit)
+            return false;
+        m_marginX = int(marginX);
+        m_marginY = int(marginY);
+    }
+    m_stage = ColumnStage;
+    MakeRoomForColumn();
+    return true;
+}
+
+void TAlphaTextReader::MakeRoomForColumn()
+{
+    // Room grows with the columns that arrive, doubling, up to the whole
+    // matte: a header claiming a huge matte costs nothing until its values
+    // come.
+    const std::size_t needed = (std::size_t(m_column) + 1) * std::size_t(m_height);
+    if (needed > m_values.capacity())
+        m_values.reserve(std::min(std::max(needed, 2 * m_values.capacity()),
+                                  std::size_t(m_width) * std::size_t(m_height)));
+    m_values.resize(needed);
+}
+
+bool TAlphaTextReader::Finish(TAlphaChanal& matte)
+{
+    if (m_stage == RefusedStage)
+        return false;
+    if (m_scan == AfterReturn)
+        return Refuse();
+    if (m_scan == InNumber) {
+        m_scan = Blank;
+        if (!EndNumber())
+            return Refuse();
+    }
+    // The last line may end without a line break.
+    if (m_lineValues > 0 && !EndLine())
+        return Refuse();
+    if (m_stage != TrailerStage)
+        return Refuse();
+
+    TAlphaChanal read;
+    read.width_ = m_width;
+    read.height_ = m_height;
+    read.values_ = std::move(m_values);
+    if (m_header[0] == TextVersion) {
+        read.marginX_ = m_marginX;
+        read.marginY_ = m_marginY;
+    } else {
+        read.ComputeMargins();
+        read.marginX_ = std::max(read.marginX_, 0);
+        read.marginY_ = std::max(read.marginY_, 0);
+        if (PaddedCount(m_width, m_height, read.marginX_, read.marginY_) > m_pixelLimit)
+            return Refuse();
+    }
+    read.AddMargins();
+    matte = std::move(read);
+    m_stage = RefusedStage; // read once
+    return true;
 }
