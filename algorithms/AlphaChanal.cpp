@@ -20,21 +20,28 @@ void TAlphaChanal::Clear()
 void TAlphaChanal::Smooth()
 {
     std::vector<std::uint8_t> smoothed(values_.size());
+    // Missing neighbours count 0: a column of zeros stands beside the first
+    // and the last column, and each column's first and last cell add a zero
+    // from beyond its ends.
+    const std::vector<std::uint8_t> outside(std::size_t(height_), 0);
     for (int x = 0; x < width_; ++x) {
-        for (int y = 0; y < height_; ++y) {
-            int sum = GetAlpha(x, y);
-            if (x > 0)
-                sum += GetAlpha(x - 1, y);
-            if (x + 1 < width_)
-                sum += GetAlpha(x + 1, y);
-            if (y > 0)
-                sum += GetAlpha(x, y - 1);
-            if (y + 1 < height_)
-                sum += GetAlpha(x, y + 1);
+        const std::uint8_t* column = values_.data() + Index(x, 0);
+        const std::uint8_t* left = x > 0 ? column - height_ : outside.data();
+        const std::uint8_t* right = x + 1 < width_ ? column + height_ : outside.data();
+        std::uint8_t* out = smoothed.data() + Index(x, 0);
+        const auto fifth = [](int sum) {
             // sum / 5 rounded to nearest; a sum of integers never lies
             // halfway between two multiples of 5.
-            smoothed[Index(x, y)] = std::uint8_t((sum + 2) / 5);
+            return std::uint8_t((sum + 2) / 5);
+        };
+        if (height_ == 1) {
+            out[0] = fifth(column[0] + left[0] + right[0]);
+            continue;
         }
+        out[0] = fifth(column[0] + column[1] + left[0] + right[0]);
+        for (int y = 1; y + 1 < height_; ++y)
+            out[y] = fifth(column[y - 1] + column[y] + column[y + 1] + left[y] + right[y]);
+        out[height_ - 1] = fifth(column[height_ - 2] + column[height_ - 1] + left[height_ - 1] + right[height_ - 1]);
     }
     values_ = std::move(smoothed);
 }
@@ -120,37 +127,42 @@ std::uint64_t PaddedCount(long long width, long long height, long long marginX, 
 
 } // namespace
 
-void TAlphaChanal::SaveToText(const std::function<void(const char* data, std::size_t size)>& sink)
+std::string TAlphaChanal::SaveToText()
+{
+    std::string text = TextHeader();
+    AppendColumnsText(0, width_, text);
+    return text;
+}
+
+std::string TAlphaChanal::TextHeader()
 {
     ComputeMargins();
     marginX_ = std::max(marginX_, 0);
     marginY_ = std::max(marginY_, 0);
-    static const TValueTexts texts;
-    constexpr std::size_t ChunkBytes = 1 << 16;
-    std::vector<char> chunk(ChunkBytes + 4);
-    std::size_t used = 0;
-    const auto flush = [&] {
-        sink(chunk.data(), used);
-        used = 0;
-    };
     std::string header;
     for (const int number : {TextVersion, marginX_, marginY_, width_, height_})
         header += std::to_string(number) + "\r\n";
-    sink(header.data(), header.size());
-    for (int x = 0; x < width_; ++x) {
+    return header;
+}
+
+void TAlphaChanal::AppendColumnsText(int first, int end, std::string& text) const
+{
+    static const TValueTexts texts;
+    std::size_t used = text.size();
+    // Room for the longest text; each value's four bytes are copied whole and
+    // the end is cut to what was used.
+    text.resize(used + std::size_t(std::max(end - first, 0)) * (4 * std::size_t(height_) + 2));
+    char* out = text.data();
+    for (int x = first; x < end; ++x) {
         const std::uint8_t* column = values_.data() + Index(x, 0);
         for (int y = 0; y < height_; ++y) {
-            if (used + 4 > ChunkBytes)
-                flush();
-            std::memcpy(chunk.data() + used, texts.Text[column[y]].data(), 4);
+            std::memcpy(out + used, texts.Text[column[y]].data(), 4);
             used += texts.Length[column[y]];
         }
-        if (used + 2 > ChunkBytes)
-            flush();
-        chunk[used++] = '\r';
-        chunk[used++] = '\n';
+        out[used++] = '\r';
+        out[used++] = '\n';
     }
-    flush();
+    text.resize(used);
 }
 
 TAlphaTextReader::TAlphaTextReader(std::uint64_t pixelLimit)
@@ -170,11 +182,32 @@ bool TAlphaTextReader::Feed(const char* data, std::size_t size)
 {
     if (m_stage == RefusedStage)
         return false;
-    for (const char* end = data + size; data != end; ++data)
-        if (!Step(*data))
+    for (const char* end = data + size; data != end;) {
+        if (m_stage == ColumnStage && m_scan == Blank)
+            data = ReadPlainValues(data, end);
+        if (data != end && !Step(*data++))
             return Refuse();
+    }
     m_bytes += size;
     return m_bytes <= MaxTextBytes() || Refuse();
+}
+
+const char* TAlphaTextReader::ReadPlainValues(const char* text, const char* end)
+{
+    std::uint8_t* column = m_values.data() + std::size_t(m_column) * std::size_t(m_height);
+    int count = m_lineValues;
+    while (count < m_height) {
+        const char* digit = text;
+        int value = 0;
+        while (digit != end && digit - text < 3 && *digit >= '0' && *digit <= '9')
+            value = value * 10 + (*digit++ - '0');
+        if (digit == text || digit == end || *digit != ' ' || value > 255)
+            break; // anything else, faults included, goes through Step
+        column[count++] = std::uint8_t(value);
+        text = digit + 1;
+    }
+    m_lineValues = count;
+    return text;
 }
 
 bool TAlphaTextReader::Refuse()

@@ -13,7 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <string>
 #include <vector>
 
 // Opacity per cell (0 transparent, 255 opaque), stored column after column
@@ -39,10 +39,15 @@ public:
     // about the centre through the farthest non-transparent cell.
     void ComputeMargins();
 
-    // Writes the text form, version 2, to sink in pieces, margins from
-    // ComputeMargins (negative ones, which only a matte without an opaque
-    // cell at its edges can have, as 0).
-    void SaveToText(const std::function<void(const char* data, std::size_t size)>& sink);
+    // The text form, version 2, whole: TextHeader and every column.
+    std::string SaveToText();
+    // The text form's header lines, with margins from ComputeMargins
+    // (negative ones, which only a matte without an opaque cell at its edges
+    // can have, as 0).
+    std::string TextHeader();
+    // Appends the text lines of columns first .. end - 1 (the object library
+    // compresses the text in parts of columns, in parallel).
+    void AppendColumnsText(int first, int end, std::string& text) const;
 
 private:
     friend class TAlphaTextReader;
@@ -86,6 +91,10 @@ private:
     enum TStage { HeaderStage, ColumnStage, TrailerStage, RefusedStage };
     enum TScan { Blank, InNumber, AfterReturn };
 
+    // The values of the current column line up to the first character that
+    // is not a value of at most three digits followed by a space: the run
+    // every sound text mostly is.  Returns where it stopped.
+    const char* ReadPlainValues(const char* text, const char* end);
     bool Step(char c);
     bool EndNumber();
     bool EndLine();

@@ -4,8 +4,14 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <exception>
+#include <future>
+#include <functional>
+#include <mutex>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 #include <zlib.h>
 
@@ -15,42 +21,108 @@ namespace {
 constexpr std::size_t MaxJpegBytes = std::size_t(1) << 30;
 constexpr std::size_t PieceBytes = 1 << 16;
 
-// A zlib stream released with its owner.
+// The matte's text is compressed in parts of whole columns of about this
+// many bytes, each part by whichever thread is free.  The parts depend on the
+// matte's size alone, so every machine writes the same bytes.
+constexpr std::size_t PartTextBytes = std::size_t(4) << 20;
+constexpr std::size_t WindowBytes = 32768; // what deflate can refer back to
+
+// A raw deflate stream at level 9 released with its owner.
 class TDeflater {
 public:
     TDeflater()
     {
-        if (deflateInit(&m_stream, Z_BEST_COMPRESSION) != Z_OK)
+        if (deflateInit2(&m_stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
             throw std::bad_alloc();
     }
     ~TDeflater() { deflateEnd(&m_stream); }
     TDeflater(const TDeflater&) = delete;
     TDeflater& operator=(const TDeflater&) = delete;
 
-    // Compresses the piece (the end of the input with finish) onto output.
-    void Deflate(const char* data, std::size_t size, bool finish, std::vector<std::uint8_t>& output)
+    // The text that precedes the part: matches may reach back into it, as
+    // they would in one stream.
+    void SetDictionary(const std::string& preceding)
     {
-        m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
-        m_stream.avail_in = uInt(size);
-        int status = Z_OK;
-        do {
-            if (output.size() - m_written < PieceBytes)
-                output.resize(std::max(output.size() * 2, m_written + PieceBytes));
-            m_stream.next_out = output.data() + m_written;
-            m_stream.avail_out = uInt(output.size() - m_written);
-            status = deflate(&m_stream, finish ? Z_FINISH : Z_NO_FLUSH);
-            m_written = output.size() - m_stream.avail_out;
-            if (status == Z_STREAM_ERROR)
-                throw std::runtime_error("zlib stream error");
-        } while (finish ? status != Z_STREAM_END : (m_stream.avail_in != 0 || m_stream.avail_out == 0));
-        if (finish)
-            output.resize(m_written);
+        const std::size_t size = std::min(preceding.size(), WindowBytes);
+        deflateSetDictionary(&m_stream, reinterpret_cast<const Bytef*>(preceding.data() + preceding.size() - size),
+                             uInt(size));
+    }
+
+    // Compresses the part.  A part that is not the last ends on a byte
+    // boundary without a final block, so that the parts join into one
+    // stream.
+    std::vector<std::uint8_t> Deflate(const std::string& text, bool last)
+    {
+        std::vector<std::uint8_t> output(deflateBound(&m_stream, uLong(text.size())) + 16);
+        m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+        m_stream.avail_in = uInt(text.size());
+        m_stream.next_out = output.data();
+        m_stream.avail_out = uInt(output.size());
+        const int status = deflate(&m_stream, last ? Z_FINISH : Z_SYNC_FLUSH);
+        // Output room is ample: a full output buffer would mean lost bytes.
+        if (status != (last ? Z_STREAM_END : Z_OK) || m_stream.avail_in != 0 || m_stream.avail_out == 0)
+            throw std::runtime_error("zlib could not compress the matte");
+        output.resize(output.size() - m_stream.avail_out);
+        return output;
     }
 
 private:
     z_stream m_stream{};
-    std::size_t m_written = 0;
 };
+
+// One part of the text: its compressed bytes, checksum and length.
+struct TCompressedPart {
+    std::vector<std::uint8_t> Bytes;
+    uLong Adler = 0;
+    std::size_t Length = 0;
+};
+
+TCompressedPart CompressPart(const TAlphaChanal& matte, const std::string& header, int first, int end, bool last)
+{
+    std::string text = first == 0 ? header : std::string();
+    matte.AppendColumnsText(first, end, text);
+    TDeflater deflater;
+    if (first > 0) {
+        // Columns before the part, as many as fill deflate's window.
+        const int columnBytes = 2 * matte.Height() + 2; // the shortest a column's text can be
+        const int before = std::min(first, int(WindowBytes / std::size_t(columnBytes)) + 1);
+        std::string preceding = first - before == 0 ? header : std::string();
+        matte.AppendColumnsText(first - before, first, preceding);
+        deflater.SetDictionary(preceding);
+    }
+    TCompressedPart part;
+    part.Bytes = deflater.Deflate(text, last);
+    part.Adler = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(text.data()), uInt(text.size()));
+    part.Length = text.size();
+    return part;
+}
+
+// Runs work(i) for i = 0 .. count - 1 on every core.
+void RunOnEveryCore(int count, const std::function<void(int)>& work)
+{
+    std::atomic<int> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto worker = [&] {
+        for (int i = next++; i < count; i = next++) {
+            try {
+                work(i);
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(failureLock);
+                failure = std::current_exception();
+            }
+        }
+    };
+    const int helpers = std::min(count, int(std::max(1u, std::thread::hardware_concurrency()))) - 1;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < helpers; ++i)
+        threads.emplace_back(worker);
+    worker();
+    for (std::thread& thread : threads)
+        thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
 
 class TInflater {
 public:
@@ -73,11 +145,28 @@ private:
 
 std::vector<std::uint8_t> CompressMatte(TAlphaChanal& matte)
 {
-    std::vector<std::uint8_t> compressed;
-    TDeflater deflater;
-    matte.SaveToText([&](const char* data, std::size_t size) { deflater.Deflate(data, size, false, compressed); });
-    deflater.Deflate(nullptr, 0, true, compressed);
-    return compressed;
+    const std::string header = matte.TextHeader();
+    const std::size_t columnBytes = 4 * std::size_t(matte.Height()) + 2; // at most
+    const int columnsPerPart = int(std::max<std::size_t>(1, PartTextBytes / columnBytes));
+    const int parts = std::max(1, (matte.Width() + columnsPerPart - 1) / columnsPerPart);
+    std::vector<TCompressedPart> compressed(static_cast<std::size_t>(parts));
+    RunOnEveryCore(parts, [&](int i) {
+        const int first = i * columnsPerPart;
+        compressed[std::size_t(i)] =
+            CompressPart(matte, header, first, std::min(first + columnsPerPart, matte.Width()), i == parts - 1);
+    });
+
+    // A zlib stream: the header of a level-9 stream, the parts, and the
+    // checksum of the whole text.
+    std::vector<std::uint8_t> alp = {0x78, 0xDA};
+    uLong adler = adler32(0, nullptr, 0);
+    for (const TCompressedPart& part : compressed) {
+        alp.insert(alp.end(), part.Bytes.begin(), part.Bytes.end());
+        adler = adler32_combine(adler, part.Adler, z_off_t(part.Length));
+    }
+    for (int shift = 24; shift >= 0; shift -= 8)
+        alp.push_back(std::uint8_t(adler >> shift));
+    return alp;
 }
 
 bool DecompressMatte(const std::uint8_t* data, std::size_t size, std::uint64_t pixelLimit, TAlphaChanal& matte)
@@ -159,14 +248,21 @@ bool TBGRWithAlpha::Load(const std::filesystem::path& folder, const std::string&
         return false;
     const int width = codec.Width();
     const int height = codec.Height();
+    // The picture decodes on a second thread while the matte is inflated.
+    TKvPixelBuffer picture;
+    if (!picture.SetFormat(PixelFormatBGR24, RectOfSize(0, 0, width, height)))
+        return false;
+    std::future<bool> decoded = std::async(std::launch::async, [&] { return codec.CopyPixels(picture); });
 
     // The compressed text of a matte of the JPEG's size cannot be larger
     // than the text itself plus zlib's few bytes per stored block.
-    const std::size_t maxText = TAlphaTextReader::MaxHeaderBytes + std::size_t(width) * (4 * std::size_t(height) + 2) + 64;
+    const std::size_t maxText =
+        TAlphaTextReader::MaxHeaderBytes + std::size_t(width) * (4 * std::size_t(height) + 2) + 64;
     std::vector<std::uint8_t> alp;
     TAlphaChanal matte;
-    if (!ReadEntryFile(EntryFile(folder, name, ".alp"), maxText + maxText / 1000 + 1024, alp)
-        || !DecompressMatte(alp.data(), alp.size(), PixelLimit, matte))
+    const bool matteRead = ReadEntryFile(EntryFile(folder, name, ".alp"), maxText + maxText / 1000 + 1024, alp)
+        && DecompressMatte(alp.data(), alp.size(), PixelLimit, matte);
+    if (!decoded.get() || !matteRead)
         return false;
     alp = {};
     const int marginX = matte.MarginX();
@@ -176,11 +272,7 @@ bool TBGRWithAlpha::Load(const std::filesystem::path& folder, const std::string&
 
     if (!SetSize(matte.Width(), matte.Height()))
         return false;
-    TKvPixels picture;
-    picture.Init(RectOfSize(0, 0, width, height), m_colors.PixelAt(marginX, marginY), PixelFormatBGR24,
-                 m_colors.Stride);
-    if (!codec.CopyPixels(picture))
-        return false;
+    m_colors.CopyFrom(marginX, marginY, picture.GetBounds(), picture);
     m_matte = std::move(matte);
     return true;
 }

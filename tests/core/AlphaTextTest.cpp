@@ -26,9 +26,7 @@ TAlphaChanal MatteOf(int width, int height, const std::vector<int>& columns)
 
 std::string TextOf(TAlphaChanal& matte)
 {
-    std::string text;
-    matte.SaveToText([&](const char* data, std::size_t size) { text.append(data, size); });
-    return text;
+    return matte.SaveToText();
 }
 
 // Feeds the text in pieces of the given size.
@@ -204,6 +202,30 @@ TEST(AlphaFile, CompressesAndReadsBack)
     ASSERT_TRUE(DecompressMatte(alp.data(), alp.size(), kLimit, read));
     EXPECT_EQ(read.Width(), matte.Width() + 2 * matte.MarginX());
     EXPECT_EQ(read.GetAlpha(read.MarginX() + 2, read.MarginY()), 1);
+}
+
+TEST(AlphaFile, AMatteCompressedInSeveralPartsIsOneStream)
+{
+    // Columns of 10 000 values: a few hundred columns make several parts.
+    const int width = 250;
+    const int height = 10000;
+    TAlphaChanal matte;
+    matte.SetSize(width, height);
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < height; ++y)
+            matte.SetAlpha(x, y, std::uint8_t(((x / 5 + y / 97) % 4) * 85));
+    const std::vector<std::uint8_t> alp = CompressMatte(matte);
+    const std::string text = TextOf(matte);
+    std::vector<std::uint8_t> inflated(text.size() + 1);
+    uLongf size = uLongf(inflated.size());
+    ASSERT_EQ(uncompress(inflated.data(), &size, alp.data(), uLong(alp.size())), Z_OK); // checksum included
+    ASSERT_EQ(std::string(inflated.begin(), inflated.begin() + std::ptrdiff_t(size)), text);
+    // The parts refer back into each other as one stream would.
+    EXPECT_LT(alp.size(), Deflate(text).size() * 11 / 10 + 200);
+
+    TAlphaChanal read;
+    ASSERT_TRUE(DecompressMatte(alp.data(), alp.size(), kLimit, read));
+    EXPECT_EQ(read.GetAlpha(read.MarginX() + 249, read.MarginY() + 9999), matte.GetAlpha(249, 9999));
 }
 
 TEST(AlphaFile, RefusesDamagedStreamsAndStopsBombs)
