@@ -2,6 +2,7 @@
 // read back, and texts and streams that must be refused.
 #include "AlphaChanal.h"
 #include "BGRAlpha.h"
+#include "DeflateFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -37,15 +38,6 @@ bool ReadText(const std::string& text, TAlphaChanal& matte, std::size_t piece = 
         if (!reader.Feed(text.data() + at, std::min(piece, text.size() - at)))
             return false;
     return reader.Finish(matte);
-}
-
-std::vector<std::uint8_t> Deflate(const std::string& text)
-{
-    uLongf size = compressBound(uLong(text.size()));
-    std::vector<std::uint8_t> out(size);
-    compress2(out.data(), &size, reinterpret_cast<const Bytef*>(text.data()), uLong(text.size()), 9);
-    out.resize(size);
-    return out;
 }
 
 // Rows of the matte as text, for readable failures.

@@ -7,6 +7,8 @@
 #include "JpegFixtures.h"
 #include "ThumbnailList.h"
 
+#include "DeflateFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,15 +87,6 @@ struct SoundEntry {
         WriteFileBytes(EntryFile(folder, name, ".tmb"), files.Tmb);
     }
 };
-
-std::vector<std::uint8_t> Deflate(const std::string& text)
-{
-    uLongf size = compressBound(uLong(text.size()));
-    std::vector<std::uint8_t> out(size);
-    compress2(out.data(), &size, reinterpret_cast<const Bytef*>(text.data()), uLong(text.size()), 9);
-    out.resize(size);
-    return out;
-}
 
 // ---------------------------------------------------------------------------
 // Names
