@@ -2,12 +2,11 @@
 // deleting, thumbnails, and loading an entry back, with broken and hostile
 // entries among sound ones.
 #include "BGRAlpha.h"
+#include "DeflateFixture.h"
 #include "Files.h"
 #include "JpegEncode.h"
 #include "JpegFixtures.h"
 #include "ThumbnailList.h"
-
-#include "DeflateFixture.h"
 
 #include <gtest/gtest.h>
 
