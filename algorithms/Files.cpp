@@ -129,8 +129,8 @@ public:
     bool Place(std::string_view extension, const std::vector<std::uint8_t>& bytes)
     {
         const fs::path target = File(extension);
-        const fs::path temporary = m_folder / ("." + m_name + std::string(extension) + ".part");
-        if (!WriteTemporary(temporary, bytes))
+        const fs::path temporary = WriteTemporary(extension, bytes);
+        if (temporary.empty())
             return false;
         const bool replace = extension == ".alp";
         const bool renamed = replace ? ::rename(temporary.c_str(), target.c_str()) == 0
@@ -160,19 +160,23 @@ public:
 private:
     fs::path File(std::string_view extension) const { return EntryFile(m_folder, m_name, extension); }
 
-    bool WriteTemporary(const fs::path& temporary, const std::vector<std::uint8_t>& bytes)
+    // The bytes in a new hidden file of a name no one else has; empty when
+    // that fails.
+    fs::path WriteTemporary(std::string_view extension, const std::vector<std::uint8_t>& bytes)
     {
-        // The name is ours: its entry name is reserved.  A leftover of a run
-        // that died is overwritten; a link planted there is not followed.
-        TFileHandle file(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (file.Get() < 0)
-            return Fail("cannot create", temporary, errno);
+        std::string name = (m_folder / ("." + m_name + std::string(extension) + ".XXXXXX")).native();
+        TFileHandle file(::mkostemp(name.data(), O_CLOEXEC));
+        if (file.Get() < 0) {
+            Fail("cannot create a file in", m_folder, errno);
+            return {};
+        }
         if (!WriteAll(file.Get(), bytes) || ::fsync(file.Get()) != 0 || !file.Close()) {
             const int error = errno;
-            ::unlink(temporary.c_str());
-            return Fail("cannot write", temporary, error);
+            ::unlink(name.c_str());
+            Fail("cannot write", name, error);
+            return {};
         }
-        return true;
+        return name;
     }
 
     bool Fail(const char* what, const fs::path& path, int error)
@@ -203,7 +207,7 @@ std::string ReserveName(const fs::path& folder, bool& full, std::string& error)
     for (int number = next.empty() ? LastNumber + 1 : std::stoi(next); number <= LastNumber; ++number) {
         const std::string name = NameOfNumber(number);
         const fs::path alp = EntryFile(folder, name, ".alp");
-        TFileHandle file(::open(alp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        TFileHandle file(::open(alp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (file.Get() >= 0)
             return name;
         if (errno != EEXIST) {

@@ -6,8 +6,9 @@
 //
 // Several programs may save into one library at once (the editor and batch
 // runs of orvane-cut): a new entry reserves its name by creating NAME.alp
-// exclusively, writes each file under a temporary name and renames it when
-// complete, the .tmb last, since the library is listed from the .tmb files.
+// exclusively, writes each file under a temporary name of its own and renames
+// it when complete, the .tmb last, since the library is listed from the .tmb
+// files.  The files are the user's alone (mode 0600).
 // An entry is thus written whole or not at all and never over another one.
 // Reading opens only regular files, so a directory or a pipe named like an
 // entry's file can neither block nor fool a reader.

@@ -15,6 +15,9 @@
 #include <set>
 #include <thread>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -175,23 +178,63 @@ TEST(WriteObjectEntry, RefusesAfterTheLastSixDigitName)
     EXPECT_EQ(FolderContents(folder.GetPath()), (std::vector<std::string>{"999999.tmb"}));
 }
 
+// Files larger than the limit cannot be written while the object lives (a
+// write beyond it fails with EFBIG; the signal it would raise is ignored).
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~TFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
 TEST(WriteObjectEntry, AFailedWriteLeavesNothingOfTheEntry)
 {
-    // Something in the way of each file's temporary name in turn.
-    for (const char* obstacle : {".000001.jpg.part", ".000001.alp.part", ".000001.tmb.part"}) {
+    const SoundEntry entry;
+    ASSERT_LT(entry.files.Alp.size(), entry.files.Jpeg.size());
+    ASSERT_LT(entry.files.Jpeg.size(), entry.files.Tmb.size());
+    // No file at all, then the .jpg and the .alp but not the .tmb.
+    for (const std::size_t limit : {std::size_t(0), entry.files.Jpeg.size()}) {
         TTemporaryFolder folder;
-        fs::create_directory(folder / obstacle);
-        fs::create_directory(folder / obstacle / "x"); // not even removable by accident
-        const TEntryWriteResult result = WriteObjectEntry(folder.GetPath(), SoundEntry().files);
-        EXPECT_EQ(result.Status, TEntryWriteResult::Failed) << obstacle;
-        EXPECT_NE(result.Error.find(obstacle), std::string::npos) << result.Error;
-        EXPECT_EQ(FolderContents(folder.GetPath()), (std::vector<std::string>{obstacle}));
+        SoundEntry().WriteAs(folder.GetPath(), "000001");
+        const std::vector<std::string> before = FolderContents(folder.GetPath());
+        TEntryWriteResult result;
+        {
+            const TFileSizeLimit small(limit);
+            result = WriteObjectEntry(folder.GetPath(), entry.files);
+        }
+        EXPECT_EQ(result.Status, TEntryWriteResult::Failed) << limit;
+        EXPECT_NE(result.Error.find(folder.GetPath().string()), std::string::npos) << result.Error;
+        EXPECT_EQ(FolderContents(folder.GetPath()), before) << limit;
     }
     TTemporaryFolder folder;
     Touch(folder / "plain-file");
-    const TEntryWriteResult result = WriteObjectEntry(folder / "plain-file/library", SoundEntry().files);
+    const TEntryWriteResult result = WriteObjectEntry(folder / "plain-file/library", entry.files);
     EXPECT_EQ(result.Status, TEntryWriteResult::Failed);
     EXPECT_FALSE(result.Error.empty());
+}
+
+TEST(WriteObjectEntry, IgnoresThingsNamedLikeItsTemporaryFiles)
+{
+    TTemporaryFolder folder;
+    fs::create_directory(folder / ".000001.jpg.part");
+    ASSERT_EQ(mkfifo((folder / ".000001.tmb.part").c_str(), 0600), 0);
+    const TEntryWriteResult result = WriteObjectEntry(folder.GetPath(), SoundEntry().files);
+    EXPECT_EQ(result.Status, TEntryWriteResult::Written) << result.Error;
+    EXPECT_EQ(FolderContents(folder.GetPath()).size(), 5u);
 }
 
 TEST(WriteObjectEntry, WritersAtTheSameTimeTakeDifferentNames)
