@@ -7,53 +7,53 @@
 
 void TAlphaChanal::SetSize(int width, int height)
 {
-    width_ = std::max(width, 0);
-    height_ = std::max(height, 0);
-    values_.assign(std::size_t(width_) * std::size_t(height_), 0);
+    m_width = std::max(width, 0);
+    m_height = std::max(height, 0);
+    m_values.assign(std::size_t(m_width) * std::size_t(m_height), 0);
 }
 
 void TAlphaChanal::Clear()
 {
-    std::fill(values_.begin(), values_.end(), 0);
+    std::fill(m_values.begin(), m_values.end(), 0);
 }
 
 void TAlphaChanal::Smooth()
 {
-    std::vector<std::uint8_t> smoothed(values_.size());
+    std::vector<std::uint8_t> smoothed(m_values.size());
     // Missing neighbours count 0: a column of zeros stands beside the first
     // and the last column, and each column's first and last cell add a zero
     // from beyond its ends.
-    const std::vector<std::uint8_t> outside(std::size_t(height_), 0);
-    for (int x = 0; x < width_; ++x) {
-        const std::uint8_t* column = values_.data() + Index(x, 0);
-        const std::uint8_t* left = x > 0 ? column - height_ : outside.data();
-        const std::uint8_t* right = x + 1 < width_ ? column + height_ : outside.data();
+    const std::vector<std::uint8_t> outside(std::size_t(m_height), 0);
+    for (int x = 0; x < m_width; ++x) {
+        const std::uint8_t* column = m_values.data() + Index(x, 0);
+        const std::uint8_t* left = x > 0 ? column - m_height : outside.data();
+        const std::uint8_t* right = x + 1 < m_width ? column + m_height : outside.data();
         std::uint8_t* out = smoothed.data() + Index(x, 0);
         const auto fifth = [](int sum) {
             // sum / 5 rounded to nearest; a sum of integers never lies
             // halfway between two multiples of 5.
             return std::uint8_t((sum + 2) / 5);
         };
-        if (height_ == 1) {
+        if (m_height == 1) {
             out[0] = fifth(column[0] + left[0] + right[0]);
             continue;
         }
         out[0] = fifth(column[0] + column[1] + left[0] + right[0]);
-        for (int y = 1; y + 1 < height_; ++y)
+        for (int y = 1; y + 1 < m_height; ++y)
             out[y] = fifth(column[y - 1] + column[y] + column[y + 1] + left[y] + right[y]);
-        out[height_ - 1] = fifth(column[height_ - 2] + column[height_ - 1] + left[height_ - 1] + right[height_ - 1]);
+        out[m_height - 1] = fifth(column[m_height - 2] + column[m_height - 1] + left[m_height - 1] + right[m_height - 1]);
     }
-    values_ = std::move(smoothed);
+    m_values = std::move(smoothed);
 }
 
 void TAlphaChanal::ComputeMargins()
 {
-    const double cx = (width_ - 1) / 2.0;
-    const double cy = (height_ - 1) / 2.0;
+    const double cx = (m_width - 1) / 2.0;
+    const double cy = (m_height - 1) / 2.0;
     double farthest = 0; // squared distance of the farthest non-transparent cell
-    for (int x = 0; x < width_; ++x) {
-        const std::uint8_t* column = values_.data() + Index(x, 0);
-        const std::uint8_t* end = column + height_;
+    for (int x = 0; x < m_width; ++x) {
+        const std::uint8_t* column = m_values.data() + Index(x, 0);
+        const std::uint8_t* end = column + m_height;
         // In a column the farthest cell from the centre is its first or its
         // last non-transparent one.
         const auto first = std::find_if(column, end, [](std::uint8_t v) { return v != 0; });
@@ -66,23 +66,23 @@ void TAlphaChanal::ComputeMargins()
             farthest = std::max(farthest, dx * dx + (y - cy) * (y - cy));
     }
     const double radius = std::sqrt(farthest);
-    marginX_ = -int(std::floor(cx - radius));
-    marginY_ = -int(std::floor(cy - radius));
+    m_marginX = -int(std::floor(cx - radius));
+    m_marginY = -int(std::floor(cy - radius));
 }
 
 void TAlphaChanal::AddMargins()
 {
-    if (marginX_ == 0 && marginY_ == 0)
+    if (m_marginX == 0 && m_marginY == 0)
         return;
-    const int paddedWidth = width_ + 2 * marginX_;
-    const int paddedHeight = height_ + 2 * marginY_;
+    const int paddedWidth = m_width + 2 * m_marginX;
+    const int paddedHeight = m_height + 2 * m_marginY;
     std::vector<std::uint8_t> padded(std::size_t(paddedWidth) * std::size_t(paddedHeight), 0);
-    for (int x = 0; x < width_; ++x)
-        std::copy_n(values_.data() + Index(x, 0), height_,
-                    padded.data() + std::size_t(x + marginX_) * std::size_t(paddedHeight) + std::size_t(marginY_));
-    width_ = paddedWidth;
-    height_ = paddedHeight;
-    values_ = std::move(padded);
+    for (int x = 0; x < m_width; ++x)
+        std::copy_n(m_values.data() + Index(x, 0), m_height,
+                    padded.data() + std::size_t(x + m_marginX) * std::size_t(paddedHeight) + std::size_t(m_marginY));
+    m_width = paddedWidth;
+    m_height = paddedHeight;
+    m_values = std::move(padded);
 }
 
 // ---------------------------------------------------------------------------
@@ -130,17 +130,17 @@ std::uint64_t PaddedCount(long long width, long long height, long long marginX, 
 std::string TAlphaChanal::SaveToText()
 {
     std::string text = TextHeader();
-    AppendColumnsText(0, width_, text);
+    AppendColumnsText(0, m_width, text);
     return text;
 }
 
 std::string TAlphaChanal::TextHeader()
 {
     ComputeMargins();
-    marginX_ = std::max(marginX_, 0);
-    marginY_ = std::max(marginY_, 0);
+    m_marginX = std::max(m_marginX, 0);
+    m_marginY = std::max(m_marginY, 0);
     std::string header;
-    for (const int number : {TextVersion, marginX_, marginY_, width_, height_})
+    for (const int number : {TextVersion, m_marginX, m_marginY, m_width, m_height})
         header += std::to_string(number) + "\r\n";
     return header;
 }
@@ -151,11 +151,11 @@ void TAlphaChanal::AppendColumnsText(int first, int end, std::string& text) cons
     std::size_t used = text.size();
     // Room for the longest text; each value's four bytes are copied whole and
     // the end is cut to what was used.
-    text.resize(used + std::size_t(std::max(end - first, 0)) * (4 * std::size_t(height_) + 2));
+    text.resize(used + std::size_t(std::max(end - first, 0)) * (4 * std::size_t(m_height) + 2));
     char* out = text.data();
     for (int x = first; x < end; ++x) {
-        const std::uint8_t* column = values_.data() + Index(x, 0);
-        for (int y = 0; y < height_; ++y) {
+        const std::uint8_t* column = m_values.data() + Index(x, 0);
+        for (int y = 0; y < m_height; ++y) {
             std::memcpy(out + used, texts.Text[column[y]].data(), 4);
             used += texts.Length[column[y]];
         }
@@ -366,17 +366,17 @@ bool TAlphaTextReader::Finish(TAlphaChanal& matte)
         return Refuse();
 
     TAlphaChanal read;
-    read.width_ = m_width;
-    read.height_ = m_height;
-    read.values_ = std::move(m_values);
+    read.m_width = m_width;
+    read.m_height = m_height;
+    read.m_values = std::move(m_values);
     if (m_header[0] == TextVersion) {
-        read.marginX_ = m_marginX;
-        read.marginY_ = m_marginY;
+        read.m_marginX = m_marginX;
+        read.m_marginY = m_marginY;
     } else {
         read.ComputeMargins();
-        read.marginX_ = std::max(read.marginX_, 0);
-        read.marginY_ = std::max(read.marginY_, 0);
-        if (PaddedCount(m_width, m_height, read.marginX_, read.marginY_) > m_pixelLimit)
+        read.m_marginX = std::max(read.m_marginX, 0);
+        read.m_marginY = std::max(read.m_marginY, 0);
+        if (PaddedCount(m_width, m_height, read.m_marginX, read.m_marginY) > m_pixelLimit)
             return Refuse();
     }
     read.AddMargins();
