@@ -53,16 +53,24 @@ public:
     // stream.
     std::vector<std::uint8_t> Deflate(const std::string& text, bool last)
     {
-        std::vector<std::uint8_t> output(deflateBound(&m_stream, uLong(text.size())) + 16);
+        // A matte's text shrinks a hundredfold and more: the output grows
+        // as it comes instead of being sized for the worst case.
+        std::vector<std::uint8_t> output;
         m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
         m_stream.avail_in = uInt(text.size());
-        m_stream.next_out = output.data();
-        m_stream.avail_out = uInt(output.size());
-        const int status = deflate(&m_stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-        // Output room is ample: a full output buffer would mean lost bytes.
-        if (status != (last ? Z_STREAM_END : Z_OK) || m_stream.avail_in != 0 || m_stream.avail_out == 0)
-            throw std::runtime_error("zlib could not compress the matte");
-        output.resize(output.size() - m_stream.avail_out);
+        const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
+        int status = Z_OK;
+        do {
+            const std::size_t written = output.size();
+            output.resize(written + PieceBytes);
+            m_stream.next_out = output.data() + written;
+            m_stream.avail_out = uInt(PieceBytes);
+            status = deflate(&m_stream, flush);
+            output.resize(output.size() - m_stream.avail_out);
+            if (status == Z_STREAM_ERROR)
+                throw std::runtime_error("zlib could not compress the matte");
+            // A flush is complete when deflate left room in the output.
+        } while (last ? status != Z_STREAM_END : m_stream.avail_out == 0);
         return output;
     }
 

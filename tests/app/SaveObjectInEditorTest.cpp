@@ -41,12 +41,6 @@ QString SourceFile(const char* name)
     return QDir(QString::fromLocal8Bit(qgetenv("ORVANE_SOURCE_DIR"))).filePath(QString::fromLatin1(name));
 }
 
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The names in the library folder; empty when there is none.
 QStringList LibraryContents()
 {
