@@ -627,8 +627,8 @@ void TKvClippingTool::SaveObject()
             return;
         quality = *chosen;
     }
-    // Without an original the codec still decodes into, every block is
-    // encoded from the picture, as a save would do.
+    // When the document's original no longer shows what the codec decodes,
+    // every block is encoded from the picture, as a save would do.
     const TKvPixels* original = document->CodecInStep() ? &document->Original().Pixels() : nullptr;
     TKvObjectSave save;
     {
