@@ -145,6 +145,13 @@ public:
     void Clear();
     // Renders the background again with the current effect and parameters.
     void RefreshBackground();
+    // Save Object: the object shown goes into the user's object library as a
+    // new entry, built from the picture and the region alone; the document,
+    // its history and the marks stay exactly as they were. A picture whose
+    // source JPEG the document's codec holds is written losslessly where it
+    // can be; any other is encoded at the quality the user is asked for, and
+    // cancelling that question writes nothing. A failure is shown.
+    void SaveObject();
 
     // The background effect (0..3; other indexes are ignored) and its
     // parameters (levels are kept within 1..5); a change of what the
@@ -185,6 +192,12 @@ public:
     void LoadSettings(TKvSDFReader& reader) override;
     void SaveSettings(TKvSDFWriter& writer) override;
 
+signals:
+    // A new entry was saved into the object library (for the paste tool's
+    // list).
+    void ObjectSaved(const QString& name);
+
+public:
     // --- The panel's events
     // The user clicked a step's button: recorded, then done.
     void StepButtonClicked(const QString& suffix, void (TKvClippingTool::*step)());
