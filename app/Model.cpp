@@ -7,6 +7,8 @@
 #include "KvImageList.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
+#include "KvScanner.h"
+#include "KvScrollTool.h"
 #include "KvToolPanel.h"
 
 #include <QCoreApplication>
@@ -14,8 +16,6 @@
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
-
-TModule* Module = nullptr;
 
 // ---------------------------------------------------------------------------
 // Progress meter
@@ -49,7 +49,7 @@ void TKvProgressBarMeter::StepIt()
 // ---------------------------------------------------------------------------
 // Composition root
 
-TModule::TModule()
+TModule::TModule(TCommonDataModule* commonData) : m_commonData(commonData)
 {
     DataModuleCreate();
 }
@@ -57,18 +57,11 @@ TModule::TModule()
 TModule::~TModule()
 {
     TMainForm::SetSharedImages(nullptr);
-    if (Module == this)
-        Module = nullptr;
-}
-
-TProgressMeter* ProgramProgressMeter()
-{
-    return Module ? Module->ProgressMeter() : nullptr;
 }
 
 // The modules, in the order of their creation (and so of their settings,
 // initialisation and start):
-//   the graphics editor, which creates the main form;
+//   the graphics editor, which has the main form made, and the hand tool;
 //   system information, printing, help, demonstrations, the demo editor,
 //   the about box;
 //   the tool panel;
@@ -77,27 +70,30 @@ TProgressMeter* ProgramProgressMeter()
 // Each is created at its place below as it becomes part of the program.
 void TModule::DataModuleCreate()
 {
-    TMainForm::SetSharedImages(CommonDataModule ? CommonDataModule->New24TBXImageList : nullptr);
+    TMainForm::SetSharedImages(m_commonData ? m_commonData->New24TBXImageList : nullptr);
 
-    // The graphics editor creates the main form, the File and Edit menus and
-    // the standard toolbar.
-    KvApplication->CreateComponent(GraphicsEditor);
+    // The graphics editor has the main form made, and creates the File and
+    // Edit menus and the standard toolbar.
+    KvApplication->CreateComponent(GraphicsEditor, TMainForm::Maker(MainForm));
     GraphicsEditor->DemoFolder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo"))
         + QDir::separator();
+    GraphicsEditor->SetImportSource(Scanner = new TKvScanner(GraphicsEditor));
+    KvApplication->CreateComponent(ScrollTool, GraphicsEditor);
     SetImageIndices();
 
-    KvApplication->CreateComponent(ToolPanelModule);
+    KvApplication->CreateComponent(ToolPanelModule, MainForm);
     ToolPanelModule->Toolbar->SetWrapping(true);
     MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
 
     // The tools.
-    CreateGraphicsTool(ClippingTool);
+    CreateGraphicsTool(ClippingTool, GraphicsEditor, ToolPanelModule);
     SetImageIndex(ClippingTool->ToolButton, 77);
     MainForm->AddSeparator(ToolPanelModule->Toolbar);
 
     GraphicsEditor->SetActiveTool(ClippingTool);
 
     CreateProgressMeter();
+    GraphicsEditor->SetProgressMeter(m_progressMeter.get());
 }
 
 // The pictures of the shared image list on the editor's navigation and zoom

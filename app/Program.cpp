@@ -45,8 +45,10 @@ int RunProgram(const QString& languagesFolder)
 
     application.Initialize();
     application.SetTitle(QStringLiteral("Orvane"));
-    application.CreateForm(CommonDataModule);
-    application.CreateForm(Module);
+    TCommonDataModule* commonData = nullptr;
+    TModule* module = nullptr;
+    application.CreateForm(commonData);
+    application.CreateForm(module, commonData);
     const int exitCode = application.Run();
     // The components go while the localizer they are registered with is
     // still there.
