@@ -14,7 +14,9 @@
 class QProgressBar;
 class TCommonDataModule;
 class TKvClippingTool;
+class TKvDemonstrationModule;
 class TKvGraphicsEditor;
+class TKvHelp;
 class TKvScanner;
 class TKvScrollTool;
 class TKvToolPanelModule;
@@ -60,6 +62,8 @@ public:
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvHelp* Help = nullptr;
+    TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
     // Owned by the graphics editor.

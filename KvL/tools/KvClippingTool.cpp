@@ -175,7 +175,6 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor, TKvToolPanelModule* 
 
 TKvClippingTool::~TKvClippingTool()
 {
-    DemoRegistry().UnregisterOwner(this);
     if (m_frame)
         m_frame->Tool = nullptr;
 }

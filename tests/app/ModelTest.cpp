@@ -2,7 +2,9 @@
 // image list.
 #include "CommonData.h"
 #include "KvClippingTool.h"
+#include "KvDemonstration.h"
 #include "KvGraphicsEditor.h"
+#include "KvHelp.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
 #include "KvScrollTool.h"
@@ -35,8 +37,8 @@ protected:
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
 {
-    const std::vector<QObject*> expected{CommonDataModule, Module,          GraphicsEditor, MainForm,
-                                         ScrollTool,       ToolPanelModule, ClippingTool};
+    const std::vector<QObject*> expected{CommonDataModule, Module, GraphicsEditor,  MainForm,    ScrollTool,
+                                         Help,             DemonstrationModule, ToolPanelModule, ClippingTool};
     ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < application->ComponentCount(); ++i)
         EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "GraphicsEditorFixture.h"
+#include "KvDemoRegistry.h"
 #include "KvGraphicsTool.h"
 #include "KvGraphicsView.h"
 #include "TestRecorder.h"
@@ -45,6 +46,7 @@ public:
         ++PointerReports;
     }
     TProgressMeter* ProgressMeter() const override { return nullptr; }
+    TKvDemoRegistry& DemoRegistry() override { return Registry; }
 
     TKvGraphicsTool* Active = nullptr;
     TKvGraphicsTool* Previous = nullptr;
@@ -58,6 +60,7 @@ public:
     QPoint Pointer;
     TColorTriple Pixel;
     int PointerReports = 0;
+    TKvDemoRegistry Registry;
 };
 
 // The document stand-in whose documents get graphics views.
