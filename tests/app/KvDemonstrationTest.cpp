@@ -20,35 +20,16 @@
 
 #include <QAction>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextStream>
-#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-// Runs the event loop as the program's own runs (waiting for events, so
-// that the idle updates enable the panel's buttons) until the condition
-// holds; false after the deadline.
-template <typename Condition>
-bool RunUntil(Condition condition, int deadlineMilliseconds = 60000)
-{
-    QEventLoop loop;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (condition())
-            loop.exit(0);
-    });
-    poll.start(20);
-    QTimer::singleShot(deadlineMilliseconds, &loop, [&loop] { loop.exit(1); });
-    return loop.exec() == 0;
-}
 
 class KvDemonstrationTest : public ::testing::Test, protected TProgramModules {
 protected:
@@ -92,7 +73,7 @@ protected:
             stop = true;
         };
         playback.OnFinished = [] {};
-        return DemonstrationModule->PlayScript(script) && RunUntil([&] { return !playback.Playing(); });
+        return DemonstrationModule->PlayScript(script) && RunLoopUntil([&] { return !playback.Playing(); });
     }
 
     TTempUserFolders folders;
@@ -224,5 +205,5 @@ TEST_F(KvDemonstrationTest, ADemonstrationThatIsNotInstalledDoesNotStart)
     script.close();
     DemonstrationModule->Playback().OnFinished = [] {};
     EXPECT_TRUE(DemonstrationModule->PlayDemo(QStringLiteral("Short")));
-    EXPECT_TRUE(RunUntil([&] { return !DemonstrationModule->Playback().Playing(); }));
+    EXPECT_TRUE(RunLoopUntil([&] { return !DemonstrationModule->Playback().Playing(); }));
 }

@@ -35,6 +35,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QTimer>
+#include <QToolButton>
 #include <QtGui/qguiapplication_platform.h>
 
 #include <X11/Xlib.h>
@@ -162,11 +163,11 @@ public:
         };
         playback.OnFinished = [] {};
         ASSERT_TRUE(demonstrations.PlayScript(script));
-        ASSERT_TRUE(WaitUntil([&] { return !playback.Playing(); }, 120000));
+        ASSERT_TRUE(RunLoopUntil([&] { return !playback.Playing(); }, 120000));
         EXPECT_TRUE(errors.isEmpty()) << errors.join(QStringLiteral("; ")).toStdString();
         EXPECT_TRUE(m_toolClicked) << "the toolbar button";
         EXPECT_TRUE(m_zoomClicked) << "the menu item";
-        ASSERT_TRUE(WaitUntil([&] { return m_module.ClippingTool->Region().HasLabel(LabelCutLine); }, 60000))
+        ASSERT_TRUE(RunLoopUntil([&] { return m_module.ClippingTool->Region().HasLabel(LabelCutLine); }))
             << "the panel's Separate button";
 
         if (!swapped)
