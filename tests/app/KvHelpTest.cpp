@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -115,6 +116,12 @@ TEST(KvHelpPagesTest, EveryLinkOfEveryPageLeadsToAPageInTheHelpWindow)
         const QDir folder(pages.LanguageFolder(language));
         for (const QString& page : folder.entryList({"*.html"}, QDir::Files)) {
             const QUrl pageUrl = QUrl::fromLocalFile(folder.filePath(page));
+            QFile file(folder.filePath(page));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            static const QRegularExpression image(QStringLiteral(R"re(<img\s+src="([^"]+)")re"));
+            for (const QRegularExpressionMatch& match : image.globalMatch(QString::fromUtf8(file.readAll())))
+                EXPECT_TRUE(QFileInfo(folder.filePath(match.captured(1))).isFile())
+                    << language << "/" << page.toStdString() << " shows " << match.captured(1).toStdString();
             browser.setSource(pageUrl);
             EXPECT_FALSE(browser.documentTitle().isEmpty()) << language << "/" << page.toStdString();
             for (const QString& link : Links(browser)) {
@@ -171,6 +178,10 @@ TEST_F(KvHelpTest, GettingStartedAndTechnicalSupportOpenTheirPagesAndBackGoesBac
     ASSERT_NE(Help->Window(), nullptr);
     QTextBrowser* browser = Help->Window()->Browser();
     EXPECT_TRUE(browser->source().toLocalFile().endsWith(QStringLiteral("1033/getting-started.html")));
+    Help->Window()->resize(760, 700);
+    browser->scrollToAnchor(QString());
+    browser->verticalScrollBar()->setValue(browser->verticalScrollBar()->maximum() / 3);
+    Help->Window()->grab().save(ScreenshotPath(QStringLiteral("help_getting_started.png")));
     Help->TechnicalSupportMenuItem->trigger();
     EXPECT_TRUE(browser->source().toLocalFile().endsWith(QStringLiteral("1033/support.html")));
     Help->Window()->UpdateControls();
