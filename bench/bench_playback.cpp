@@ -9,23 +9,12 @@
 // clock; the pointer is a stand-in that notes when it was moved. Medians
 // and worst of several runs, in milliseconds. Target: the move ends within
 // 20 ms of its due time while Separate runs.
-#include "BenchClock.h"
-#include "CommonData.h"
-#include "KvClippingTool.h"
+#include "EditorScene.h"
 #include "KvDemo.h"
 #include "KvDemoInput.h"
-#include "KvForms.h"
-#include "KvGraphicsEditor.h"
-#include "KvLocalizer.h"
-#include "KvMainForm.h"
-#include "Model.h"
-#include "PhotoScene.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,11 +36,13 @@ class TTimedInput : public IKvDemoInput {
 public:
     explicit TTimedInput(const IKvDemoClock& clock) : m_clock(clock) {}
     QPoint CursorPos() const override { return m_position; }
+    // The first move is the move's start, the last its end (the eased
+    // path may reach the target's pixel a little before its time).
     void SetCursorPos(const QPoint& position) override
     {
         if (m_first < 0)
             m_first = m_clock.Milliseconds();
-        if (position == Target && m_arrived < 0)
+        if (position == Target)
             m_arrived = m_clock.Milliseconds();
         m_position = position;
     }
@@ -84,47 +75,16 @@ TLateness Summarize(std::vector<qint64> late)
     return {double(late[late.size() / 2]), double(late.back())};
 }
 
-void PaintBandInTool(TKvClippingTool* tool, TKvGraphicsDocument* document, const TKvPixelMask& band)
-{
-    tool->Reset();
-    TMarkedRegion& region = tool->Region();
-    PaintBand(region, band.GetBounds(), band, LabelBand);
-    region.Commit({0, 0, Width, Height});
-    document->ResetCommitted();
-    tool->Outline().Rebuild(region);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication qtApplication(argc, argv);
-    QTemporaryDir folder;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        qputenv(name, QFile::encodeName(folder.path()));
-    SetGlobalLocalizer(std::make_unique<TKvLocalizer>());
-    auto application = std::make_unique<TKvApplication>();
-    TCommonDataModule* commonData = nullptr;
-    TModule* module = nullptr;
-    application->CreateForm(commonData);
-    application->CreateForm(module, commonData);
-    TKvGraphicsEditor* graphicsEditor = module->GraphicsEditor;
-    TKvClippingTool* clippingTool = module->ClippingTool;
-    module->MainForm->resize(1280, 860);
-    module->MainForm->show();
-    QApplication::processEvents();
-
-    TKvPixelBuffer original;
-    TKvPixelMask band;
-    photo_scene::MakeScene(original, band);
-    const QString path = QDir(folder.path()).filePath(QStringLiteral("photo.bmp"));
-    QImage(original.Data, Width, Height, original.Stride, QImage::Format_BGR888).save(path);
-    TKvDocument* opened = nullptr;
-    if (!graphicsEditor->OpenFile(path, opened, false)) {
-        std::fprintf(stderr, "cannot open the picture\n");
+    TEditorScene scene;
+    if (!scene.Document)
         return 1;
-    }
-    auto* document = static_cast<TKvGraphicsDocument*>(opened);
+    TKvGraphicsEditor* graphicsEditor = scene.Module->GraphicsEditor;
+    TKvClippingTool* clippingTool = scene.Module->ClippingTool;
 
     TKvSteadyDemoClock clock;
     TTimedInput input(clock);
@@ -148,7 +108,7 @@ int main(int argc, char* argv[])
     double separateSeconds = 0;
     for (int run = 0; run < Runs; ++run) {
         idle.push_back(playOnce({}));
-        PaintBandInTool(clippingTool, document, band);
+        scene.PaintBandInTool();
         QApplication::processEvents();
         busy.push_back(playOnce([&] {
             QElapsedTimer timer;
@@ -167,10 +127,5 @@ int main(int argc, char* argv[])
     std::snprintf(during, sizeof during, "during Separate on %d x %d (%.1f s)", Width, Height, separateSeconds);
     std::printf("  %-50s %9.0f %9.0f   (target <= 20)\n", during, busyLate.Median, busyLate.Worst);
 
-    document->SetNoSavePrompt(true);
-    document->CloseQuery();
-    application->DestroyComponents();
-    application.reset();
-    SetGlobalLocalizer(nullptr);
     return 0;
 }

@@ -21,7 +21,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -65,23 +64,6 @@ QString ScreenshotPath(const QString& step)
     return QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath(QStringLiteral("../screenshots/clipping_%1.png").arg(step));
 }
 
-// Runs the program's event loop until the condition holds (false after the
-// deadline). The loop waits for events as the program's own does, so the
-// idle updates of the panel and the editor run meanwhile.
-template <typename Condition>
-bool RunUntil(Condition condition, int deadlineMilliseconds = 60000)
-{
-    QEventLoop loop;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (condition())
-            loop.exit(0);
-    });
-    poll.start(20);
-    QTimer::singleShot(deadlineMilliseconds, &loop, [&loop] { loop.exit(1); });
-    return loop.exec() == 0;
-}
-
 // Runs xdotool with the arguments while the program goes on handling what
 // the X server sends it.
 bool Xdotool(const QStringList& arguments)
@@ -90,7 +72,7 @@ bool Xdotool(const QStringList& arguments)
     xdotool.start(QStringLiteral("xdotool"), arguments);
     if (!xdotool.waitForStarted(10000))
         return false;
-    if (!RunUntil([&] { return xdotool.state() == QProcess::NotRunning; }))
+    if (!RunLoopUntil([&] { return xdotool.state() == QProcess::NotRunning; }))
         return false;
     return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
 }
@@ -145,7 +127,7 @@ bool TakeScreenshot(const QString& step)
     // update has set the panel.
     QElapsedTimer settle;
     settle.start();
-    RunUntil([&] { return settle.elapsed() > 300; });
+    RunLoopUntil([&] { return settle.elapsed() > 300; });
     QDir().mkpath(QFileInfo(ScreenshotPath(step)).absolutePath());
     QFile::remove(ScreenshotPath(step));
     return QProcess::execute(QStringLiteral("/usr/bin/import"),
@@ -221,7 +203,7 @@ void CutOutTheSaucer(const QImage& photograph)
 
     ClippingTool()->SetSize(BrushSize);
     ASSERT_TRUE(DragRoundTheSubject(GraphicsEditor()->ActiveView()));
-    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelOutline); }));
+    ASSERT_TRUE(RunLoopUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelOutline); }));
     // The band goes all round: the cup inside and the table outside are
     // still unmarked.
     EXPECT_EQ(ClippingTool()->Region().LabelAt(InTheCup.x(), InTheCup.y()), LabelUnmarked);
@@ -229,7 +211,7 @@ void CutOutTheSaucer(const QImage& photograph)
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("band")));
 
     ASSERT_TRUE(ClickAt(frame->SeparateTBXButton));
-    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelCutLine); }));
+    ASSERT_TRUE(RunLoopUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelCutLine); }));
     // The cut line shows in the inverted threshold colours.
     const TMarkedRegion& region = ClippingTool()->Region();
     int cutPixels = 0;
@@ -245,10 +227,10 @@ void CutOutTheSaucer(const QImage& photograph)
 
     // The plain colour first, white as the panel starts.
     ASSERT_TRUE(ClickRadioButton(frame->EffectItem(0)));
-    ASSERT_TRUE(RunUntil([] { return ClippingTool()->BackgroundEffect() == 0; }));
+    ASSERT_TRUE(RunLoopUntil([] { return ClippingTool()->BackgroundEffect() == 0; }));
     ASSERT_EQ(ClippingTool()->BackgroundColor(), 0xFFFFFFu);
     ASSERT_TRUE(ClickAt(frame->EffectTBXButton));
-    ASSERT_TRUE(RunUntil([] { return Idle() && HasBackground(ClippingTool()->Region()); }));
+    ASSERT_TRUE(RunLoopUntil([] { return Idle() && HasBackground(ClippingTool()->Region()); }));
     ExpectObjectKeptAndBackground(photograph, "color", [](const std::uint8_t* now, const std::uint8_t*) {
         return now[0] == 255 && now[1] == 255 && now[2] == 255; // white, the panel's colour
     });
@@ -270,7 +252,7 @@ void CutOutTheSaucer(const QImage& photograph)
     };
     for (const Choice& choice : choices) {
         ASSERT_TRUE(ClickRadioButton(frame->EffectItem(choice.item)));
-        ASSERT_TRUE(RunUntil([&] { return Idle() && ClippingTool()->Region().BackgroundEffect() == choice.item; }));
+        ASSERT_TRUE(RunLoopUntil([&] { return Idle() && ClippingTool()->Region().BackgroundEffect() == choice.item; }));
         ExpectObjectKeptAndBackground(photograph, choice.name, choice.changed);
         EXPECT_TRUE(TakeScreenshot(QStringLiteral("effect_") + QLatin1String(choice.name)));
     }

@@ -101,8 +101,9 @@ public:
         TKvGraphicsEditor& editor = *m_module.GraphicsEditor;
         TKvDemonstrationModule& demonstrations = *m_module.DemonstrationModule;
         const bool swapped = !qEnvironmentVariableIsEmpty(SwappedVariable);
-        if (swapped)
+        if (swapped) {
             ASSERT_TRUE(SwapPointerButtons());
+        }
         std::unique_ptr<TKvX11DemoInput> x11 = TKvX11DemoInput::Create();
         ASSERT_NE(x11, nullptr) << "the program drives the real pointer on an X server";
         EXPECT_EQ(x11->PhysicalButton(1), swapped ? 3u : 1u);

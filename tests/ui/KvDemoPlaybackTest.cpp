@@ -322,8 +322,9 @@ TEST(KvDemoPlaybackTest, NumbersOutsideTheirRangeAreInvalidArguments)
         ASSERT_TRUE(f.Play(c.Line));
         f.TickAfter(0);
         EXPECT_EQ(!f.Errors.isEmpty(), c.Error) << c.Line;
-        if (c.Error)
+        if (c.Error) {
             EXPECT_EQ(f.Errors.value(0), QStringLiteral("Invalid arguments. | ") + QString::fromUtf8(c.Line));
+        }
         EXPECT_EQ(f.playback.MouseSpeed(), c.Speed) << c.Line;
         EXPECT_EQ(f.playback.Playing(), !c.Error) << c.Line;
     }
