@@ -15,6 +15,7 @@
 #include "KvMainForm.h"
 #include "KvScrollTool.h"
 #include "Model.h"
+#include "Program.h"
 #include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 
@@ -206,4 +207,43 @@ TEST_F(KvDemonstrationTest, ADemonstrationThatIsNotInstalledDoesNotStart)
     DemonstrationModule->Playback().OnFinished = [] {};
     EXPECT_TRUE(DemonstrationModule->PlayDemo(QStringLiteral("Short")));
     EXPECT_TRUE(RunLoopUntil([&] { return !DemonstrationModule->Playback().Playing(); }));
+}
+
+// Under Wayland the pointer cannot be moved: with an X server at hand the
+// program runs on it, unless a platform was chosen.
+TEST(PreferX11UnderWaylandTest, TheProgramChoosesXOnlyWhenItCanAndNothingWasChosen)
+{
+    struct TEnvironment {
+        const char* Platform;
+        const char* Wayland;
+        const char* Display;
+        const char* Expected;
+    };
+    const TEnvironment cases[] = {
+        {nullptr, "wayland-0", ":1", "xcb"},
+        {nullptr, "wayland-0", nullptr, nullptr},
+        {nullptr, nullptr, ":1", nullptr},
+        {"offscreen", "wayland-0", ":1", "offscreen"},
+    };
+    const char* names[] = {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"};
+    // A variable's value, or "(unset)".
+    const auto value = [](const char* name) {
+        return qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray("(unset)");
+    };
+    QByteArray saved[3];
+    for (int i = 0; i < 3; ++i)
+        saved[i] = value(names[i]);
+    const auto set = [](const char* name, const QByteArray& to) {
+        to == "(unset)" ? qunsetenv(name) : qputenv(name, to);
+    };
+    for (const TEnvironment& c : cases) {
+        const char* values[] = {c.Platform, c.Wayland, c.Display};
+        for (int i = 0; i < 3; ++i)
+            set(names[i], values[i] ? QByteArray(values[i]) : QByteArray("(unset)"));
+        PreferX11UnderWayland();
+        EXPECT_EQ(value("QT_QPA_PLATFORM"), c.Expected ? QByteArray(c.Expected) : QByteArray("(unset)"))
+            << (c.Wayland ? "Wayland" : "no Wayland") << ", " << (c.Display ? "X" : "no X");
+    }
+    for (int i = 0; i < 3; ++i)
+        set(names[i], saved[i]);
 }

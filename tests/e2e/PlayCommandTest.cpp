@@ -173,15 +173,23 @@ TEST_F(PlayCommand, EscapeThenYesStopsWithFourAndWritesNothing)
             tool.waitForFinished(20000);
             return tool.exitCode() == 0;
         };
-        // Once the window is up, give it the keyboard and press Escape; the
-        // stop question takes Return as its default, Yes.
+        // Once the window is up, give it the keyboard and press Escape until
+        // the stop question shows (the script may not have started at the
+        // first press); the question takes Return as its default, Yes.
         ASSERT_TRUE(WaitUntil([&] {
             return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                             QStringLiteral("Orvane"), QStringLiteral("windowfocus"), QStringLiteral("--sync")});
         }, 30000));
-        RunEventLoopFor(1000);
-        ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
-        RunEventLoopFor(1500);
+        const auto questionShown = [&] {
+            return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                            QStringLiteral("^Demonstrations$")});
+        };
+        ASSERT_TRUE(WaitUntil([&] {
+            xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
+            return WaitUntil(questionShown, 3000);
+        }, 60000));
+        // The question is modal and has the keyboard once it is up.
+        RunEventLoopFor(500);
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
         Q_UNUSED(orvane);
     };
