@@ -4,8 +4,11 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
+#include "KvDataFolders.h"
+#include "KvDemonstration.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
+#include "KvHelp.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
 #include "KvOriginalImageTool.h"
@@ -15,7 +18,6 @@
 #include "KvScrollTool.h"
 #include "KvToolPanel.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -79,11 +81,17 @@ void TModule::DataModuleCreate()
     // The graphics editor has the main form made, and creates the File and
     // Edit menus and the standard toolbar.
     KvApplication->CreateComponent(GraphicsEditor, TMainForm::Maker(MainForm));
-    GraphicsEditor->DemoFolder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo"))
-        + QDir::separator();
+    GraphicsEditor->DemoFolder = ProgramDataFolder(QStringLiteral("Demo")) + QDir::separator();
     GraphicsEditor->SetImportSource(Scanner = new TKvScanner(GraphicsEditor));
     KvApplication->CreateComponent(ScrollTool, GraphicsEditor);
     SetImageIndices();
+
+    KvApplication->CreateComponent(Help, MainForm);
+    // The tools made below register their demonstration names with the
+    // demonstration module, through the editor.
+    KvApplication->CreateComponent(DemonstrationModule, MainForm);
+    DemonstrationModule->DemoFolder = GraphicsEditor->DemoFolder;
+    GraphicsEditor->SetDemoRegistry(&DemonstrationModule->Registry());
 
     KvApplication->CreateComponent(ToolPanelModule, MainForm);
     ToolPanelModule->Toolbar->SetWrapping(true);

@@ -16,7 +16,9 @@ class TCommonDataModule;
 class TKvBrightnessContrastTool;
 class TKvClippingTool;
 class TKvCropTool;
+class TKvDemonstrationModule;
 class TKvGraphicsEditor;
+class TKvHelp;
 class TKvOriginalImageTool;
 class TKvRotateTool;
 class TKvScanner;
@@ -64,6 +66,8 @@ public:
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvHelp* Help = nullptr;
+    TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvOriginalImageTool* OriginalImageTool = nullptr;
     TKvRotateTool* RotateTool = nullptr;

@@ -44,7 +44,9 @@ orvane_layer(orvane_core KvL/core PRIVATE JPEG::JPEG)
 # zlib: the object library's matte files.
 orvane_layer(orvane_algorithms algorithms PUBLIC orvane_core PRIVATE ZLIB::ZLIB)
 orvane_layer(orvane_foundation KvL/foundation PUBLIC Qt6::Core)
-orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets PRIVATE exiv2lib)
+# X11 and XTest: demonstrations press the real pointer's buttons on an X server.
+orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets
+  PRIVATE exiv2lib X11::X11 X11::Xtst)
 orvane_layer(orvane_tools KvL/tools PUBLIC orvane_ui)
 orvane_layer(orvane_scanner scanner PUBLIC orvane_ui PRIVATE PkgConfig::SANE)
 orvane_layer(orvane_app app PUBLIC orvane_tools orvane_scanner)
@@ -63,12 +65,12 @@ foreach(_src IN LISTS _cli_sources)
 endforeach()
 
 # Data the program finds beside its executable.
-foreach(_dir Languages Demo)
+foreach(_dir Languages Help Demo)
   add_custom_target(copy_${_dir} ALL
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/${_dir}
             ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${_dir})
 endforeach()
 
 install(TARGETS orvane RUNTIME DESTINATION bin)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/Languages ${PROJECT_SOURCE_DIR}/Demo
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/Languages ${PROJECT_SOURCE_DIR}/Help ${PROJECT_SOURCE_DIR}/Demo
         DESTINATION share/orvane)

@@ -1,5 +1,6 @@
 #include "KvLocalizer.h"
 
+#include "KvDataFolders.h"
 #include "KvLanguageFile.h"
 
 #include <QCoreApplication>
@@ -154,16 +155,7 @@ void TKvLocalizer::RemoveLocalizeHandler(const TKvMethod& method)
 
 QString TKvLocalizer::DefaultLanguagesFolder()
 {
-    const QString executableFolder = QCoreApplication::instance()
-                                         ? QCoreApplication::applicationDirPath()
-                                         : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
-    const QDir folder(executableFolder);
-    const std::array<QString, 3> candidates{QStringLiteral("Languages"), QStringLiteral("../../Languages"),
-                                            QStringLiteral("../share/orvane/Languages")};
-    for (const QString& candidate : candidates)
-        if (QFileInfo(folder.filePath(candidate)).isDir())
-            return QDir::cleanPath(folder.filePath(candidate));
-    return QDir::cleanPath(folder.filePath(candidates.front()));
+    return ProgramDataFolder(QStringLiteral("Languages"));
 }
 
 quint16 TKvLocalizer::SystemLangId()

@@ -1,5 +1,6 @@
 #include "KvGraphicsTool.h"
 
+#include "KvDemoRegistry.h"
 #include "KvGraphicsView.h"
 
 #include <QAction>
@@ -110,12 +111,18 @@ void TKvGraphicsToolControl::RefreshCursor() { m_view->RefreshCursor(); }
 
 TKvGraphicsTool::TKvGraphicsTool(IKvGraphicsEditor* editor) : m_editor(editor)
 {
-    if (m_editor)
+    if (m_editor) {
+        m_demoRegistry = &m_editor->DemoRegistry();
         m_editor->AddGraphicsTool(this);
+    } else {
+        m_ownDemoRegistry = std::make_unique<TKvDemoRegistry>();
+        m_demoRegistry = m_ownDemoRegistry.get();
+    }
 }
 
 TKvGraphicsTool::~TKvGraphicsTool()
 {
+    m_demoRegistry->UnregisterOwner(this);
     if (m_editor) {
         if (m_editor->ActiveTool() == this)
             m_editor->SetActiveTool(nullptr);
@@ -123,6 +130,11 @@ TKvGraphicsTool::~TKvGraphicsTool()
     }
     for (TKvGraphicsToolControl* control : m_controls)
         control->DetachTool();
+}
+
+TKvDemoRegistry& TKvGraphicsTool::DemoRegistry() const
+{
+    return *m_demoRegistry;
 }
 
 // ---------------------------------------------------------------------------

@@ -28,6 +28,7 @@ class TKvFrame;
 class TKvGraphicsTool;
 class TKvGraphicsToolControl;
 class TKvGraphicsView;
+class TKvDemoRegistry;
 
 // What the tools and the views ask of the graphics editor.
 class IKvGraphicsEditor {
@@ -66,6 +67,9 @@ public:
     // asks it (the JPEG Options dialog, preset with the quality chosen last,
     // which it then keeps); none when the user cancelled.
     virtual std::optional<int> AskJpegQuality() = 0;
+    // The names under which demonstration scripts know the tools' controls
+    // and commands.
+    virtual TKvDemoRegistry& DemoRegistry() = 0;
 
 protected:
     ~IKvGraphicsEditor() = default;
@@ -153,6 +157,9 @@ public:
     ~TKvGraphicsTool() override;
 
     IKvGraphicsEditor* Editor() const { return m_editor; }
+    // Where the tool registers its demonstration names (its editor's
+    // registry); the tool's names leave it with the tool.
+    TKvDemoRegistry& DemoRegistry() const;
     // The editor is going away before the tool.
     void DetachEditor() { m_editor = nullptr; }
 
@@ -265,6 +272,9 @@ private:
     void ClearEdit();
 
     IKvGraphicsEditor* m_editor;
+    TKvDemoRegistry* m_demoRegistry = nullptr;
+    // The registry of a tool made without an editor.
+    std::unique_ptr<TKvDemoRegistry> m_ownDemoRegistry;
     IKvScriptRecorder* m_recorder = nullptr;
     std::vector<TKvGraphicsToolControl*> m_controls;
     bool m_active = false;

@@ -4,11 +4,13 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
-#include "KvOriginalImageTool.h"
-#include "KvRotateTool.h"
+#include "KvDemonstration.h"
 #include "KvGraphicsEditor.h"
+#include "KvHelp.h"
 #include "KvMainForm.h"
+#include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
+#include "KvRotateTool.h"
 #include "KvScrollTool.h"
 #include "KvToolPanel.h"
 #include "Model.h"
@@ -46,6 +48,8 @@ TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
                                          GraphicsEditor,
                                          MainForm,
                                          ScrollTool,
+                                         Help,
+                                         DemonstrationModule,
                                          ToolPanelModule,
                                          Module->OriginalImageTool,
                                          Module->RotateTool,

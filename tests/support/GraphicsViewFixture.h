@@ -5,6 +5,7 @@
 #pragma once
 
 #include "GraphicsEditorFixture.h"
+#include "KvDemoRegistry.h"
 #include "KvGraphicsTool.h"
 #include "KvGraphicsView.h"
 #include "TestRecorder.h"
@@ -51,6 +52,7 @@ public:
         ++QualityQuestions;
         return Quality;
     }
+    TKvDemoRegistry& DemoRegistry() override { return Registry; }
 
     TKvGraphicsTool* Active = nullptr;
     TKvGraphicsTool* Previous = nullptr;
@@ -67,6 +69,7 @@ public:
     // The answer to the JPEG quality question (none: cancelled).
     std::optional<int> Quality = 90;
     int QualityQuestions = 0;
+    TKvDemoRegistry Registry;
 };
 
 // The document stand-in whose documents get graphics views.

@@ -33,6 +33,8 @@ struct TProgramModules {
         GraphicsEditor = Module->GraphicsEditor;
         MainForm = Module->MainForm;
         ScrollTool = Module->ScrollTool;
+        Help = Module->Help;
+        DemonstrationModule = Module->DemonstrationModule;
         ToolPanelModule = Module->ToolPanelModule;
         ClippingTool = Module->ClippingTool;
     }
@@ -42,6 +44,8 @@ struct TProgramModules {
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvHelp* Help = nullptr;
+    TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
 };
