@@ -4,6 +4,7 @@
 //   orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB]
 //              [--level N] [--swap K] [--out PICTURE] [--segments MAP.pgm]
 //              [--matte MATTE.pgm] [--save-object [DIR]] [--quality N]
+//              [--threads N]
 //
 // BAND is a picture of INPUT's size whose non-black pixels are the painted
 // band.  The program separates (the unmarked areas numbered, GrowCut over the
@@ -12,7 +13,9 @@
 // object as a new entry of the object library in DIR (default: the user's
 // library), exactly as the editor's Save Object would, and prints the
 // entry's name; --quality is the JPEG quality of the entry's picture when
-// INPUT is no JPEG (whose own coding is kept).  Exit status: 0 done, 1 bad
+// INPUT is no JPEG (whose own coding is kept).  --threads limits the threads
+// of the extraction engine (default: every core; 1 runs it all on one
+// thread).  Exit status: 0 done, 1 bad
 // input or options or a failed write, 2 the band encloses no area or no
 // object is shown (nothing is written).
 #include "ClippingSession.h"
@@ -85,6 +88,7 @@ struct TOptions {
     bool saveObject = false;
     QString library; // empty: the user's object library
     int quality = 90;
+    int threads = 0; // 0: the machine's
 };
 
 std::optional<int> ParseEffect(const QString& name)
@@ -158,7 +162,8 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
     const QCommandLineOption matte(QStringLiteral("matte"), QString(), QStringLiteral("MATTE"));
     const QCommandLineOption saveObject(QStringLiteral("save-object"));
     const QCommandLineOption quality(QStringLiteral("quality"), QString(), QStringLiteral("N"));
-    parser.addOptions({effect, color, level, swap, out, segments, matte, saveObject, quality});
+    const QCommandLineOption threads(QStringLiteral("threads"), QString(), QStringLiteral("N"));
+    parser.addOptions({effect, color, level, swap, out, segments, matte, saveObject, quality, threads});
     const QStringList split = SplitSaveObjectValue(arguments);
     if (!parser.parse(split)) {
         error = parser.errorText();
@@ -191,8 +196,19 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
         || !ReadOption(parser, level, level1To5, "a number from 1 to 5", options.level, error)
         || !ReadOption(parser, swap, count, "a number from 0 up", options.swaps, error)
         || !ReadOption(parser, quality, [](const QString& text) { return ParseInt(text, 1, 100); },
-                       "a number from 1 to 100", options.quality, error))
+                       "a number from 1 to 100", options.quality, error)
+        || !ReadOption(parser, threads, count, "a number from 1 up", options.threads, error))
         return std::nullopt;
+    if (parser.isSet(threads) && options.threads == 0) {
+        error = QStringLiteral("--threads '0': expected a number from 1 up (leave it out for every core)");
+        return std::nullopt;
+    }
+    if (options.threads > TWorkerPool::MaxThreads) {
+        Report(QStringLiteral("--threads %1: using %2 threads, the most the engine runs")
+                   .arg(options.threads)
+                   .arg(TWorkerPool::MaxThreads));
+        options.threads = TWorkerPool::MaxThreads;
+    }
     return options;
 }
 
@@ -278,6 +294,7 @@ int Run(const TOptions& options)
     TKvPixels& pixels = picture.Pixels();
     TConsoleProgress progress;
     TClippingSession session;
+    session.SetThreads(options.threads);
     TMarkedRegion& region = session.Region();
     if (isatty(STDERR_FILENO))
         region.SetProgressMeter(&progress);
@@ -365,7 +382,7 @@ int main(int argc, char* argv[])
         Report(error);
         std::fputs("usage: orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB] [--level N]\n"
                    "                  [--swap K] [--out PICTURE] [--segments MAP.pgm] [--matte MATTE.pgm]\n"
-                   "                  [--save-object [DIR]] [--quality N]\n",
+                   "                  [--save-object [DIR]] [--quality N] [--threads N]\n",
                    stderr);
         return kExitBadInput;
     }

@@ -39,7 +39,8 @@ enum TSettingsElement : quint32 {
     seBackgroundColor = 3,
     seBlurLevel = 4,
     seShadowLevel = 5,
-    seMonochromeColor = 6
+    seMonochromeColor = 6,
+    seThreads = 7 // the threads of the long steps, 0 (or missing) for all
 };
 
 QCursor ResourceCursor(const char* resource)
@@ -237,6 +238,8 @@ void TKvClippingTool::LoadSettings(TKvSDFReader& reader)
         SetShadowLevel(value);
     if (reader.ReadInteger(seMonochromeColor, value))
         SetMonochromeColor(TColor(value));
+    if (reader.ReadInteger(seThreads, value))
+        SetThreads(value);
     reader.LeaveNode();
 }
 
@@ -249,7 +252,17 @@ void TKvClippingTool::SaveSettings(TKvSDFWriter& writer)
     writer.WriteInteger(seBlurLevel, m_session.BlurLevel());
     writer.WriteInteger(seShadowLevel, m_session.ShadowLevel());
     writer.WriteInteger(seMonochromeColor, qint32(m_session.MonochromeColor()));
+    if (m_threadsSetting != 0)
+        writer.WriteInteger(seThreads, m_threadsSetting);
     writer.EndNode();
+}
+
+void TKvClippingTool::SetThreads(int threads)
+{
+    if (Busy())
+        return; // the workers are in use; the setting counts from the next start
+    m_threadsSetting = std::max(threads, 0);
+    m_session.SetThreads(m_threadsSetting);
 }
 
 void TKvClippingTool::Localize()
@@ -499,7 +512,7 @@ void TKvClippingTool::ColumnPass(TColumnPass pass, std::function<void()> finish)
     auto shared = std::make_shared<TColumnPass>(pass);
     RunOperation({[shared](TDirtyTiles& changed) {
                       TRect column;
-                      const bool more = shared->Next(column);
+                      const bool more = shared->Next(column, ColumnsPerStep * Threads());
                       changed.Add(column);
                       return more;
                   },
