@@ -286,6 +286,8 @@ int TMarkedRegion::NumberComponents(std::uint8_t seedLabel, std::uint8_t firstLa
 {
     if (seedLabel >= firstLabel && seedLabel <= lastLabel)
         return 0; // the numbering would refill its own components
+    if (m_pool && m_pool->Shares(PixelCount()) && m_width > 1 && firstLabel <= lastLabel && HasLabel(seedLabel))
+        return NumberComponentsShared(seedLabel, firstLabel, lastLabel);
     const TMarkedPoint* marks = m_current.Column(0);
     int numbered = 0;
     std::size_t next = 0;
@@ -297,6 +299,144 @@ int TMarkedRegion::NumberComponents(std::uint8_t seedLabel, std::uint8_t firstLa
         FillFrom(next, seedLabel, std::uint8_t(label));
         ++numbered;
     }
+    return numbered;
+}
+
+namespace {
+
+// A run of seed pixels down one column: pixel indices Begin .. End - 1.
+struct TSeedRun {
+    std::uint32_t Begin;
+    std::uint32_t End;
+};
+
+// The root of run i; every link points to a smaller run, so the root is
+// the first run of the component in column-major order.
+std::uint32_t RootOf(std::vector<std::uint32_t>& parent, std::uint32_t i)
+{
+    while (parent[i] != i) {
+        parent[i] = parent[parent[i]];
+        i = parent[i];
+    }
+    return i;
+}
+
+void Join(std::vector<std::uint32_t>& parent, std::uint32_t a, std::uint32_t b)
+{
+    a = RootOf(parent, a);
+    b = RootOf(parent, b);
+    if (a < b)
+        parent[b] = a;
+    else if (b < a)
+        parent[a] = b;
+}
+
+// Joins the runs of two neighbouring columns that touch (share a row);
+// runs left and right are sorted, indices from their first ones.
+void JoinTouching(std::vector<std::uint32_t>& parent, const std::vector<TSeedRun>& runs, std::uint32_t left,
+                  std::uint32_t leftEnd, std::uint32_t right, std::uint32_t rightEnd, std::uint32_t height)
+{
+    while (left < leftEnd && right < rightEnd) {
+        const std::uint32_t leftBegin = runs[left].Begin + height;
+        const std::uint32_t leftStop = runs[left].End + height;
+        if (leftBegin < runs[right].End && runs[right].Begin < leftStop)
+            Join(parent, left, right);
+        if (leftStop < runs[right].End)
+            ++left;
+        else
+            ++right;
+    }
+}
+
+} // namespace
+
+// The components found from the runs of seed pixels in each column: strips
+// of columns gather their runs and join those that touch, then the strips'
+// border columns are joined.  Every run is linked to the smallest run of its
+// component, so the components come out in the order of their first pixels,
+// as repeated flood fills number them.
+int TMarkedRegion::NumberComponentsShared(std::uint8_t seedLabel, std::uint8_t firstLabel, std::uint8_t lastLabel)
+{
+    const int strips = int(std::min<std::int64_t>(m_width, m_pool->Threads()));
+    const auto firstColumn = [&](int strip) { return int(std::int64_t(m_width) * strip / strips); };
+    const std::uint32_t height = std::uint32_t(m_height);
+    TMarkedPoint* marks = m_current.Column(0);
+    // Each strip's runs, and where each of its columns' runs start.
+    std::vector<std::vector<TSeedRun>> stripRuns(static_cast<std::size_t>(strips));
+    std::vector<std::vector<std::uint32_t>> columnStarts(static_cast<std::size_t>(strips));
+    m_pool->Run(strips, [&](int strip) {
+        std::vector<TSeedRun>& runs = stripRuns[std::size_t(strip)];
+        std::vector<std::uint32_t>& starts = columnStarts[std::size_t(strip)];
+        for (int x = firstColumn(strip); x < firstColumn(strip + 1); ++x) {
+            starts.push_back(std::uint32_t(runs.size()));
+            const std::uint32_t top = std::uint32_t(x) * height;
+            for (std::uint32_t i = top; i < top + height;) {
+                if (marks[i].Label != seedLabel) {
+                    ++i;
+                    continue;
+                }
+                const std::uint32_t begin = i;
+                while (i < top + height && marks[i].Label == seedLabel)
+                    ++i;
+                runs.push_back({begin, i});
+            }
+        }
+        starts.push_back(std::uint32_t(runs.size()));
+    });
+    // All runs in column-major order, each strip's from its offset.
+    std::vector<std::uint32_t> offsets(static_cast<std::size_t>(strips) + 1, 0);
+    for (int strip = 0; strip < strips; ++strip)
+        offsets[std::size_t(strip) + 1] = offsets[std::size_t(strip)] + std::uint32_t(stripRuns[std::size_t(strip)].size());
+    const std::uint32_t runCount = offsets.back();
+    std::vector<TSeedRun> runs(runCount);
+    std::vector<std::uint32_t> parent(runCount);
+    m_pool->Run(strips, [&](int strip) {
+        const std::uint32_t offset = offsets[std::size_t(strip)];
+        const std::vector<TSeedRun>& own = stripRuns[std::size_t(strip)];
+        std::copy(own.begin(), own.end(), runs.begin() + offset);
+        for (std::uint32_t i = 0; i < own.size(); ++i)
+            parent[offset + i] = offset + i;
+        const std::vector<std::uint32_t>& starts = columnStarts[std::size_t(strip)];
+        for (std::size_t c = 1; c + 1 < starts.size(); ++c)
+            JoinTouching(parent, runs, offset + starts[c - 1], offset + starts[c], offset + starts[c],
+                         offset + starts[c + 1], height);
+    });
+    for (int strip = 1; strip < strips; ++strip) {
+        const std::vector<std::uint32_t>& before = columnStarts[std::size_t(strip) - 1];
+        const std::vector<std::uint32_t>& after = columnStarts[std::size_t(strip)];
+        JoinTouching(parent, runs, offsets[std::size_t(strip) - 1] + before[before.size() - 2],
+                     offsets[std::size_t(strip) - 1] + before.back(), offsets[std::size_t(strip)] + after[0],
+                     offsets[std::size_t(strip)] + after[1], height);
+    }
+    // Roots in run order are the components in the order of their first
+    // pixels; the first ones get the labels.
+    std::vector<std::uint8_t> runLabels(runCount);
+    int numbered = 0;
+    for (std::uint32_t i = 0; i < runCount; ++i) {
+        parent[i] = parent[parent[i]]; // the parent's root, found already
+        if (parent[i] == i)
+            runLabels[i] = numbered <= lastLabel - firstLabel ? std::uint8_t(firstLabel + numbered++) : seedLabel;
+        else
+            runLabels[i] = runLabels[parent[i]];
+    }
+    std::vector<TLabelCounts> counts(static_cast<std::size_t>(strips));
+    m_pool->Run(strips, [&](int strip) {
+        TLabelCounts& own = counts[std::size_t(strip)];
+        own.fill(0);
+        for (std::uint32_t r = offsets[std::size_t(strip)]; r < offsets[std::size_t(strip) + 1]; ++r) {
+            const std::uint8_t label = runLabels[r];
+            if (label == seedLabel)
+                continue;
+            const int x = int(runs[r].Begin / height);
+            const std::uint32_t top = std::uint32_t(x) * height;
+            for (std::uint32_t i = runs[r].Begin; i < runs[r].End; ++i)
+                ChangeLabel(marks[i], PixelAt(x, int(i - top)), x, int(i - top), label);
+            own[label] += runs[r].End - runs[r].Begin;
+            own[seedLabel] -= runs[r].End - runs[r].Begin;
+        }
+    });
+    for (const TLabelCounts& own : counts)
+        AddCounts(own);
     return numbered;
 }
 

@@ -279,6 +279,8 @@ private:
     // Relabels the component of index start (labelled seedLabel) by filling
     // column runs, with FillStack holding the run starts still to extend.
     void FillFrom(std::size_t start, std::uint8_t seedLabel, std::uint8_t newLabel);
+    // NumberComponents shared among the workers, with its results.
+    int NumberComponentsShared(std::uint8_t seedLabel, std::uint8_t firstLabel, std::uint8_t lastLabel);
     static void CopyMarks(const TMarkedPointArray& from, const TRect& fromRect, TMarkedPointArray& to,
                           int toLeft, int toTop);
 

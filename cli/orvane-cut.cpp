@@ -23,14 +23,12 @@
 #include "KvLocalizer.h"
 #include "KvObjectLibrary.h"
 #include "KvPictureLoader.h"
+#include "KvPictureWriter.h"
 #include "Progress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QSaveFile>
 
 #include <climits>
@@ -244,20 +242,6 @@ bool WritePgm(const QString& path, int width, int height, Value value)
     return file.commit();
 }
 
-// The picture keeps the resolution it was read with.
-bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata)
-{
-    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (!QImageWriter::supportedImageFormats().contains(format))
-        format = "png";
-    QImageWriter writer(&file, format);
-    return writer.write(picture) && file.commit();
-}
-
 int Run(const TOptions& options)
 {
     // Pictures are read upright, as the editor shows them, so that a band
@@ -280,15 +264,20 @@ int Run(const TOptions& options)
             throw std::bad_alloc();
         original.Assign(picture.Pixels());
     }
-    TKvLTBitmap band;
-    if (!LoadUprightPicture(options.band, band)) {
-        Report(LocalFormat(1030, {options.band}, QStringLiteral("Cannot open %s.")));
-        return kExitBadInput;
-    }
-    if (band.Width() != picture.Width() || band.Height() != picture.Height()) {
-        Report(QStringLiteral("the band is %1 x %2 pixels, the picture %3 x %4")
-                   .arg(band.Width()).arg(band.Height()).arg(picture.Width()).arg(picture.Height()));
-        return kExitBadInput;
+    // The band's picture goes as soon as its mask is made.
+    TKvPixelMask mask;
+    {
+        TKvLTBitmap band;
+        if (!LoadUprightPicture(options.band, band)) {
+            Report(LocalFormat(1030, {options.band}, QStringLiteral("Cannot open %s.")));
+            return kExitBadInput;
+        }
+        if (band.Width() != picture.Width() || band.Height() != picture.Height()) {
+            Report(QStringLiteral("the band is %1 x %2 pixels, the picture %3 x %4")
+                       .arg(band.Width()).arg(band.Height()).arg(picture.Width()).arg(picture.Height()));
+            return kExitBadInput;
+        }
+        mask = BandMask(band);
     }
 
     TKvPixels& pixels = picture.Pixels();
@@ -305,10 +294,8 @@ int Run(const TOptions& options)
     session.SetShadowLevel(options.level);
     session.SetBlurLevel(options.level);
 
-    {
-        const TKvPixelMask mask = BandMask(band);
-        PaintBand(region, mask.GetBounds(), mask, LabelBand);
-    }
+    PaintBand(region, mask.GetBounds(), mask, LabelBand);
+    mask = {};
     int areas = 0;
     {
         TSeparation separation(region);
@@ -348,7 +335,7 @@ int Run(const TOptions& options)
               options.matte);
     }
     if (!options.out.isEmpty())
-        check(WritePicture(options.out, picture, load.Metadata), options.out);
+        check(WritePictureFile(options.out, picture.Pixels(), load.Metadata, options.quality), options.out);
     if (options.saveObject) {
         const std::filesystem::path folder =
             options.library.isEmpty() ? ObjectLibraryFolder() : std::filesystem::path(options.library.toStdString());

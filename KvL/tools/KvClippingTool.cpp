@@ -510,9 +510,10 @@ void TKvClippingTool::CompleteOperation()
 void TKvClippingTool::ColumnPass(TColumnPass pass, std::function<void()> finish)
 {
     auto shared = std::make_shared<TColumnPass>(pass);
-    RunOperation({[shared](TDirtyTiles& changed) {
+    const int columns = ColumnsPerStep * Threads();
+    RunOperation({[shared, columns](TDirtyTiles& changed) {
                       TRect column;
-                      const bool more = shared->Next(column, ColumnsPerStep * Threads());
+                      const bool more = shared->Next(column, columns);
                       changed.Add(column);
                       return more;
                   },

@@ -283,6 +283,10 @@ TEST_F(OrvaneCut, RefusesBadInputAndOptions)
         {disc, band, "--quality", "101", "--save-object", Path("out-library")},
         {disc, band, "--quality", "high", "--save-object", Path("out-library")},
         {disc, band, Path("out-library"), "--save-object"},
+        {disc, band, "--threads", "0", "--out", out},
+        {disc, band, "--threads", "-3", "--out", out},
+        {disc, band, "--threads", "two", "--out", out},
+        {disc, band, "--threads", "", "--out", out},
     };
     for (const QStringList& arguments : cases) {
         EXPECT_EQ(Run(arguments), 1) << arguments.join(' ').toStdString();
@@ -436,3 +440,65 @@ TEST_F(OrvaneCut, HostileThingsInTheLibraryStayAsTheyWere)
 }
 
 } // namespace
+
+TEST_F(OrvaneCut, EveryThreadCountWritesTheSameBytes)
+{
+    // The disc, and lines 30000 pixels long with two bands across them.
+    QImage row(30000, 1, QImage::Format_RGB32);
+    QImage rowBand(30000, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 30000; ++x) {
+        row.setPixel(x, 0, qRgb((x * 37) % 256, (x / 100) % 256, x % 7 * 30));
+        rowBand.setPixel(x, 0, (x >= 9000 && x < 9400) || (x >= 20000 && x < 20100) ? qRgb(255, 255, 255) : 0);
+    }
+    ASSERT_TRUE(row.save(Path("row.png")));
+    ASSERT_TRUE(rowBand.save(Path("row-band.png")));
+    ASSERT_TRUE(row.transformed(QTransform().rotate(90)).save(Path("column.png")));
+    ASSERT_TRUE(rowBand.transformed(QTransform().rotate(90)).save(Path("column-band.png")));
+    struct Case {
+        const char* picture;
+        const char* band;
+    };
+    for (const Case c : {Case{"disc.png", "band.png"}, Case{"row.png", "row-band.png"},
+                         Case{"column.png", "column-band.png"}}) {
+        for (const QString effect : {"blur", "mono"}) {
+            SCOPED_TRACE(testing::Message() << c.picture << " " << effect.toStdString());
+            QByteArray expected;
+            for (const QString threads : {"1", "2", "3", "8", "100000"}) {
+                ASSERT_EQ(Run({Path(c.picture), Path(c.band), "--effect", effect, "--level", "2", "--threads", threads,
+                               "--out", Path("out.png"), "--segments", Path("out.pgm")}),
+                          0)
+                    << threads.toStdString() << ": " << errors.toStdString();
+                // More threads than the engine runs are taken as its most.
+                EXPECT_EQ(errors.contains(QStringLiteral("using 64 threads")), threads == QLatin1String("100000"))
+                    << errors.toStdString();
+                QFile out(Path("out.png"));
+                QFile segments(Path("out.pgm"));
+                ASSERT_TRUE(out.open(QIODevice::ReadOnly) && segments.open(QIODevice::ReadOnly));
+                const QByteArray written = out.readAll() + segments.readAll();
+                if (expected.isEmpty())
+                    expected = written;
+                else
+                    EXPECT_TRUE(written == expected) << threads.toStdString() << " threads";
+            }
+        }
+    }
+}
+
+TEST_F(OrvaneCut, AJpegOutKeepsTheQualityAndResolutionAsked)
+{
+    QImage disc = DiscPicture();
+    disc.setDotsPerMeterX(11811); // 300 dots per inch
+    disc.setDotsPerMeterY(11811);
+    ASSERT_TRUE(disc.save(Path("disc300.png")));
+    ASSERT_EQ(Run({Path("disc300.png"), Path("band.png"), "--out", Path("out-90.jpg")}), 0) << errors.toStdString();
+    ASSERT_EQ(Run({Path("disc300.png"), Path("band.png"), "--out", Path("out-40.jpg"), "--quality", "40"}), 0);
+    const QImage written(Path("out-90.jpg"));
+    ASSERT_EQ(written.size(), disc.size());
+    EXPECT_NEAR(written.dotsPerMeterX(), 11811, 2);
+    EXPECT_GT(QFileInfo(Path("out-90.jpg")).size(), QFileInfo(Path("out-40.jpg")).size());
+    // The object keeps its colours, within what the coding changes.
+    const QRgb inside = written.pixel(kWidth / 2, kHeight / 2);
+    const QRgb source = disc.pixel(kWidth / 2, kHeight / 2);
+    EXPECT_NEAR(qRed(inside), qRed(source), 24);
+    EXPECT_NEAR(qBlue(inside), qBlue(source), 24);
+}

@@ -502,7 +502,7 @@ TEST(KvClippingToolTest, SaveObjectIsRecordedAndWritesAnEntryWithoutAnEditOrACom
     EXPECT_TRUE(HasObject(f.Region())) << "the object is still shown";
 
     // The demonstration command saves as the button does.
-    const TKvDemoRegistry::TCommandInfo* store = DemoRegistry().FindCommand(QStringLiteral("EdgeIndicationStore"));
+    const TKvDemoRegistry::TCommandInfo* store = f.tools.Registry.FindCommand(QStringLiteral("EdgeIndicationStore"));
     ASSERT_NE(store, nullptr);
     store->Procedure();
     EXPECT_EQ(saved.size(), 2);
