@@ -87,8 +87,9 @@ bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab
 // ---------------------------------------------------------------------------
 // Separate
 
-TSeparation::TSeparation(TMarkedRegion& region, TDirtyTiles* repaint)
+TSeparation::TSeparation(TMarkedRegion& region, TDirtyTiles* repaint, TGrowCut::TMemory* memory)
     : m_region(region)
+    , m_memory(memory)
 {
     if (repaint)
         ForEachPixelLabelled(m_region, LabelCutLine, [repaint](int x, int y) { repaint->Add({x, y, x + 1, y + 1}); });
@@ -112,7 +113,7 @@ bool TSeparation::Encloses() const
 
 void TSeparation::StartGrowCut()
 {
-    m_growCut = std::make_unique<TGrowCut>();
+    m_growCut = std::make_unique<TGrowCut>(m_memory);
     m_growCut->Init(m_region);
 }
 

@@ -70,8 +70,9 @@ bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab
 class TSeparation {
 public:
     // repaint, when given, gains the pixels of the earlier cut line: the
-    // only ones whose colours the numbering changes.
-    explicit TSeparation(TMarkedRegion& region, TDirtyTiles* repaint = nullptr);
+    // only ones whose colours the numbering changes.  memory, when given,
+    // lends the automaton the arrays an earlier Separate left.
+    explicit TSeparation(TMarkedRegion& region, TDirtyTiles* repaint = nullptr, TGrowCut::TMemory* memory = nullptr);
     ~TSeparation();
     TSeparation(const TSeparation&) = delete;
     TSeparation& operator=(const TSeparation&) = delete;
@@ -121,6 +122,7 @@ private:
     std::vector<int> ColumnStrips(int begin, int end, int strips) const;
 
     TMarkedRegion& m_region;
+    TGrowCut::TMemory* m_memory;
     std::unique_ptr<TGrowCut> m_growCut;
     int m_areas = 0;
     bool m_finished = false;

@@ -90,6 +90,9 @@ public:
     TColumnPass StartShowingObject(std::uint8_t object);
     // Renders the background again with the effect given.
     TColumnPass StartRefresh(const TClippingEffect& effect);
+    // The arrays the session's Separates lend their automata one after the
+    // other (for TSeparation).
+    TGrowCut::TMemory* GrowCutMemory() { return &m_growCutMemory; }
     // Clear: every pixel back to label 0 and its own colour.
     TColumnPass StartClear() { return ::StartClear(m_region); }
     // Done: the marks go, the rendered picture stays.
@@ -98,6 +101,7 @@ public:
 private:
     std::unique_ptr<TWorkerPool> m_pool; // none for a single thread
     TMarkedRegion m_region;
+    TGrowCut::TMemory m_growCutMemory;
     int m_backgroundEffect = ::BackgroundColor;
     TColor m_backgroundColor = 0xFFFFFF;
     int m_shadowLevel = 3;

@@ -36,6 +36,25 @@ TGrowCut::~TGrowCut()
                         for (int y = 0; y < m_region->Height(); ++y)
                             m_region->SetSegment(x, y, LabelAt(x, y));
                 });
+    if (m_memory) {
+        m_memory->m_cells = std::move(m_cells);
+        m_memory->m_active = std::move(m_active);
+        m_memory->m_activeChanged = std::move(m_activeChanged);
+        m_memory->m_next = std::move(m_next);
+    }
+}
+
+template <typename T>
+void TGrowCut::TakeArray(TPageArray<T>& own, TPageArray<T>& lent, std::size_t size)
+{
+    // Every element used is written before it is read, so that lent pages
+    // need no clearing.
+    if (lent.size() >= size && size > 0) {
+        own = std::move(lent);
+        return;
+    }
+    lent.Release(); // before the new one, so that both never take memory at once
+    own = TPageArray<T>(size);
 }
 
 void TGrowCut::Init(TMarkedRegion& region)
@@ -48,10 +67,18 @@ void TGrowCut::Init(TMarkedRegion& region)
                         {0, 0, region.Width(), region.Height()});
     m_boxHeight = std::size_t(m_box.Height());
     const std::size_t size = std::size_t(m_box.Width()) * m_boxHeight;
-    m_cells = TPageArray<TGrowCutCell>(size);
-    m_active = TPageArray<std::uint32_t>(size);
-    m_activeChanged = TPageArray<std::uint8_t>(size);
-    m_next = TPageArray<std::uint32_t>(size);
+    m_boxCells = size;
+    if (m_memory) {
+        TakeArray(m_cells, m_memory->m_cells, size);
+        TakeArray(m_active, m_memory->m_active, size);
+        TakeArray(m_activeChanged, m_memory->m_activeChanged, size);
+        TakeArray(m_next, m_memory->m_next, size);
+    } else {
+        m_cells = TPageArray<TGrowCutCell>(size);
+        m_active = TPageArray<std::uint32_t>(size);
+        m_activeChanged = TPageArray<std::uint8_t>(size);
+        m_next = TPageArray<std::uint32_t>(size);
+    }
     m_activeCount = 0;
     m_nextCount = 0;
     m_attacking = false;
@@ -209,7 +236,7 @@ bool TGrowCut::ShareGeneration()
     for (std::size_t s = 0; s < strips; ++s) {
         TStrip& strip = m_strips[s];
         strip.Begin = s == 0 ? 0 : sample[s * samples / strips];
-        strip.End = s + 1 == strips ? std::uint32_t(m_cells.size()) : sample[(s + 1) * samples / strips];
+        strip.End = s + 1 == strips ? std::uint32_t(m_boxCells) : sample[(s + 1) * samples / strips];
         strip.Queued.clear();
     }
     return true;

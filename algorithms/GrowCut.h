@@ -35,8 +35,30 @@ class TMarkedRegion;
 // queued are then merged in the order in which one thread would have queued
 // them.  So every thread count gives exactly the results of one.
 class TGrowCut {
+    struct TGrowCutCell {
+        float Strength;           // 0.0 .. 1.0
+        float NextStrength;       // best force received this generation; -1 when
+                                  // none, so the cell is queued exactly while >= 0
+        std::uint8_t Label;
+        std::uint8_t NextLabel;   // label of the attacker that delivered NextStrength
+        std::uint8_t WeightRight; // similarity to (x + 1, y); 0 where no attack can succeed
+        std::uint8_t WeightDown;  // similarity to (x, y + 1); likewise
+    };
+
 public:
-    TGrowCut() = default;
+    // The arrays of an automaton, kept by an owner that runs one after
+    // another on the same picture, so that the next one reuses their pages
+    // instead of having fresh ones faulted in and cleared.
+    class TMemory {
+        friend class TGrowCut;
+        TPageArray<TGrowCutCell> m_cells;
+        TPageArray<std::uint32_t> m_active;
+        TPageArray<std::uint8_t> m_activeChanged;
+        TPageArray<std::uint32_t> m_next;
+    };
+
+    // memory, when given, lends its arrays from Init to destruction.
+    explicit TGrowCut(TMemory* memory = nullptr) : m_memory(memory) {}
     ~TGrowCut();
     TGrowCut(const TGrowCut&) = delete;
     TGrowCut& operator=(const TGrowCut&) = delete;
@@ -80,15 +102,6 @@ public:
     float StrengthAt(int x, int y) const;
 
 private:
-    struct TGrowCutCell {
-        float Strength;           // 0.0 .. 1.0
-        float NextStrength;       // best force received this generation; -1 when
-                                  // none, so the cell is queued exactly while >= 0
-        std::uint8_t Label;
-        std::uint8_t NextLabel;   // label of the attacker that delivered NextStrength
-        std::uint8_t WeightRight; // similarity to (x + 1, y); 0 where no attack can succeed
-        std::uint8_t WeightDown;  // similarity to (x, y + 1); likewise
-    };
 
     bool InCells(int x, int y) const { return m_box.Contains(TPoint{x, y}); }
     std::size_t Index(int x, int y) const
@@ -123,9 +136,15 @@ private:
     // thread would have queued them.
     int CommitShared();
 
+    // The arrays for size cells: the lent ones when they are large enough.
+    template <typename T>
+    void TakeArray(TPageArray<T>& own, TPageArray<T>& lent, std::size_t size);
+
+    TMemory* m_memory = nullptr;
     TMarkedRegion* m_region = nullptr;
     TRect m_box;                   // the pixels that have cells
     std::size_t m_boxHeight = 0;
+    std::size_t m_boxCells = 0;
     TPageArray<TGrowCutCell> m_cells; // [x][y] over m_box, column after column
     // The cells that attack in the next Step, popped from the top (with
     // whether their label changed), and the cells queued for the generation

@@ -73,10 +73,14 @@ struct TSeries {
 
 } // namespace
 
-int main()
+// With a folder given, the photo and the band are left in it for other
+// measurements (perf, /usr/bin/time -v).
+int main(int argc, char* argv[])
 {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("orvane-bench-cut-" + std::to_string(getpid()));
+    const bool keep = argc > 1;
+    const std::filesystem::path dir = keep ? std::filesystem::path(argv[1])
+                                           : std::filesystem::temp_directory_path()
+            / ("orvane-bench-cut-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const std::string photo = (dir / "photo.jpg").string();
     const std::string band = (dir / "band.png").string();
@@ -116,13 +120,15 @@ int main()
             const TProcessRun result = RunProcess(commands[i]);
             if (result.seconds < 0) {
                 std::fprintf(stderr, "failed: %s\n", commands[i][0].c_str());
-                std::filesystem::remove_all(dir);
+                if (!keep)
+                    std::filesystem::remove_all(dir);
                 return 1;
             }
             series[i].seconds.push_back(result.seconds);
             series[i].peakBytes = std::max(series[i].peakBytes, result.peakBytes);
         }
-    std::filesystem::remove_all(dir);
+    if (!keep)
+        std::filesystem::remove_all(dir);
 
     const double pixels = double(Width) * Height;
     const double floorSeconds = Median(series[0].seconds);

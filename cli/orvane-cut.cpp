@@ -298,7 +298,7 @@ int Run(const TOptions& options)
     mask = {};
     int areas = 0;
     {
-        TSeparation separation(region);
+        TSeparation separation(region, nullptr, session.GrowCutMemory());
         if (!separation.Encloses()) {
             Report(LocalStr(2836, QStringLiteral("The band does not enclose any area.")));
             return kExitNoArea;

@@ -543,7 +543,7 @@ void TKvClippingTool::Separate()
                       // unmarked areas are numbered: every pixel's segment
                       // changes, so the command keeps the whole picture,
                       // but only the earlier cut line looks different.
-                      work->Separation.emplace(Region(), &changed);
+                      work->Separation.emplace(Region(), &changed, m_session.GrowCutMemory());
                       EditDocument()->ExtendDirtyRect({0, 0, Region().Width(), Region().Height()});
                       if (!work->Separation->Encloses()) {
                           ShowOpenBand(*work->Separation);

@@ -587,3 +587,29 @@ TEST(Clipping, EveryThreadCountGivesOneThreadsResults)
         }
     }
 }
+
+TEST(Clipping, ASeparateInTheArraysAnEarlierOneLeftFindsTheSameCut)
+{
+    // The earlier Separate's box is larger, so that the later one runs in
+    // arrays full of its cells.
+    TGrowCut::TMemory memory;
+    Scene earlier(61, 47);
+    MakeNoisyScene(earlier, [](int x, int y) {
+        const double d = DistanceFromCentre(x, y, 30, 23);
+        return d >= 9 && d <= 17;
+    });
+    {
+        TSeparation separation(earlier.region, nullptr, &memory);
+        separation.RunGrowCut();
+    }
+    DiscScene fresh;
+    DiscScene lent;
+    ASSERT_TRUE(fresh.Separate());
+    {
+        TSeparation separation(lent.region, nullptr, &memory);
+        ASSERT_TRUE(separation.Encloses());
+        separation.RunGrowCut();
+    }
+    EXPECT_EQ(RegionState(lent), RegionState(fresh));
+    EXPECT_EQ(SegmentRows(lent.region), SegmentRows(fresh.region));
+}
