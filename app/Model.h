@@ -13,10 +13,14 @@
 
 class QProgressBar;
 class TCommonDataModule;
+class TKvBrightnessContrastTool;
 class TKvClippingTool;
+class TKvCropTool;
 class TKvDemonstrationModule;
 class TKvGraphicsEditor;
 class TKvHelp;
+class TKvOriginalImageTool;
+class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
 class TKvToolPanelModule;
@@ -65,6 +69,10 @@ public:
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvOriginalImageTool* OriginalImageTool = nullptr;
+    TKvRotateTool* RotateTool = nullptr;
+    TKvBrightnessContrastTool* BrightnessContrastTool = nullptr;
+    TKvCropTool* CropTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
     // Owned by the graphics editor.
     TKvScanner* Scanner = nullptr;

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TestToolEditor : public IKvGraphicsEditor {
@@ -47,6 +48,11 @@ public:
     }
     TProgressMeter* ProgressMeter() const override { return nullptr; }
     TKvDemoRegistry& DemoRegistry() override { return Registry; }
+    std::optional<int> AskJpegQuality() override
+    {
+        ++QualityQuestions;
+        return Quality;
+    }
 
     TKvGraphicsTool* Active = nullptr;
     TKvGraphicsTool* Previous = nullptr;
@@ -61,6 +67,9 @@ public:
     TColorTriple Pixel;
     int PointerReports = 0;
     TKvDemoRegistry Registry;
+    // The answer to the JPEG quality question (none: cancelled).
+    std::optional<int> Quality = 90;
+    int QualityQuestions = 0;
 };
 
 // The document stand-in whose documents get graphics views.
