@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextStream>
@@ -92,11 +93,33 @@ TEST_F(KvDemonstrationTest, EveryNameTheToolsRegisterReachesAControlOnTheScreenO
     TKvDemoRegistry& registry = DemonstrationModule->Registry();
     ASSERT_EQ(&GraphicsEditor->DemoRegistry(), &registry);
     ASSERT_FALSE(registry.Controls().empty());
-    ClippingTool->UpdateControls();
-    for (const TKvDemoRegistry::TControlInfo& control : registry.Controls()) {
-        ASSERT_NE(control.Component, nullptr) << control.Name.toStdString();
-        // The active tool's controls are on the screen.
-        EXPECT_TRUE(registry.ControlTarget(control.Name).has_value()) << control.Name.toStdString();
+    const std::vector<TKvGraphicsTool*>& tools = GraphicsEditor->Tools();
+    const auto isTool = [&](const QObject* owner) {
+        return std::find(tools.begin(), tools.end(), owner) != tools.end();
+    };
+    // The active tool's controls are on the screen, with its options shown
+    // or hidden, and so are those of the editor and the windows; each tool
+    // is made active in turn. A tool reached from the editor's toolbar hides
+    // its panel button (its name still makes it active as a command).
+    for (TKvGraphicsTool* tool : tools) {
+        GraphicsEditor->SetActiveTool(tool);
+        QSet<QString> shown;
+        for (const char* options : {"ShowOptions", "HideOptions"}) {
+            if (const TKvDemoRegistry::TCommandInfo* show = registry.FindCommand(tool->ScriptName + QLatin1String(options)))
+                show->Procedure();
+            tool->UpdateControls();
+            RunEventLoopFor(100); // the idle updates show the panel
+            for (const TKvDemoRegistry::TControlInfo& control : registry.Controls())
+                if (registry.ControlTarget(control.Name))
+                    shown.insert(control.Name);
+        }
+        for (const TKvDemoRegistry::TControlInfo& control : registry.Controls()) {
+            ASSERT_NE(control.Component, nullptr) << control.Name.toStdString();
+            const bool hiddenToolButton = control.Component == tool->ToolButton && !tool->ToolButton->isVisible();
+            if ((control.Owner == tool && !hiddenToolButton) || !isTool(control.Owner))
+                EXPECT_TRUE(shown.contains(control.Name))
+                    << control.Name.toStdString() << " with " << tool->ScriptName.toStdString() << " active";
+        }
     }
     for (const TKvDemoRegistry::TCommandInfo& command : registry.Commands())
         EXPECT_TRUE(command.Procedure || command.IntProcedure || command.BoolProcedure || command.SenderProcedure)

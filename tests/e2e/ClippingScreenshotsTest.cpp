@@ -179,7 +179,7 @@ void SaveTheObject()
     answer.start(50);
     ASSERT_TRUE(ClickAt(frame->StoreTBXButton));
     const std::filesystem::path library = ObjectLibraryFolder();
-    ASSERT_TRUE(RunUntil([&] { return Idle() && std::filesystem::exists(library / "000001.tmb"); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return Idle() && std::filesystem::exists(library / "000001.tmb"); }));
     answer.stop();
     EXPECT_TRUE(answered);
     EXPECT_TRUE(frame->StoreTBXButton->isEnabled()) << "the object is still shown and can be saved again";

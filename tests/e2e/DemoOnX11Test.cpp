@@ -25,6 +25,7 @@
 #include "Model.h"
 #include "Program.h"
 #include "ProgramTestSupport.h"
+#include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -50,22 +51,6 @@ namespace {
 constexpr char ChildVariable[] = "ORVANE_DEMO_ON_X11_CHILD";
 constexpr char SwappedVariable[] = "ORVANE_DEMO_SWAPPED_BUTTONS";
 
-QString ScreenshotPath(const QString& name)
-{
-    const QString folder = qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/../screenshots");
-    QDir().mkpath(folder);
-    return QDir(folder).filePath(name);
-}
-
-bool ScreenshotOfTheScreen(const QString& name)
-{
-    const QString path = ScreenshotPath(name);
-    QFile::remove(path);
-    return QProcess::execute(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), QStringLiteral("root"), path})
-        == 0
-        && !QImage(path).isNull();
-}
-
 Display* XDisplay()
 {
     const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -84,12 +69,6 @@ bool SwapPointerButtons()
         return false;
     std::swap(map[0], map[2]);
     return XSetPointerMapping(display, map.data(), count) == MappingSuccess;
-}
-
-// Waits, letting the program run, for about the given time.
-void Settle(int milliseconds)
-{
-    RunEventLoopFor(milliseconds);
 }
 
 class TDemoOnScreen {
@@ -120,7 +99,7 @@ public:
             m_balloon.ShowBalloon(playback.Position(), position, QStringLiteral("The click goes through me"));
         });
         registry.RegisterDemoCommand(&m_owner, QStringLiteral("TestScreenshot"),
-                                     [&] { EXPECT_TRUE(ScreenshotOfTheScreen(QStringLiteral("demo_click_through.png"))); });
+                                     [&] { EXPECT_TRUE(TakeScreenshotOfTheScreen(QStringLiteral("demo_click_through"))); });
         registry.RegisterDemoCommand(&m_owner, QStringLiteral("TestHideBalloon"), [&] { m_balloon.HideBalloon(); });
         registry.RegisterDemoCommand(&m_owner, QStringLiteral("TestNoteTool"),
                                      [&] { m_toolClicked = editor.ActiveTool() == m_module.ClippingTool; });
@@ -187,9 +166,9 @@ private:
                                 QStringLiteral("Balloon %1: its tail's tip is on the point it explains, and the text "
                                                "wraps when it is longer than the balloon is wide.")
                                     .arg(position));
-            Settle(400);
-            EXPECT_TRUE(ScreenshotOfTheScreen(QStringLiteral("demo_balloon_%1.png").arg(position)));
-            const QImage screen(ScreenshotPath(QStringLiteral("demo_balloon_%1.png").arg(position)));
+            const QString name = QStringLiteral("demo_balloon_%1").arg(position);
+            EXPECT_TRUE(TakeScreenshotOfTheScreen(name));
+            const QImage screen(ScreenshotPath(name));
             // The outline is drawn in the tooltip text colour where the
             // balloon's left edge crosses its middle.
             const TKvBalloonLayout& layout = balloon.Layout();
@@ -248,7 +227,7 @@ TEST_F(DemoOnX11, AScriptClicksAToolbarButtonAMenuItemAndAPanelButtonThroughBall
     ASSERT_FALSE(server.Display().isEmpty());
     EXPECT_EQ(RunThisProgramOn(server, ChildVariable, QStringLiteral("DemoOnX11Child.Run"), {photograph}, 300000), 0);
     for (const char* name : {"demo_click_through", "demo_balloon_1", "demo_balloon_2", "demo_balloon_3", "demo_balloon_4"})
-        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QLatin1String(name) + QStringLiteral(".png")))) << name;
+        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QLatin1String(name)))) << name;
 }
 
 TEST_F(DemoOnX11, WithThePointerButtonsSwappedTheScriptStillClicksWithTheLogicalLeftButton)

@@ -47,12 +47,12 @@ public:
         ++PointerReports;
     }
     TProgressMeter* ProgressMeter() const override { return nullptr; }
+    TKvDemoRegistry& DemoRegistry() override { return Registry; }
     std::optional<int> AskJpegQuality() override
     {
         ++QualityQuestions;
         return Quality;
     }
-    TKvDemoRegistry& DemoRegistry() override { return Registry; }
 
     TKvGraphicsTool* Active = nullptr;
     TKvGraphicsTool* Previous = nullptr;
@@ -66,10 +66,10 @@ public:
     QPoint Pointer;
     TColorTriple Pixel;
     int PointerReports = 0;
+    TKvDemoRegistry Registry;
     // The answer to the JPEG quality question (none: cancelled).
     std::optional<int> Quality = 90;
     int QualityQuestions = 0;
-    TKvDemoRegistry Registry;
 };
 
 // The document stand-in whose documents get graphics views.

@@ -330,6 +330,42 @@ TEST(KvDemoPlaybackTest, NumbersOutsideTheirRangeAreInvalidArguments)
     }
 }
 
+// Hostile lines after a pressed button: each ends in an error or is
+// ignored, the playback comes to its end, and the button goes up again.
+TEST(KvDemoPlaybackTest, HostileLinesEndTheScriptOrAreIgnoredWithoutAButtonLeftDown)
+{
+    QByteArray binary;
+    for (int byte = 1; byte < 256; ++byte)
+        if (byte != '\n' && byte != '\r')
+            binary += char(byte);
+    QByteArray manyArguments = "MouseTo 1";
+    for (int i = 0; i < 300000; ++i)
+        manyArguments += ", 1";
+    const QByteArray longMessage = "Message \"" + QByteArray(100000, 'y') + "\", 0.1";
+    const QByteArray megabyteLine = "Message \"" + QByteArray(1 << 20, 'z');
+    const QByteArray repeatedKeys = "Message \"" + QByteArray(100000, '%') + "intro\", 0.1";
+    const QByteArray cases[] = {
+        binary,
+        "Message \"never closed, 0.1",
+        manyArguments,
+        longMessage,
+        megabyteLine,
+        repeatedKeys,
+        "MouseClick 100000, 100000",
+        "MouseCurvedMove -40000, -40000",
+        "MouseDrag 2147483648, 5",
+    };
+    for (const QByteArray& line : cases) {
+        DemoPlaybackFixture f;
+        f.StopOnError = false;
+        ASSERT_TRUE(f.Play("MouseDown\n" + line, "[1033]\nintro=%intro\n"));
+        EXPECT_LT(f.RunToEnd(10, 100000), 100000) << line.left(40).toStdString();
+        EXPECT_FALSE(f.playback.Playing());
+        ASSERT_EQ(f.input.Buttons.size(), 2) << line.left(40).toStdString();
+        EXPECT_TRUE(f.input.Buttons.last().startsWith(QStringLiteral("up left"))) << line.left(40).toStdString();
+    }
+}
+
 TEST(KvDemoPlaybackTest, AnErrorStopsThePlaybackUnlessItsHandlerSaysToGoOn)
 {
     DemoPlaybackFixture f;
