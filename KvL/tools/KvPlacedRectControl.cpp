@@ -1,6 +1,7 @@
 #include "KvPlacedRectControl.h"
 
 #include "KvGraphicsView.h"
+#include "KvLTBitmap.h"
 
 #include <QCursor>
 
@@ -11,16 +12,6 @@ constexpr int HandleOuter = 9;
 constexpr int HandleInner = 7;
 // How far handles reach outside the rectangle.
 constexpr int HandleReach = HandleOuter / 2;
-
-TRect ToTRect(const QRect& rect)
-{
-    return {rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height()};
-}
-
-QRect ToQRect(const TRect& rect)
-{
-    return {rect.Left, rect.Top, rect.Width(), rect.Height()};
-}
 
 void InvertPixel(TKvPixels& pixels, const TRect& box, int x, int y)
 {
@@ -77,7 +68,7 @@ QRect TKvPlacedRectControl::ViewRect() const
 
 int TKvPlacedRectControl::HitAt(const QPoint& point) const
 {
-    return HitHandle(ToTRect(ViewRect()), {point.x(), point.y()});
+    return HitHandle(FromQRect(ViewRect()), {point.x(), point.y()});
 }
 
 TPoint TKvPlacedRectControl::PicturePoint(const QPoint& point) const
@@ -129,9 +120,9 @@ void TKvPlacedRectControl::PaintOverlay(TKvViewCanvas& canvas)
         return;
     TKvPixels& pixels = canvas.Pixels();
     const TKvMapMode& mapMode = canvas.MapMode();
-    const TRect box = IntersectRect(ToTRect(canvas.ClipBox()), RectOfSize(0, 0, pixels.Width, pixels.Height));
+    const TRect box = IntersectRect(FromQRect(canvas.ClipBox()), RectOfSize(0, 0, pixels.Width, pixels.Height));
     const TRect shown = IntersectRect(m_placement.Rect(), PictureBounds());
-    const TRect clip = IntersectRect(ToTRect(mapMode.LogicalToDevice(ToQRect(shown))), box);
+    const TRect clip = IntersectRect(FromQRect(mapMode.LogicalToDevice(ToQRect(shown))), box);
     if (!clip.IsEmpty()) {
         TViewPixels view;
         view.Clip = clip;
@@ -149,8 +140,8 @@ void TKvPlacedRectControl::PaintOverlay(TKvViewCanvas& canvas)
 void TKvPlacedRectControl::PaintFrame(TKvViewCanvas& canvas, const QRect& rect) const
 {
     TKvPixels& pixels = canvas.Pixels();
-    const TRect box = IntersectRect(ToTRect(canvas.ClipBox()), RectOfSize(0, 0, pixels.Width, pixels.Height));
-    const TRect frame = ToTRect(rect);
+    const TRect box = IntersectRect(FromQRect(canvas.ClipBox()), RectOfSize(0, 0, pixels.Width, pixels.Height));
+    const TRect frame = FromQRect(rect);
     if (frame.IsEmpty())
         return;
     const TRect visible = IntersectRect(frame, box);

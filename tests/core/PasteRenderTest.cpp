@@ -106,6 +106,63 @@ TEST(PasteSampling, SoftEdgesOverTheirOwnColourStayThatColour)
     }
 }
 
+// The sampling spelled out over every pixel of the object: the weights of
+// the filter at each distance, colours weighted by kernel and matte.
+TColorTriple ReferenceSample(const TBGRWithAlpha& object, int filter, TColorTriple background, double x, double y)
+{
+    if (filter == pfNearest) {
+        const long i = std::lrint(x);
+        const long j = std::lrint(y);
+        if (i < 0 || j < 0 || i >= object.Width() || j >= object.Height() || object.GetAlpha(int(i), int(j)) < 128)
+            return background;
+        return object.GetColor(int(i), int(j));
+    }
+    double weights = 0, alpha = 0, blue = 0, green = 0, red = 0;
+    for (int i = 0; i < object.Width(); ++i)
+        for (int j = 0; j < object.Height(); ++j) {
+            const double w = PasteFilterWeight(filter, std::sqrt((x - i) * (x - i) + (y - j) * (y - j)));
+            const double a = w * object.GetAlpha(i, j) / 255.0;
+            const TColorTriple c = object.GetColor(i, j);
+            weights += w;
+            alpha += a;
+            blue += a * c.Blue;
+            green += a * c.Green;
+            red += a * c.Red;
+        }
+    if (weights <= 0.0001)
+        return background;
+    const double keep = 1 - alpha / weights;
+    return {ClampToByte(blue / weights + background.Blue * keep), ClampToByte(green / weights + background.Green * keep),
+            ClampToByte(red / weights + background.Red * keep)};
+}
+
+// Positions inside, on the edges of and around a small object, where the
+// kernels reach past its border.
+TEST(PasteSampling, EveryFilterSamplesAsTheFormulaSaysAlsoAtTheObjectsBorders)
+{
+    std::mt19937 random(11);
+    const auto byte = [&](int, int) { return std::uint8_t(random() % 256); };
+    const TBGRWithAlpha object = MakeObject(
+        7, 5, [&](int x, int y) { return TColorTriple{byte(x, y), byte(x, y), byte(x, y)}; },
+        [&](int x, int y) { return x == 3 ? 0 : byte(x, y); });
+    std::uniform_real_distribution<double> across(-4.5, 11.5);
+    std::uniform_real_distribution<double> down(-4.5, 9.5);
+    for (int filter = 0; filter < PasteFilterCount; ++filter) {
+        const TPasteSampler sampler(object, filter, false, false);
+        for (int n = 0; n < 3000; ++n) {
+            const double x = n < 100 ? n % 10 - 1.5 : across(random);
+            const double y = n < 100 ? n / 10 - 2.5 : down(random);
+            const TColorTriple background{byte(0, 0), byte(0, 0), byte(0, 0)};
+            const TColorTriple ours = sampler.Sample(background, x, y);
+            const TColorTriple reference = ReferenceSample(object, filter, background, x, y);
+            ASSERT_LE(std::abs(ours.Blue - reference.Blue) + std::abs(ours.Green - reference.Green)
+                          + std::abs(ours.Red - reference.Red),
+                      1)
+                << PasteFilterName(filter) << " at " << x << ", " << y;
+        }
+    }
+}
+
 TEST(PasteSampling, AHalfTransparentSampleMixesWithTheBackground)
 {
     const TBGRWithAlpha object = MakeObject(
