@@ -6,6 +6,8 @@
 #include "KvGraphicsEditor.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
+#include "KvObjectLibrary.h"
+#include "KvPasteTool.h"
 #include "KvPanelToolbar.h"
 #include "KvScanner.h"
 #include "KvScrollTool.h"
@@ -88,6 +90,10 @@ void TModule::DataModuleCreate()
     // The tools.
     CreateGraphicsTool(ClippingTool, GraphicsEditor, ToolPanelModule);
     SetImageIndex(ClippingTool->ToolButton, 77);
+    CreateGraphicsTool(PasteTool, GraphicsEditor, ToolPanelModule, ObjectLibraryFolder());
+    SetImageIndex(PasteTool->ToolButton, 78);
+    // An object saved by the clipping tool shows at once in the paste tool's list.
+    connect(ClippingTool, &TKvClippingTool::ObjectSaved, PasteTool, &TKvPasteTool::AddNewestEntry);
     MainForm->AddSeparator(ToolPanelModule->Toolbar);
 
     GraphicsEditor->SetActiveTool(ClippingTool);

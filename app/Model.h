@@ -15,6 +15,7 @@ class QProgressBar;
 class TCommonDataModule;
 class TKvClippingTool;
 class TKvGraphicsEditor;
+class TKvPasteTool;
 class TKvScanner;
 class TKvScrollTool;
 class TKvToolPanelModule;
@@ -62,6 +63,7 @@ public:
     TKvScrollTool* ScrollTool = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
     // Owned by the graphics editor.
     TKvScanner* Scanner = nullptr;
 

@@ -188,6 +188,12 @@ public:
     void LoadSettings(TKvSDFReader& reader) override;
     void SaveSettings(TKvSDFWriter& writer) override;
 
+signals:
+    // A new entry was saved into the object library (for the paste tool's
+    // list).
+    void ObjectSaved(const QString& name);
+
+public:
     // --- The panel's events
     // The user clicked a step's button: recorded, then done.
     void StepButtonClicked(const QString& suffix, void (TKvClippingTool::*step)());

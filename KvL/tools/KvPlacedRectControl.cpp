@@ -106,6 +106,18 @@ void TKvPlacedRectControl::InvalidatePlacement()
     m_shown = area;
 }
 
+void TKvPlacedRectControl::Activated()
+{
+    SetActive(true);
+    TKvGraphicsToolControl::Activated();
+}
+
+void TKvPlacedRectControl::Deactivated()
+{
+    SetActive(false);
+    TKvGraphicsToolControl::Deactivated();
+}
+
 QRect TKvPlacedRectControl::GetOverlayRect(const TKvMapMode& mapMode) const
 {
     if (!m_placement.Active())

@@ -41,6 +41,9 @@ public:
     static int HandleCursor(int hit);
 
     // --- View object
+    // The control paints only while its tool is active.
+    void Activated() override;
+    void Deactivated() override;
     QRect GetOverlayRect(const TKvMapMode& mapMode) const override;
     void PaintOverlay(TKvViewCanvas& canvas) override;
     bool GetCursor(Qt::KeyboardModifiers modifiers, const QPoint& point, int& cursorId) override;

@@ -35,6 +35,7 @@ struct TProgramModules {
         ScrollTool = Module->ScrollTool;
         ToolPanelModule = Module->ToolPanelModule;
         ClippingTool = Module->ClippingTool;
+        PasteTool = Module->PasteTool;
     }
 
     TCommonDataModule* CommonDataModule = nullptr;
@@ -44,4 +45,5 @@ struct TProgramModules {
     TKvScrollTool* ScrollTool = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
 };
