@@ -11,6 +11,7 @@
 #include "KvPanelToolbar.h"
 #include "KvScanner.h"
 #include "KvScrollTool.h"
+#include "KvTextTool.h"
 #include "KvToolPanel.h"
 
 #include <QCoreApplication>
@@ -88,13 +89,16 @@ void TModule::DataModuleCreate()
     MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
 
     // The tools.
+    CreateGraphicsTool(TextTool, GraphicsEditor, ToolPanelModule);
+    SetImageIndex(TextTool->ToolButton, 79);
+    MainForm->AddSeparator(ToolPanelModule->Toolbar);
     CreateGraphicsTool(ClippingTool, GraphicsEditor, ToolPanelModule);
     SetImageIndex(ClippingTool->ToolButton, 77);
+    MainForm->AddSeparator(ToolPanelModule->Toolbar);
     CreateGraphicsTool(PasteTool, GraphicsEditor, ToolPanelModule, ObjectLibraryFolder());
     SetImageIndex(PasteTool->ToolButton, 78);
     // An object saved by the clipping tool shows at once in the paste tool's list.
     connect(ClippingTool, &TKvClippingTool::ObjectSaved, PasteTool, &TKvPasteTool::AddNewestEntry);
-    MainForm->AddSeparator(ToolPanelModule->Toolbar);
 
     GraphicsEditor->SetActiveTool(ClippingTool);
 

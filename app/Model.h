@@ -18,6 +18,7 @@ class TKvGraphicsEditor;
 class TKvPasteTool;
 class TKvScanner;
 class TKvScrollTool;
+class TKvTextTool;
 class TKvToolPanelModule;
 class TMainForm;
 
@@ -62,6 +63,7 @@ public:
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
     TKvPasteTool* PasteTool = nullptr;
     // Owned by the graphics editor.
