@@ -4,7 +4,9 @@
 #include <QImage>
 #include <QPainter>
 
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -13,12 +15,24 @@ constexpr double PixelsPerPoint = 96.0 / 72.0;
 // Enough shrinking steps for any text the memo can hold.
 constexpr int MaxFits = 8;
 
+// Qt measures text in 26.6 fixed point, which overflows past about 33
+// million pixels: a long line is measured in pieces.
+constexpr qsizetype MeasuredPiece = 4096;
+
+int LineWidth(const QString& line, const QFontMetrics& metrics)
+{
+    std::int64_t width = 0;
+    for (qsizetype at = 0; at < line.size(); at += MeasuredPiece)
+        width += metrics.horizontalAdvance(line.mid(at, MeasuredPiece));
+    return int(std::min<std::int64_t>(width, INT_MAX));
+}
+
 TTextMaskSize Measure(const QStringList& lines, const QFontMetrics& metrics)
 {
     std::vector<TTextLine> measured;
     measured.reserve(std::size_t(lines.size()));
     for (const QString& line : lines)
-        measured.push_back({line.isEmpty(), line.isEmpty() ? 0 : metrics.horizontalAdvance(line)});
+        measured.push_back({line.isEmpty(), line.isEmpty() ? 0 : LineWidth(line, metrics)});
     return MeasureTextMask(measured, metrics.height());
 }
 
