@@ -12,6 +12,7 @@
 // input or options or a failed write, 2 the band encloses no area (nothing
 // is written).
 #include "ClippingSession.h"
+#include "CommandLine.h"
 #include "KvGraphicsFormats.h"
 #include "KvLocalizer.h"
 #include "KvPictureLoader.h"
@@ -19,10 +20,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QSaveFile>
 
 #include <climits>
@@ -37,7 +36,7 @@ constexpr int kExitNoArea = 2;
 
 void Report(const QString& message)
 {
-    std::fprintf(stderr, "orvane-cut: %s\n", qPrintable(message));
+    ReportError("orvane-cut", message);
 }
 
 // Shows the blur preparation's progress on a terminal.
@@ -95,31 +94,6 @@ std::optional<TColor> ParseColor(const QString& text)
     if (!ok || text.size() != 6 || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
         return std::nullopt;
     return TColor(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
-}
-
-std::optional<int> ParseInt(const QString& text, int lo, int hi)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok && value >= lo && value <= hi ? std::optional<int>(value) : std::nullopt;
-}
-
-// Stores the value of option in target when the option is given; false, with
-// error saying what is wrong, when the value does not parse.
-template <typename T, typename Parse>
-bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& option, Parse parse,
-                const char* expected, T& target, QString& error)
-{
-    if (!parser.isSet(option))
-        return true;
-    const QString text = parser.value(option);
-    const auto value = parse(text);
-    if (!value) {
-        error = QStringLiteral("--%1 '%2': expected %3").arg(option.names().constFirst(), text, QLatin1String(expected));
-        return false;
-    }
-    target = *value;
-    return true;
 }
 
 // The options, or a message saying what is wrong with them.
@@ -189,20 +163,6 @@ bool WritePgm(const QString& path, int width, int height, Value value)
         file.write(row);
     }
     return file.commit();
-}
-
-// The picture keeps the resolution it was read with.
-bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata)
-{
-    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (!QImageWriter::supportedImageFormats().contains(format))
-        format = "png";
-    QImageWriter writer(&file, format);
-    return writer.write(picture) && file.commit();
 }
 
 int Run(const TOptions& options)
