@@ -13,7 +13,7 @@ bool TCropMargins::Take(const TKvPixels& picture, const TRect& keep)
     for (std::size_t i = 0; i < bands.size(); ++i) {
         if (bands[i].IsEmpty())
             continue;
-        if (!m_bands[i].SetFormat(picture.Format, bands[i])) {
+        if (!m_bands[i].SetFormatForOverwrite(picture.Format, bands[i])) {
             Release();
             return false;
         }
@@ -48,7 +48,7 @@ bool TCropMargins::Restore(const TKvPixels& kept, TKvPixelBuffer& whole) const
     for (const TKvPixelBuffer& band : m_bands)
         if (band.Data && band.Format != kept.Format)
             return false;
-    if (!whole.SetFormat(kept.Format, m_whole))
+    if (!whole.SetFormatForOverwrite(kept.Format, m_whole))
         return false;
     for (const TKvPixelBuffer& band : m_bands)
         whole.Assign(band);

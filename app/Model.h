@@ -13,9 +13,13 @@
 
 class QProgressBar;
 class TCommonDataModule;
+class TKvBrightnessContrastTool;
 class TKvClippingTool;
+class TKvCropTool;
 class TKvGraphicsEditor;
+class TKvOriginalImageTool;
 class TKvPasteTool;
+class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
 class TKvTextTool;
@@ -63,6 +67,10 @@ public:
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvOriginalImageTool* OriginalImageTool = nullptr;
+    TKvRotateTool* RotateTool = nullptr;
+    TKvBrightnessContrastTool* BrightnessContrastTool = nullptr;
+    TKvCropTool* CropTool = nullptr;
     TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
     TKvPasteTool* PasteTool = nullptr;

@@ -9,6 +9,7 @@
 #include "KvLocalizer.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
+#include "KvToolPanelParts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -182,19 +183,8 @@ TKvClippingTool::~TKvClippingTool()
 
 void TKvClippingTool::CreateUI()
 {
-    if (m_panel) {
-        m_panel->AddToolButton(LocalStr(2858, QStringLiteral("Cut Out")),
-                               TKvMethod(static_cast<TKvGraphicsTool*>(this), &TKvGraphicsTool::Activate), ToolButton);
-        m_panel->AddToolFrame(m_frame);
-    } else {
-        // Without a tool panel the button and frame stand alone.
-        ToolButton = new QAction(this);
-        connect(ToolButton, &QAction::triggered, this, [this] { Activate(ToolButton); });
-        m_ownFrame.reset(NewInitialized<TKvClippingFrame>());
-        m_frame = m_ownFrame.get();
-    }
+    m_frame = CreateToolPanelParts(this, m_panel, LocalStr(2858, QStringLiteral("Cut Out")), m_ownFrame);
     ToolButton->setObjectName(QStringLiteral("Button"));
-    Frame = m_frame;
     ScriptName = ScriptNameText;
 }
 
@@ -310,20 +300,6 @@ void TKvClippingTool::UpdateControls()
 
 // ---------------------------------------------------------------------------
 // Documents and activation
-
-TKvGraphicsView* TKvClippingTool::DocumentView() const
-{
-    for (TKvGraphicsToolControl* control : Controls())
-        if (control->View() && control->View()->Document())
-            return control->View();
-    return nullptr;
-}
-
-TKvGraphicsDocument* TKvClippingTool::Document() const
-{
-    TKvGraphicsView* view = DocumentView();
-    return view ? view->Document() : nullptr;
-}
 
 void TKvClippingTool::Reset()
 {
@@ -715,11 +691,7 @@ void TKvClippingTool::SetShadowLevel(int level)
 
 void TKvClippingTool::StepButtonClicked(const QString& suffix, void (TKvClippingTool::*step)())
 {
-    if (IKvScriptRecorder* recorder = Recorder()) {
-        const QString name = ScriptName + suffix;
-        recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + name);
-        recorder->RecordLine(name);
-    }
+    RecordClick(suffix);
     (this->*step)();
 }
 

@@ -132,9 +132,6 @@ public:
     TAddRemoveStack& Outline() { return m_outline; }
     const TKvClippingRecord& BeforeRecord() const { return m_beforeRecord; }
     const TKvClippingRecord& AfterRecord() const { return m_afterRecord; }
-    // The document the tool works on: the one shown in the view the tool
-    // has a control in; none while no document is shown.
-    TKvGraphicsDocument* Document() const;
     // Whether a long step (Separate, Effect, Swap, Clear, a new background)
     // is running.
     bool Busy() const { return bool(m_operation.Step); }
@@ -212,7 +209,6 @@ private:
     };
 
     void CreateUI();
-    TKvGraphicsView* DocumentView() const;
     // A document is shown, no edit holds it and no step runs.
     bool MayStartCommand() const;
     // Begins the edit of a command on the document's view and updates the

@@ -63,29 +63,34 @@ void TKvGraphicsDocument::SetCropRect(const TRect& rect)
 bool TKvGraphicsDocument::CropTo(const TRect& rect)
 {
     const TRect cut = IntersectRect(rect, m_image.GetBounds());
-    if (cut.IsEmpty() || !m_image.Crop(cut))
+    // Cut within their own storage, the pictures need no memory: the crop
+    // is made on both or, for a rectangle that misses the picture, on none.
+    if (cut.IsEmpty() || !m_image.CropInPlace(cut))
         return false;
-    // Original has the picture's size; should it lack the memory, it no
-    // longer matches the picture and the codec cannot follow.
-    if (!m_original.Crop(cut))
-        m_codecInStep = false;
+    if (!m_original.IsEmpty())
+        m_original.CropInPlace(cut);
     ClearCropRect();
-    ResetCommitted();
+    CommitLater();
     if (m_codec->HasImage() && !m_codec->CropTo(cut))
         m_codecInStep = false;
     ImageChanged();
     return true;
 }
 
-bool TKvGraphicsDocument::Transform(bool (TKvLTBitmap::*turn)(), void (JpegCodec::*codecTurn)(),
-                                    const TRect& newCropRect)
+bool TKvGraphicsDocument::Transform(TPixelTurn turn, void (JpegCodec::*codecTurn)(), const TRect& newCropRect)
 {
-    if (!(m_image.*turn)())
+    // Both pictures are turned before either changes: a turn that cannot be
+    // made whole leaves the document as it was, so that nothing turned is
+    // recorded and no undo turns a picture that never turned.
+    TKvPixelBuffer image;
+    TKvPixelBuffer original;
+    if (!m_image.Turned(turn, image) || (!m_original.IsEmpty() && !m_original.Turned(turn, original)))
         return false;
-    if (!(m_original.*turn)())
-        m_codecInStep = false;
+    m_image.Adopt(std::move(image));
+    if (!m_original.IsEmpty())
+        m_original.Adopt(std::move(original));
     m_cropRect = newCropRect;
-    ResetCommitted();
+    CommitLater();
     if (m_codec->HasImage())
         ((*m_codec).*codecTurn)();
     ImageChanged();
@@ -96,7 +101,7 @@ bool TKvGraphicsDocument::RotateLeft()
 {
     const TRect c = m_cropRect;
     const int w = m_image.Width();
-    return Transform(&TKvLTBitmap::RotateLeft, &JpegCodec::RotateLeft,
+    return Transform(TPixelTurn::Left, &JpegCodec::RotateLeft,
                      HasCropRect() ? TRect{c.Top, w - c.Right, c.Bottom, w - c.Left} : TRect{});
 }
 
@@ -104,7 +109,7 @@ bool TKvGraphicsDocument::RotateRight()
 {
     const TRect c = m_cropRect;
     const int h = m_image.Height();
-    return Transform(&TKvLTBitmap::RotateRight, &JpegCodec::RotateRight,
+    return Transform(TPixelTurn::Right, &JpegCodec::RotateRight,
                      HasCropRect() ? TRect{h - c.Bottom, c.Left, h - c.Top, c.Right} : TRect{});
 }
 
@@ -112,7 +117,7 @@ bool TKvGraphicsDocument::FlipHorizontal()
 {
     const TRect c = m_cropRect;
     const int w = m_image.Width();
-    return Transform(&TKvLTBitmap::FlipHorizontal, &JpegCodec::FlipHorizontal,
+    return Transform(TPixelTurn::MirrorX, &JpegCodec::FlipHorizontal,
                      HasCropRect() ? TRect{w - c.Right, c.Top, w - c.Left, c.Bottom} : TRect{});
 }
 
@@ -120,7 +125,7 @@ bool TKvGraphicsDocument::FlipVertical()
 {
     const TRect c = m_cropRect;
     const int h = m_image.Height();
-    return Transform(&TKvLTBitmap::FlipVertical, &JpegCodec::FlipVertical,
+    return Transform(TPixelTurn::MirrorY, &JpegCodec::FlipVertical,
                      HasCropRect() ? TRect{c.Left, h - c.Bottom, c.Right, h - c.Top} : TRect{});
 }
 
@@ -139,14 +144,29 @@ void TKvGraphicsDocument::ReplaceImage(const TKvPixels& image, const TKvPixels* 
     if (original && !m_original.AssignPixels(*original))
         m_codecInStep = false;
     m_image.AssignPixels(image);
-    ResetCommitted();
+    ImageReplaced(sameSize, original != nullptr, geometry);
+}
+
+void TKvGraphicsDocument::AdoptImage(TKvPixelBuffer&& image, TKvPixelBuffer* original,
+                                     const TKvGraphicsGeometry* geometry)
+{
+    const bool sameSize = image.Width == m_image.Width() && image.Height == m_image.Height();
+    if (original)
+        m_original.Adopt(std::move(*original));
+    m_image.Adopt(std::move(image));
+    ImageReplaced(sameSize, original != nullptr, geometry);
+}
+
+void TKvGraphicsDocument::ImageReplaced(bool sameSize, bool newOriginal, const TKvGraphicsGeometry* geometry)
+{
+    CommitLater();
     if (geometry) {
         m_cropRect = ClipCropRect(geometry->CropRect, m_image.GetBounds());
         m_codecInStep = geometry->Codec && m_codec->HasImage() && m_codec->SetGeometry(*geometry->Codec)
             && m_codec->Width() == m_image.Width() && m_codec->Height() == m_image.Height();
     } else {
         m_cropRect = ClipCropRect(m_cropRect, m_image.GetBounds());
-        if (original || !sameSize)
+        if (newOriginal || !sameSize)
             m_codecInStep = false;
     }
     ImageChanged();
@@ -205,6 +225,11 @@ void TKvGraphicsDocument::InterruptEdit()
     m_dirtyRect = {};
 }
 
+bool TKvGraphicsDocument::LockedByOpenChange() const
+{
+    return m_locked && m_lockingTool && m_lockingTool->HasOpenChange(this);
+}
+
 void TKvGraphicsDocument::ResetLock()
 {
     m_locked = false;
@@ -260,14 +285,36 @@ bool TKvGraphicsDocument::RecordEdit(IKvGraphicsTool* tool)
     return true;
 }
 
+TKvPixelBuffer& TKvGraphicsDocument::Committed()
+{
+    MakeCommitted();
+    return m_committed;
+}
+
+const TKvPixelBuffer& TKvGraphicsDocument::Committed() const
+{
+    MakeCommitted();
+    return m_committed;
+}
+
+void TKvGraphicsDocument::MakeCommitted() const
+{
+    if (!m_committedIsImage)
+        return;
+    m_committedIsImage = false;
+    if (m_committed.SetFormatForOverwrite(m_image.Pixels().Format, m_image.GetBounds()))
+        m_committed.Assign(m_image.Pixels());
+}
+
 void TKvGraphicsDocument::ResetCommitted()
 {
-    if (m_committed.SetFormat(m_image.Pixels().Format, m_image.GetBounds()))
-        m_committed.Assign(m_image.Pixels());
+    m_committedIsImage = true;
+    MakeCommitted();
 }
 
 void TKvGraphicsDocument::UpdateCommitted(const TRect& rect)
 {
+    MakeCommitted();
     if (m_committed.GetBounds() != m_image.GetBounds() || m_committed.Format != m_image.Pixels().Format) {
         ResetCommitted();
         return;
@@ -313,6 +360,11 @@ void TKvGraphicsDocument::BroadcastBeforeRedo()
 void TKvGraphicsDocument::BroadcastAfterRedo()
 {
     ForEachTool([&](IKvGraphicsTool* each) { each->AfterRedo(History().NextRedoState()); });
+}
+
+void TKvGraphicsDocument::CommitOrCancelOpenChanges()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->CommitOrCancelOpenChange(this); });
 }
 
 void TKvGraphicsDocument::AfterOpen()

@@ -1,15 +1,19 @@
 // The composition root, the status bar's progress meter and the shared
 // image list.
 #include "CommonData.h"
+#include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
+#include "KvCropTool.h"
 #include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
-#include "KvPanelToolbar.h"
-#include "KvScrollTool.h"
-#include "KvToolPanel.h"
 #include "KvObjectLibrary.h"
+#include "KvOriginalImageTool.h"
+#include "KvPanelToolbar.h"
 #include "KvPasteTool.h"
+#include "KvRotateTool.h"
+#include "KvScrollTool.h"
 #include "KvTextTool.h"
+#include "KvToolPanel.h"
 #include "Model.h"
 #include "ObjectLibraryFixture.h"
 #include "ProgramTestSupport.h"
@@ -18,6 +22,7 @@
 #include <QDockWidget>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -39,8 +44,19 @@ protected:
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
 {
-    const std::vector<QObject*> expected{CommonDataModule, Module,   GraphicsEditor, MainForm, ScrollTool,
-                                         ToolPanelModule,  TextTool, ClippingTool,   PasteTool};
+    const std::vector<QObject*> expected{CommonDataModule,
+                                         Module,
+                                         GraphicsEditor,
+                                         MainForm,
+                                         ScrollTool,
+                                         ToolPanelModule,
+                                         Module->OriginalImageTool,
+                                         Module->RotateTool,
+                                         Module->BrightnessContrastTool,
+                                         Module->CropTool,
+                                         TextTool,
+                                         ClippingTool,
+                                         PasteTool};
     ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < application->ComponentCount(); ++i)
         EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;
@@ -92,6 +108,50 @@ TEST_F(ModelTest, AnObjectSavedByTheClippingToolJoinsThePasteToolsList)
     EXPECT_FALSE(PasteTool->Object().IsEmpty());
 }
 
+TEST_F(ModelTest, PictureToolsSitOnTheStandardToolbarWithTheirPanelButtonsHidden)
+{
+    // The standard toolbar ends: separator, Original, separator, the four
+    // turns, separator, the four tone steps.
+    const QList<QAction*> items = GraphicsEditor->StandardToolbar->actions();
+    const qsizetype original = items.indexOf(Module->OriginalImageTool->OriginalImageToolButton);
+    ASSERT_GE(original, 1);
+    EXPECT_TRUE(items[original - 1]->isSeparator());
+    TKvRotateTool* rotate = Module->RotateTool;
+    TKvBrightnessContrastTool* tone = Module->BrightnessContrastTool;
+    const std::vector<QAction*> tail{nullptr,
+                                     rotate->RotateRightToolButton,
+                                     rotate->RotateLeftToolButton,
+                                     rotate->FlipVerticalToolButton,
+                                     rotate->FlipHorizontalToolButton,
+                                     nullptr,
+                                     tone->BrightnessUpToolButton,
+                                     tone->BrightnessDownToolButton,
+                                     tone->ContrastUpToolButton,
+                                     tone->ContrastDownToolButton};
+    ASSERT_EQ(items.size(), original + 1 + qsizetype(tail.size()));
+    for (size_t i = 0; i < tail.size(); ++i) {
+        QAction* item = items[original + 1 + qsizetype(i)];
+        if (tail[i])
+            EXPECT_EQ(item, tail[i]) << i;
+        else
+            EXPECT_TRUE(item->isSeparator()) << i;
+    }
+    const std::pair<QAction*, int> images[] = {{rotate->RotateRightToolButton, 16},  {rotate->RotateLeftToolButton, 17},
+                                               {rotate->FlipVerticalToolButton, 18}, {rotate->FlipHorizontalToolButton, 19},
+                                               {tone->BrightnessUpToolButton, 31},   {tone->BrightnessDownToolButton, 32},
+                                               {tone->ContrastUpToolButton, 33},     {tone->ContrastDownToolButton, 34}};
+    for (const auto& [button, index] : images)
+        EXPECT_EQ(ImageIndex(button), index) << button->objectName().toStdString();
+    // The panel's buttons of rotate, tone and crop exist but are hidden, and
+    // stay hidden however available the tools are made.
+    for (TKvGraphicsTool* tool : std::initializer_list<TKvGraphicsTool*>{rotate, tone, Module->CropTool}) {
+        ASSERT_NE(tool->ToolButton, nullptr);
+        EXPECT_TRUE(ToolPanelModule->Toolbar->actions().contains(tool->ToolButton));
+        tool->SetAvailable(true);
+        EXPECT_FALSE(tool->ToolButton->isVisible()) << tool->ScriptName.toStdString();
+    }
+}
+
 TEST_F(ModelTest, TheProgressMeterDrivesTheStatusBarsLastPanel)
 {
     TKvProgressBarMeter* meter = Module->ProgressMeter();
@@ -122,7 +182,11 @@ TEST_F(ModelTest, TheProgressMeterDrivesTheStatusBarsLastPanel)
 TEST_F(ModelTest, TheSharedImageListHas80EntriesWithPicturesWhereTheProgramUsesThem)
 {
     const TKvImageList* images = CommonDataModule->New24TBXImageList;
-    ASSERT_EQ(images->Count(), TCommonDataModule::ImageCount);
+    // The 80 of the common data, then the two pictures the rotate and the
+    // tone tool add by name for their panel buttons.
+    ASSERT_EQ(images->Count(), TCommonDataModule::ImageCount + 2);
+    EXPECT_EQ(ImageIndex(Module->RotateTool->ToolButton), TCommonDataModule::ImageCount);
+    EXPECT_EQ(ImageIndex(Module->BrightnessContrastTool->ToolButton), TCommonDataModule::ImageCount + 1);
     EXPECT_EQ(images->Size(), QSize(24, 24));
     for (int index : {1, 2, 3, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 31, 32, 33, 34, 77, 78, 79}) {
         const QIcon icon = images->Icon(index);

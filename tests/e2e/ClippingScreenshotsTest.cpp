@@ -15,6 +15,7 @@
 #include "KvMainForm.h"
 #include "Program.h"
 #include "ProgramTestSupport.h"
+#include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -60,54 +61,6 @@ constexpr QPoint InTheCup{290, 150};
 constexpr QPoint OnTheTable{8, 380};
 constexpr int BrushSize = 24;
 
-QString ScreenshotPath(const QString& step)
-{
-    return QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath(QStringLiteral("../screenshots/clipping_%1.png").arg(step));
-}
-
-// Runs the program's event loop until the condition holds (false after the
-// deadline). The loop waits for events as the program's own does, so the
-// idle updates of the panel and the editor run meanwhile.
-template <typename Condition>
-bool RunUntil(Condition condition, int deadlineMilliseconds = 60000)
-{
-    QEventLoop loop;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (condition())
-            loop.exit(0);
-    });
-    poll.start(20);
-    QTimer::singleShot(deadlineMilliseconds, &loop, [&loop] { loop.exit(1); });
-    return loop.exec() == 0;
-}
-
-// Runs xdotool with the arguments while the program goes on handling what
-// the X server sends it.
-bool Xdotool(const QStringList& arguments)
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForStarted(10000))
-        return false;
-    if (!RunUntil([&] { return xdotool.state() == QProcess::NotRunning; }))
-        return false;
-    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
-}
-
-QString Number(int value)
-{
-    return QString::number(value);
-}
-
-// A click on the widget's point (its centre when none is given).
-bool ClickAt(QWidget* widget, std::optional<QPoint> point = std::nullopt)
-{
-    const QPoint at = widget->mapToGlobal(point.value_or(widget->rect().center()));
-    return Xdotool({QStringLiteral("mousemove"), Number(at.x()), Number(at.y()), QStringLiteral("sleep"),
-                    QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("1")});
-}
-
 // A click on a radio button's round mark: the button is as wide as the
 // longest item, its short captions end well before its middle.
 bool ClickRadioButton(QRadioButton* button)
@@ -123,7 +76,7 @@ bool DragRoundTheSubject(TKvGraphicsView* view)
     const auto moveTo = [&](const QPointF& p) {
         const QPoint picture(int(std::lround(p.x())), int(std::lround(p.y())));
         const QPoint screen = view->mapToGlobal(view->ImageToClient(picture));
-        arguments << QStringLiteral("mousemove") << Number(screen.x()) << Number(screen.y()) << QStringLiteral("sleep")
+        arguments << QStringLiteral("mousemove") << QString::number(screen.x()) << QString::number(screen.y()) << QStringLiteral("sleep")
                   << QStringLiteral("0.015");
     };
     moveTo(SubjectOutline[0]);
@@ -141,18 +94,7 @@ bool DragRoundTheSubject(TKvGraphicsView* view)
 
 bool TakeScreenshot(const QString& step)
 {
-    // Whatever was asked to repaint is on the screen first, and the idle
-    // update has set the panel.
-    QElapsedTimer settle;
-    settle.start();
-    RunUntil([&] { return settle.elapsed() > 300; });
-    QDir().mkpath(QFileInfo(ScreenshotPath(step)).absolutePath());
-    QFile::remove(ScreenshotPath(step));
-    return QProcess::execute(QStringLiteral("/usr/bin/import"),
-                             {QStringLiteral("-window"), QStringLiteral("0x%1").arg(MainForm()->winId(), 0, 16),
-                              ScreenshotPath(step)})
-        == 0
-        && !QImage(ScreenshotPath(step)).isNull();
+    return ::TakeScreenshot(MainForm(), QStringLiteral("clipping_") + step);
 }
 
 bool Idle()
@@ -317,5 +259,5 @@ TEST(ClippingOnScreen, CutOutOfAPhotographWithEveryBackground)
               0);
     server.Stop();
     for (const char* step : {"band", "separated", "effect_color", "effect_shadow", "effect_blur", "effect_mono"})
-        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QLatin1String(step)))) << step;
+        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QStringLiteral("clipping_") + QLatin1String(step)))) << step;
 }
