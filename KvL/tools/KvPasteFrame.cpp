@@ -2,6 +2,7 @@
 
 #include "KvDrawGrid.h"
 #include "KvLocalizer.h"
+#include "KvToolPanelParts.h"
 #include "KvPasteTool.h"
 
 #include <QFrame>
@@ -15,8 +16,7 @@ TKvPasteFrame::TKvPasteFrame(QWidget* parent) : TKvFrame(parent)
 {
     // The paste tool's field that holds the frame.
     setObjectName(QStringLiteral("Frame"));
-    TitleLabel = new QLabel(this);
-    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
+    TitleLabel = NewTitleLabel(this);
     ImagePanel = new QFrame(this);
     ImagePanel->setObjectName(QStringLiteral("ImagePanel"));
     ImagePanel->setFrameShape(QFrame::StyledPanel);

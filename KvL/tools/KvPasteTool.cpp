@@ -7,6 +7,7 @@
 #include "KvLocalizer.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
+#include "KvToolPanelParts.h"
 #include "RectToRect.h"
 
 #include <QAction>
@@ -75,11 +76,10 @@ void TKvPasteToolControl::Cancel()
 TKvPasteTool::TKvPasteTool(IKvGraphicsEditor* editor, TKvToolPanelModule* panel, std::filesystem::path folder)
     : TKvGraphicsTool(editor), m_panel(panel), m_list(std::move(folder))
 {
-    CreateUI();
+    m_frame = CreateToolPanelParts(this, m_panel, LocalStr(2863, QStringLiteral("Paste Object")), m_ownFrame);
+    ToolButton->setObjectName(QStringLiteral("Button"));
+    ScriptName = ScriptNameText;
     m_frame->Tool = this;
-    QFont titleFont = m_frame->TitleLabel->font();
-    titleFont.setBold(true);
-    m_frame->TitleLabel->setFont(titleFont);
     ControlClass = ControlClassOf<TKvPasteToolControl>();
     if (m_panel)
         m_panel->SetPanelWidth(PanelWidth);
@@ -99,23 +99,6 @@ TKvPasteTool::~TKvPasteTool()
     DemoRegistry().UnregisterOwner(this);
     if (m_frame)
         m_frame->Tool = nullptr;
-}
-
-void TKvPasteTool::CreateUI()
-{
-    if (m_panel) {
-        m_panel->AddToolButton(LocalStr(2863, QStringLiteral("Paste Object")),
-                               TKvMethod(static_cast<TKvGraphicsTool*>(this), &TKvGraphicsTool::Activate), ToolButton);
-        m_panel->AddToolFrame(m_frame);
-    } else {
-        ToolButton = new QAction(this);
-        connect(ToolButton, &QAction::triggered, this, [this] { Activate(ToolButton); });
-        m_ownFrame.reset(NewInitialized<TKvPasteFrame>());
-        m_frame = m_ownFrame.get();
-    }
-    ToolButton->setObjectName(QStringLiteral("Button"));
-    Frame = m_frame;
-    ScriptName = ScriptNameText;
 }
 
 void TKvPasteTool::AfterCreate()
@@ -403,6 +386,21 @@ void TKvPasteTool::DocumentClosing(TKvGraphicsDocument* document)
 {
     TKvGraphicsTool::DocumentClosing(document);
     CancelRectangles(document);
+}
+
+void TKvPasteTool::CommitOrCancelOpenChange(TKvGraphicsDocument* document)
+{
+    while (TKvPasteToolControl* control = ControlWithRectangle(document)) {
+        if (control->State() == TPlaceState::Placed)
+            CommitPaste(control);
+        else
+            CancelPaste(control);
+    }
+}
+
+bool TKvPasteTool::HasOpenChange(const TKvGraphicsDocument* document) const
+{
+    return ControlWithRectangle(document) != nullptr;
 }
 
 void TKvPasteTool::UpdateControls()

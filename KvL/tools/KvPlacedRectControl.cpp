@@ -1,64 +1,21 @@
 #include "KvPlacedRectControl.h"
 
 #include "KvGraphicsView.h"
+#include "CropRectangle.h"
 #include "KvLTBitmap.h"
 
-#include <QCursor>
 
 namespace {
 
-// A handle: the 9 x 9 square's outline one pixel wide.
-constexpr int HandleOuter = 9;
-constexpr int HandleInner = 7;
 // How far handles reach outside the rectangle.
-constexpr int HandleReach = HandleOuter / 2;
-
-void InvertPixel(TKvPixels& pixels, const TRect& box, int x, int y)
-{
-    if (!box.Contains(TPoint{x, y}))
-        return;
-    std::uint8_t* pixel = pixels.PixelAt(x, y);
-    for (int c = 0; c < 3; ++c)
-        pixel[c] = std::uint8_t(255 - pixel[c]);
-}
-
-void RegisterSizeCursors()
-{
-    static const bool registered = [] {
-        RegisterScreenCursor(TKvPlacedRectControl::crSizeAll, QCursor(Qt::SizeAllCursor));
-        RegisterScreenCursor(TKvPlacedRectControl::crSizeNS, QCursor(Qt::SizeVerCursor));
-        RegisterScreenCursor(TKvPlacedRectControl::crSizeNESW, QCursor(Qt::SizeBDiagCursor));
-        RegisterScreenCursor(TKvPlacedRectControl::crSizeWE, QCursor(Qt::SizeHorCursor));
-        RegisterScreenCursor(TKvPlacedRectControl::crSizeNWSE, QCursor(Qt::SizeFDiagCursor));
-        return true;
-    }();
-    (void)registered;
-}
+constexpr int HandleReach = 4;
 
 } // namespace
-
-TKvPlacedRectControl::TKvPlacedRectControl(TKvGraphicsTool* tool, TKvGraphicsView* view)
-    : TKvGraphicsToolControl(tool, view)
-{
-    RegisterSizeCursors();
-}
 
 TRect TKvPlacedRectControl::PictureBounds() const
 {
     const TKvGraphicsDocument* document = View()->Document();
     return document ? RectOfSize(0, 0, document->Image().Width(), document->Image().Height()) : TRect{};
-}
-
-int TKvPlacedRectControl::HandleCursor(int hit)
-{
-    switch (hit) {
-    case HandleBody: return crSizeAll;
-    case HandleTop: case HandleBottom: return crSizeNS;
-    case HandleTopRight: case HandleBottomLeft: return crSizeNESW;
-    case HandleRight: case HandleLeft: return crSizeWE;
-    case HandleBottomRight: case HandleTopLeft: return crSizeNWSE;
-    default: return crDefault;
-    }
 }
 
 QRect TKvPlacedRectControl::ViewRect() const
@@ -132,58 +89,39 @@ void TKvPlacedRectControl::PaintOverlay(TKvViewCanvas& canvas)
         return;
     TKvPixels& pixels = canvas.Pixels();
     const TKvMapMode& mapMode = canvas.MapMode();
-    const TRect box = IntersectRect(FromQRect(canvas.ClipBox()), RectOfSize(0, 0, pixels.Width, pixels.Height));
-    const TRect shown = IntersectRect(m_placement.Rect(), PictureBounds());
-    const TRect clip = IntersectRect(FromQRect(mapMode.LogicalToDevice(ToQRect(shown))), box);
-    if (!clip.IsEmpty()) {
-        TViewPixels view;
-        view.Clip = clip;
-        for (int x = clip.Left; x < clip.Right; ++x)
-            view.PictureX.push_back(mapMode.DeviceToLogical(QPoint(x, 0)).x());
-        for (int y = clip.Top; y < clip.Bottom; ++y)
-            view.PictureY.push_back(mapMode.DeviceToLogical(QPoint(0, y)).y());
-        PaintPreview(pixels, view);
+    const TRect frame = FromQRect(mapMode.LogicalToDevice(ToQRect(m_placement.Rect())));
+    const TRect shown = FromQRect(mapMode.LogicalToDevice(ToQRect(IntersectRect(m_placement.Rect(), PictureBounds()))));
+    // Each part of the canvas still to be painted once: inverting a pixel
+    // twice would undo it.
+    for (const QRect& clipPart : canvas.ClipRegion()) {
+        const TRect clip = IntersectRect(FromQRect(clipPart), pixels.GetBounds());
+        if (clip.IsEmpty())
+            continue;
+        TKvPixels part = pixels;
+        part.Init(clip, pixels.PixelAt(clip.Left, clip.Top), pixels.Format, pixels.Stride);
+        const TRect preview = IntersectRect(shown, clip);
+        if (!preview.IsEmpty()) {
+            TViewPixels view;
+            view.Clip = preview;
+            for (int x = preview.Left; x < preview.Right; ++x)
+                view.PictureX.push_back(mapMode.DeviceToLogical(QPoint(x, 0)).x());
+            for (int y = preview.Top; y < preview.Bottom; ++y)
+                view.PictureY.push_back(mapMode.DeviceToLogical(QPoint(0, y)).y());
+            PaintPreview(part, view);
+        }
+        PaintFrame(part, frame);
     }
-    PaintFrame(canvas, mapMode.LogicalToDevice(ToQRect(m_placement.Rect())));
 }
 
 // A dotted frame of inverted pixels round the rectangle, and in state Placed
 // the eight handles as hollow inverted squares.
-void TKvPlacedRectControl::PaintFrame(TKvViewCanvas& canvas, const QRect& rect) const
+void TKvPlacedRectControl::PaintFrame(TKvPixels& pixels, const TRect& rect) const
 {
-    TKvPixels& pixels = canvas.Pixels();
-    const TRect box = IntersectRect(FromQRect(canvas.ClipBox()), RectOfSize(0, 0, pixels.Width, pixels.Height));
-    const TRect frame = FromQRect(rect);
-    if (frame.IsEmpty())
+    DrawFocusFrame(pixels, rect);
+    if (m_placement.State() != TPlaceState::Placed || rect.IsEmpty())
         return;
-    const TRect visible = IntersectRect(frame, box);
-    if (!visible.IsEmpty()) {
-        const int bottom = frame.Bottom - 1;
-        const int right = frame.Right - 1;
-        for (int x = std::max(frame.Left, box.Left); x < std::min(frame.Right, box.Right); ++x)
-            if ((x - frame.Left) % 2 == 0) {
-                InvertPixel(pixels, box, x, frame.Top);
-                if (bottom != frame.Top)
-                    InvertPixel(pixels, box, x, bottom);
-            }
-        for (int y = std::max(frame.Top + 1, box.Top); y < std::min(bottom, box.Bottom); ++y)
-            if ((y - frame.Top) % 2 == 0) {
-                InvertPixel(pixels, box, frame.Left, y);
-                if (right != frame.Left)
-                    InvertPixel(pixels, box, right, y);
-            }
-    }
-    if (m_placement.State() != TPlaceState::Placed)
-        return;
-    for (int handle = HandleTop; handle <= HandleTopLeft; ++handle) {
-        const TPoint centre = HandlePoint(frame, handle);
-        const TRect outer = HandleRect(centre, HandleOuter);
-        const TRect inner = HandleRect(centre, HandleInner);
-        for (int y = outer.Top; y < outer.Bottom; ++y)
-            for (int x = outer.Left; x < outer.Right; ++x)
-                if (!inner.Contains(TPoint{x, y}))
-                    InvertPixel(pixels, box, x, y);
-    }
+    for (int handle = HandleTop; handle <= HandleTopLeft; ++handle)
+        DrawCropHandle(pixels, HandlePoint(rect, handle));
 }
 
 bool TKvPlacedRectControl::GetCursor(Qt::KeyboardModifiers, const QPoint& point, int& cursorId)

@@ -16,14 +16,7 @@ class TKvGraphicsView;
 
 class TKvPlacedRectControl : public TKvGraphicsToolControl {
 public:
-    // The cursors over the rectangle's inside and its handles.
-    static constexpr int crSizeAll = 120;
-    static constexpr int crSizeNS = 121;
-    static constexpr int crSizeNESW = 122;
-    static constexpr int crSizeWE = 123;
-    static constexpr int crSizeNWSE = 124;
-
-    TKvPlacedRectControl(TKvGraphicsTool* tool, TKvGraphicsView* view);
+    using TKvGraphicsToolControl::TKvGraphicsToolControl;
 
     const TPlacedRect& Placement() const { return m_placement; }
     TPlaceState State() const { return m_placement.State(); }
@@ -36,9 +29,6 @@ public:
     void Reset();
     // Repaints what the rectangle covers now and what it covered before.
     void InvalidatePlacement();
-
-    // The handles' cursors for a hit code; crDefault for none.
-    static int HandleCursor(int hit);
 
     // --- View object
     // The control paints only while its tool is active.
@@ -69,7 +59,8 @@ private:
     int HitAt(const QPoint& point) const;
     TPoint PicturePoint(const QPoint& point) const;
     void ShowSize() const;
-    void PaintFrame(TKvViewCanvas& canvas, const QRect& rect) const;
+    // The frame and, while placed, the handles on the canvas pixels.
+    void PaintFrame(TKvPixels& pixels, const TRect& rect) const;
 
     TPlacedRect m_placement;
     // What InvalidatePlacement last repainted, in view coordinates.

@@ -2,6 +2,7 @@
 
 #include "KvColorBox.h"
 #include "KvLocalizer.h"
+#include "KvToolPanelParts.h"
 #include "KvTextTool.h"
 
 #include <QButtonGroup>
@@ -62,8 +63,7 @@ TKvTextFrame::TKvTextFrame(QWidget* parent) : TKvFrame(parent)
 {
     // The text tool's field that holds the frame.
     setObjectName(QStringLiteral("Frame"));
-    TitleLabel = new QLabel(this);
-    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
+    TitleLabel = NewTitleLabel(this);
 
     FontTntGroupBox = new QGroupBox(this);
     FontTntGroupBox->setObjectName(QStringLiteral("FontTntGroupBox"));

@@ -8,6 +8,7 @@
 #include "KvSystemFonts.h"
 #include "KvTextMaskRender.h"
 #include "KvToolPanel.h"
+#include "KvToolPanelParts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -72,11 +73,10 @@ void TKvTextToolControl::Cancel()
 TKvTextTool::TKvTextTool(IKvGraphicsEditor* editor, TKvToolPanelModule* panel) : TKvGraphicsTool(editor), m_panel(panel)
 {
     AvailableInPluginMode = true;
-    CreateUI();
+    m_frame = CreateToolPanelParts(this, m_panel, LocalStr(2864, QStringLiteral("Text")), m_ownFrame);
+    ToolButton->setObjectName(QStringLiteral("Button"));
+    ScriptName = ScriptNameText;
     m_frame->Tool = this;
-    QFont titleFont = m_frame->TitleLabel->font();
-    titleFont.setBold(true);
-    m_frame->TitleLabel->setFont(titleFont);
     ControlClass = ControlClassOf<TKvTextToolControl>();
     SelectDefaultFont();
     if (m_panel)
@@ -95,23 +95,6 @@ TKvTextTool::~TKvTextTool()
     DemoRegistry().UnregisterOwner(this);
     if (m_frame)
         m_frame->Tool = nullptr;
-}
-
-void TKvTextTool::CreateUI()
-{
-    if (m_panel) {
-        m_panel->AddToolButton(LocalStr(2864, QStringLiteral("Text")),
-                               TKvMethod(static_cast<TKvGraphicsTool*>(this), &TKvGraphicsTool::Activate), ToolButton);
-        m_panel->AddToolFrame(m_frame);
-    } else {
-        ToolButton = new QAction(this);
-        connect(ToolButton, &QAction::triggered, this, [this] { Activate(ToolButton); });
-        m_ownFrame.reset(NewInitialized<TKvTextFrame>());
-        m_frame = m_ownFrame.get();
-    }
-    ToolButton->setObjectName(QStringLiteral("Button"));
-    Frame = m_frame;
-    ScriptName = ScriptNameText;
 }
 
 void TKvTextTool::AfterCreate()
@@ -372,6 +355,21 @@ void TKvTextTool::DocumentClosing(TKvGraphicsDocument* document)
 {
     TKvGraphicsTool::DocumentClosing(document);
     CancelRectangles(document);
+}
+
+void TKvTextTool::CommitOrCancelOpenChange(TKvGraphicsDocument* document)
+{
+    while (TKvTextToolControl* control = ControlWithRectangle(document)) {
+        if (control->State() == TPlaceState::Placed)
+            CommitText(control);
+        else
+            CancelText(control);
+    }
+}
+
+bool TKvTextTool::HasOpenChange(const TKvGraphicsDocument* document) const
+{
+    return ControlWithRectangle(document) != nullptr;
 }
 
 void TKvTextTool::UpdateControls()

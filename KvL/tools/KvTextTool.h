@@ -95,13 +95,16 @@ public:
     void Deactivated() override;
     void SetAvailable(bool available) override;
     void DocumentClosing(TKvGraphicsDocument* document) override;
+    // A placed rectangle is committed, one being drawn or dragged dropped,
+    // before the document is saved, printed, undone or closed.
+    void CommitOrCancelOpenChange(TKvGraphicsDocument* document) override;
+    bool HasOpenChange(const TKvGraphicsDocument* document) const override;
     void UpdateControls() override;
     void Localize() override;
     void LoadSettings(TKvSDFReader& reader) override;
     void SaveSettings(TKvSDFWriter& writer) override;
 
 private:
-    void CreateUI();
     void RegisterDemoNames();
     // Every rectangle shows the text again.
     void Reblend();
