@@ -155,9 +155,19 @@ void TAlphaChanal::AppendColumnsText(int first, int end, std::string& text) cons
     char* out = text.data();
     for (int x = first; x < end; ++x) {
         const std::uint8_t* column = m_values.data() + Index(x, 0);
-        for (int y = 0; y < m_height; ++y) {
-            std::memcpy(out + used, texts.Text[column[y]].data(), 4);
-            used += texts.Length[column[y]];
+        const std::uint8_t* columnEnd = column + m_height;
+        // A matte is mostly long runs of 0 and 255: a run's text is its first
+        // value's text copied over and over, doubling.
+        for (const std::uint8_t* value = column; value != columnEnd;) {
+            const std::uint8_t* runEnd =
+                std::find_if(value + 1, columnEnd, [v = *value](std::uint8_t other) { return other != v; });
+            const std::size_t length = texts.Length[*value];
+            const std::size_t runBytes = std::size_t(runEnd - value) * length;
+            std::memcpy(out + used, texts.Text[*value].data(), 4);
+            for (std::size_t copied = length; copied < runBytes; copied *= 2)
+                std::memcpy(out + used + copied, out + used, std::min(copied, runBytes - copied));
+            used += runBytes;
+            value = runEnd;
         }
         out[used++] = '\r';
         out[used++] = '\n';

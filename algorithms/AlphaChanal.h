@@ -30,6 +30,8 @@ public:
 
     std::uint8_t GetAlpha(int x, int y) const { return m_values[Index(x, y)]; }
     void SetAlpha(int x, int y, std::uint8_t value) { m_values[Index(x, y)] = value; }
+    // The Height() cells of column x, from y = 0 down.
+    std::uint8_t* Column(int x) { return m_values.data() + Index(x, 0); }
     // Makes every cell transparent.
     void Clear();
     // Softens the edge once: every cell becomes the rounded fifth of the sum of

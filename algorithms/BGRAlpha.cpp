@@ -48,22 +48,29 @@ public:
                              uInt(size));
     }
 
-    // Compresses the part.  A part that is not the last ends on a byte
-    // boundary without a final block, so that the parts join into one
-    // stream.
-    std::vector<std::uint8_t> Deflate(const std::string& text, bool last)
+    // Compresses the next piece of the part onto output.  flush is
+    // Z_NO_FLUSH while more of the part follows; a part that is not the last
+    // ends with Z_SYNC_FLUSH, on a byte boundary without a final block, so
+    // that the parts join into one stream; the last ends with Z_FINISH.
+    void Deflate(const std::string& text, int flush, std::vector<std::uint8_t>& output)
     {
-        std::vector<std::uint8_t> output(deflateBound(&m_stream, uLong(text.size())) + 16);
         m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
         m_stream.avail_in = uInt(text.size());
-        m_stream.next_out = output.data();
-        m_stream.avail_out = uInt(output.size());
-        const int status = deflate(&m_stream, last ? Z_FINISH : Z_SYNC_FLUSH);
-        // Output room is ample: a full output buffer would mean lost bytes.
-        if (status != (last ? Z_STREAM_END : Z_OK) || m_stream.avail_in != 0 || m_stream.avail_out == 0)
-            throw std::runtime_error("zlib could not compress the matte");
-        output.resize(output.size() - m_stream.avail_out);
-        return output;
+        int status = Z_OK;
+        do {
+            // A matte's text shrinks a hundredfold and more: the output
+            // grows as it comes.
+            const std::size_t written = output.size();
+            output.resize(written + PieceBytes);
+            m_stream.next_out = output.data() + written;
+            m_stream.avail_out = uInt(PieceBytes);
+            status = deflate(&m_stream, flush);
+            output.resize(output.size() - m_stream.avail_out);
+            if (status == Z_STREAM_ERROR)
+                throw std::runtime_error("zlib could not compress the matte");
+            // The input is taken, and a flush complete, when deflate left room
+            // in the output.
+        } while (flush == Z_FINISH ? status != Z_STREAM_END : m_stream.avail_out == 0);
     }
 
 private:
@@ -73,14 +80,12 @@ private:
 // One part of the text: its compressed bytes, checksum and length.
 struct TCompressedPart {
     std::vector<std::uint8_t> Bytes;
-    uLong Adler = 0;
+    uLong Adler = adler32(0, nullptr, 0);
     std::size_t Length = 0;
 };
 
 TCompressedPart CompressPart(const TAlphaChanal& matte, const std::string& header, int first, int end, bool last)
 {
-    std::string text = first == 0 ? header : std::string();
-    matte.AppendColumnsText(first, end, text);
     TDeflater deflater;
     if (first > 0) {
         // Columns before the part, as many as fill deflate's window.
@@ -90,10 +95,21 @@ TCompressedPart CompressPart(const TAlphaChanal& matte, const std::string& heade
         matte.AppendColumnsText(first - before, first, preceding);
         deflater.SetDictionary(preceding);
     }
+    // The text is made and compressed a few columns at a time, in a piece
+    // that stays in the cache.
     TCompressedPart part;
-    part.Bytes = deflater.Deflate(text, last);
-    part.Adler = adler32(adler32(0, nullptr, 0), reinterpret_cast<const Bytef*>(text.data()), uInt(text.size()));
-    part.Length = text.size();
+    std::string piece = first == 0 ? header : std::string();
+    piece.reserve(PieceBytes + 4 * std::size_t(matte.Height()) + 2);
+    for (int x = first; x < end; ++x) {
+        matte.AppendColumnsText(x, x + 1, piece);
+        if (piece.size() < PieceBytes && x + 1 < end)
+            continue;
+        const bool ending = x + 1 == end;
+        deflater.Deflate(piece, ending ? (last ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH, part.Bytes);
+        part.Adler = adler32(part.Adler, reinterpret_cast<const Bytef*>(piece.data()), uInt(piece.size()));
+        part.Length += piece.size();
+        piece.clear();
+    }
     return part;
 }
 

@@ -145,15 +145,6 @@ public:
         return true;
     }
 
-    // Makes the new names durable.
-    bool SyncFolder()
-    {
-        TFileHandle folder(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (folder.Get() < 0 || ::fsync(folder.Get()) != 0)
-            return Fail("cannot write", m_folder, errno);
-        return true;
-    }
-
     void Complete() { m_complete = true; }
     const std::string& Error() const { return m_error; }
 
@@ -170,7 +161,9 @@ private:
             Fail("cannot create a file in", m_folder, errno);
             return {};
         }
-        if (!WriteAll(file.Get(), bytes) || ::fsync(file.Get()) != 0 || !file.Close()) {
+        // On the disk before its name is: after a crash the entry's name
+        // shows a whole file or nothing.
+        if (!WriteAll(file.Get(), bytes) || ::fdatasync(file.Get()) != 0 || !file.Close()) {
             const int error = errno;
             ::unlink(name.c_str());
             Fail("cannot write", name, error);
@@ -332,8 +325,7 @@ TEntryWriteResult WriteObjectEntry(const fs::path& folder, const TObjectEntryFil
         return result;
     }
     TEntryWriter writer(folder, name);
-    if (!writer.Place(".jpg", files.Jpeg) || !writer.Place(".alp", files.Alp) || !writer.Place(".tmb", files.Tmb)
-        || !writer.SyncFolder()) {
+    if (!writer.Place(".jpg", files.Jpeg) || !writer.Place(".alp", files.Alp) || !writer.Place(".tmb", files.Tmb)) {
         result.Error = writer.Error();
         return result;
     }

@@ -48,7 +48,7 @@ TEntryBuild BuildObjectEntry(const TMarkedRegion& region, const TEntryJpegEncode
     // runs on a second thread.
     std::future<bool> encoded = std::async(std::launch::async, [&] { return encode(cut, files.Jpeg); });
     TAlphaChanal matte;
-    BuildObjectMatte(region, matte);
+    BuildObjectMatte(region, bounds, matte);
     files.Alp = CompressMatte(matte);
     files.Tmb = MakeObjectThumbnail(region, bounds).FileBytes();
     return encoded.get() ? TEntryBuild::Built : TEntryBuild::EncodingFailed;

@@ -1,6 +1,7 @@
 // The object library on a 24-megapixel photo whose object covers about 12
 // megapixels, side by side with Python in the same run:
-//   Save Object   BuildObjectEntry + WriteObjectEntry (JPEG at quality 90)
+//   Save Object   SaveObjectToLibrary, as the editor's Save Object and
+//                 orvane-cut call it (JPEG at quality 90)
 //                 vs Pillow's JPEG save of the same rectangle at quality 90
 //                 plus zlib.compress (level 9) of the same matte text
 //   load          TBGRWithAlpha::LoadObject of that entry
@@ -10,11 +11,13 @@
 //                 vs Python listing the folder and reading every .tmb
 // Figures are wall-clock medians of several runs (the peer times itself
 // inside Python, so its start-up is not counted); ours may use both cores.
+// The CPU seconds of both (every thread) are printed beside: on a machine
+// busy with other work, wall time follows them.
 #include "BGRAlpha.h"
 #include "BenchClock.h"
 #include "Clipping.h"
 #include "Files.h"
-#include "JpegEncode.h"
+#include "KvObjectLibrary.h"
 #include "ObjectEntry.h"
 #include "PhotoScene.h"
 #include "ThumbnailList.h"
@@ -22,8 +25,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -50,17 +55,54 @@ void LabelObject(TMarkedRegion& region)
         }
 }
 
-double RunPython(const fs::path& script, const std::string& arguments)
+struct TSeconds {
+    double Wall = -1;
+    double Cpu = -1;
+};
+
+// The peer's medians: it prints its wall and CPU seconds.
+TSeconds RunPython(const fs::path& script, const std::string& arguments)
 {
     const std::string command = "/usr/bin/python3 " + script.string() + " " + arguments;
-    double seconds = -1;
+    TSeconds seconds;
     if (FILE* pipe = popen(command.c_str(), "r")) {
-        if (std::fscanf(pipe, "%lf", &seconds) != 1)
-            seconds = -1;
+        if (std::fscanf(pipe, "%lf %lf", &seconds.Wall, &seconds.Cpu) != 2)
+            seconds = {};
         pclose(pipe);
     }
     return seconds;
 }
+
+// The CPU seconds of every thread of this process so far.
+double ProcessCpuNow()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// The medians of our runs of the work.
+TSeconds Measure(const std::function<void()>& work)
+{
+    std::vector<double> wall;
+    std::vector<double> cpu;
+    for (int run = 0; run < Runs; ++run) {
+        const double start = ProcessCpuNow();
+        wall.push_back(WallSeconds(work));
+        cpu.push_back(ProcessCpuNow() - start);
+    }
+    return {Median(wall), Median(cpu)};
+}
+
+// Times each run of the loop body and prints the wall and CPU medians.
+const char* const PythonTiming = "times, cpus = [], []\n"
+                                 "for _ in range(runs):\n"
+                                 "    t, c = time.perf_counter(), time.process_time()\n"
+                                 "    work()\n"
+                                 "    times.append(time.perf_counter() - t)\n"
+                                 "    cpus.append(time.process_time() - c)\n"
+                                 "print(sorted(times)[len(times) // 2], sorted(cpus)[len(cpus) // 2])\n";
 
 void WriteRaw(const fs::path& path, const TKvPixels& pixels)
 {
@@ -69,11 +111,12 @@ void WriteRaw(const fs::path& path, const TKvPixels& pixels)
         raw.write(reinterpret_cast<const char*>(pixels.PixelAt(pixels.Left, y)), std::streamsize(pixels.Width) * 3);
 }
 
-void PrintComparison(const char* what, double ours, const char* peerName, double peer, double limit)
+void PrintComparison(const char* what, const TSeconds& ours, const char* peerName, const TSeconds& peer, double limit)
 {
-    std::printf("%s\n  ours                 %7.3f s (target < %.1f s)\n", what, ours, limit);
-    if (peer > 0)
-        std::printf("  %-20s %7.3f s\n  ratio ours/peer      %7.2f\n", peerName, peer, ours / peer);
+    std::printf("%s\n  ours                 %7.3f s, CPU %.3f s (target < %.1f s)\n", what, ours.Wall, ours.Cpu, limit);
+    if (peer.Wall > 0)
+        std::printf("  %-20s %7.3f s, CPU %.3f s\n  ratio ours/peer      %7.2f (CPU %.2f)\n", peerName, peer.Wall,
+                    peer.Cpu, ours.Wall / peer.Wall, ours.Cpu / peer.Cpu);
     else
         std::printf("  %-20s not measured (are python3 and python3-pil installed?)\n", peerName);
 }
@@ -97,19 +140,11 @@ int main()
                 double(region.CountOf(ObjectSegment)) / 1e6, bounds.Width(), bounds.Height());
 
     // --- Save Object
-    const TEntryJpegEncoder quality90 = [](const TKvPixels& cut, std::vector<std::uint8_t>& jpeg) {
-        return EncodeJpegAtQuality(cut, 90, jpeg);
-    };
-    std::vector<double> saveTimes;
+    const TEntryJpegEncoder quality90 = EntryJpegEncoder(nullptr, nullptr, 90);
     std::string saved;
-    for (int run = 0; run < Runs; ++run) {
-        fs::remove_all(dir / "library");
-        saveTimes.push_back(WallSeconds([&] {
-            TObjectEntryFiles files;
-            BuildObjectEntry(region, quality90, files);
-            saved = WriteObjectEntry(dir / "library", files).Name;
-        }));
-    }
+    const TSeconds ourSave = Measure([&] {
+        saved = SaveObjectToLibrary(region, quality90, dir / "library").Name.toStdString();
+    });
     // The peer gets the same rectangle and the same matte text, made
     // before its clock starts.
     TKvPixels cut;
@@ -125,38 +160,29 @@ int main()
                                       "d, w, h, runs = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])\n"
                                       "im = Image.frombytes('RGB', (w, h), open(d + '/cut.raw', 'rb').read(), 'raw', 'BGR')\n"
                                       "text = open(d + '/matte.txt', 'rb').read()\n"
-                                      "times = []\n"
-                                      "for _ in range(runs):\n"
-                                      "    t = time.perf_counter()\n"
+                                      "def work():\n"
                                       "    im.save(d + '/peer.jpg', quality=90)\n"
                                       "    open(d + '/peer.alp', 'wb').write(zlib.compress(text, 9))\n"
-                                      "    times.append(time.perf_counter() - t)\n"
-                                      "print(sorted(times)[len(times) // 2])\n";
-    const double peerSave = RunPython(dir / "save.py", dir.string() + " " + std::to_string(bounds.Width()) + " "
+                                   << PythonTiming;
+    const TSeconds peerSave = RunPython(dir / "save.py", dir.string() + " " + std::to_string(bounds.Width()) + " "
                                                            + std::to_string(bounds.Height()) + " " + std::to_string(Runs));
-    PrintComparison("Save Object (quality 90)", Median(saveTimes), "Pillow + zlib", peerSave, 1.5);
+    PrintComparison("Save Object (quality 90)", ourSave, "Pillow + zlib", peerSave, 1.5);
 
     // --- Loading the entry
-    std::vector<double> loadTimes;
-    for (int run = 0; run < Runs; ++run) {
+    const TSeconds ourLoad = Measure([&] {
         TBGRWithAlpha object;
-        loadTimes.push_back(WallSeconds([&] {
-            if (!object.LoadObject(dir / "library", saved))
-                std::fprintf(stderr, "the entry did not load\n");
-        }));
-    }
+        if (!object.LoadObject(dir / "library", saved))
+            std::fprintf(stderr, "the entry did not load\n");
+    });
     std::ofstream(dir / "load.py") << "import sys, time, zlib\n"
                                       "from PIL import Image\n"
                                       "base, runs = sys.argv[1], int(sys.argv[2])\n"
-                                      "times = []\n"
-                                      "for _ in range(runs):\n"
-                                      "    t = time.perf_counter()\n"
+                                      "def work():\n"
                                       "    Image.open(base + '.jpg').load()\n"
                                       "    zlib.decompress(open(base + '.alp', 'rb').read())\n"
-                                      "    times.append(time.perf_counter() - t)\n"
-                                      "print(sorted(times)[len(times) // 2])\n";
-    const double peerLoad = RunPython(dir / "load.py", (dir / "library" / saved).string() + " " + std::to_string(Runs));
-    PrintComparison("Loading the entry", Median(loadTimes), "Pillow + zlib", peerLoad, 0.5);
+                                   << PythonTiming;
+    const TSeconds peerLoad = RunPython(dir / "load.py", (dir / "library" / saved).string() + " " + std::to_string(Runs));
+    PrintComparison("Loading the entry", ourLoad, "Pillow + zlib", peerLoad, 0.5);
 
     // --- Listing 1,000 entries
     const fs::path large = dir / "large";
@@ -171,24 +197,20 @@ int main()
         std::ofstream(EntryFile(large, name, ".alp")) << "x";
         std::ofstream(EntryFile(large, name, ".jpg")) << "x";
     }
-    std::vector<double> listTimes;
-    for (int run = 0; run < Runs; ++run) {
+    const TSeconds ourList = Measure([&] {
         TThumbnailList list(large);
-        listTimes.push_back(WallSeconds([&] { LoadLibraryList(list); }));
+        LoadLibraryList(list);
         if (list.Count() != ListedEntries)
             std::fprintf(stderr, "listed %d entries\n", list.Count());
-    }
+    });
     std::ofstream(dir / "list.py") << "import os, sys, time\n"
                                       "d, runs = sys.argv[1], int(sys.argv[2])\n"
-                                      "times = []\n"
-                                      "for _ in range(runs):\n"
-                                      "    t = time.perf_counter()\n"
+                                      "def work():\n"
                                       "    for name in sorted(n for n in os.listdir(d) if n.endswith('.tmb')):\n"
                                       "        open(os.path.join(d, name), 'rb').read()\n"
-                                      "    times.append(time.perf_counter() - t)\n"
-                                      "print(sorted(times)[len(times) // 2])\n";
-    const double peerList = RunPython(dir / "list.py", large.string() + " " + std::to_string(Runs));
-    PrintComparison("Listing 1,000 entries", Median(listTimes), "Python read", peerList, 0.2);
+                                   << PythonTiming;
+    const TSeconds peerList = RunPython(dir / "list.py", large.string() + " " + std::to_string(Runs));
+    PrintComparison("Listing 1,000 entries", ourList, "Python read", peerList, 0.2);
 
     fs::remove_all(dir);
     return 0;

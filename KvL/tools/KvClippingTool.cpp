@@ -7,9 +7,11 @@
 #include "KvImageList.h"
 #include "KvLiveRepaint.h"
 #include "KvLocalizer.h"
+#include "KvObjectLibrary.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
 #include "KvToolPanelParts.h"
+#include "KvWaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -203,7 +205,7 @@ void TKvClippingTool::RegisterDemoNames()
     registry.RegisterDemoControlCommand(this, name("Done"), m_frame->DoneTBXButton, [this] { Done(); });
     registry.RegisterDemoControlCommand(this, name("Swap"), m_frame->SwapTBXButton, [this] { Swap(); });
     registry.RegisterDemoControlCommand(this, name("Clear"), m_frame->ClearTBXButton, [this] { Clear(); });
-    registry.RegisterDemoControl(this, name("Store"), m_frame->StoreTBXButton);
+    registry.RegisterDemoControlCommand(this, name("Store"), m_frame->StoreTBXButton, [this] { SaveObject(); });
     registry.RegisterDemoControl(this, name("BackgroundEffect"), m_frame->BackgroundEffectTntRadioGroup);
     registry.RegisterDemoIntCommand(this, name("BackgroundEffect"), m_session.BackgroundEffect(),
                                     [this](int value) { SetBackgroundEffect(value); });
@@ -282,9 +284,7 @@ void TKvClippingTool::UpdateControls()
     m_frame->EffectTBXButton->setEnabled(usable && m_session.MayShowEffect());
     m_frame->SwapTBXButton->setEnabled(usable && m_session.MaySwap());
     m_frame->DoneTBXButton->setEnabled(usable && m_session.MayFinish());
-    // Saving an object needs the object library, which the program does
-    // not have yet.
-    m_frame->StoreTBXButton->setEnabled(false);
+    m_frame->StoreTBXButton->setEnabled(usable && m_session.ShowsObject());
     if (active && editor) {
         if (Region().IsEmpty())
             editor->EndExclusive();
@@ -588,6 +588,34 @@ void TKvClippingTool::Done()
     m_session.Finish();
     RepaintWholePicture();
     EndEdit();
+}
+
+void TKvClippingTool::SaveObject()
+{
+    if (!MayStartCommand() || !m_session.ShowsObject())
+        return;
+    TKvGraphicsDocument* document = Document();
+    JpegCodec& codec = document->Codec();
+    int quality = 0;
+    if (!codec.HasImage()) {
+        const std::optional<int> chosen = Editor() ? Editor()->AskJpegQuality() : std::nullopt;
+        if (!chosen)
+            return;
+        quality = *chosen;
+    }
+    // When the document's original no longer shows what the codec decodes,
+    // every block is encoded from the picture, as a save would do.
+    const TKvPixels* original = document->CodecInStep() ? &document->Original().Pixels() : nullptr;
+    TKvObjectSave save;
+    {
+        const TWaitCursor wait;
+        save = SaveObjectToLibrary(Region(), EntryJpegEncoder(&codec, original, quality), ObjectLibraryFolder());
+    }
+    if (save.Result == TKvObjectSave::Saved)
+        emit ObjectSaved(save.Name);
+    else if (save.Result == TKvObjectSave::Failed)
+        KvApplication->MessageBox(save.Message, PlainCaption(LocalStr(2862, QStringLiteral("Save Object"))), 16);
+    Activated();
 }
 
 void TKvClippingTool::Clear()

@@ -145,6 +145,13 @@ public:
     void Clear();
     // Renders the background again with the current effect and parameters.
     void RefreshBackground();
+    // Save Object: the object shown goes into the user's object library as a
+    // new entry, built from the picture and the region alone; the document,
+    // its history and the marks stay exactly as they were. A picture whose
+    // source JPEG the document's codec holds is written losslessly where it
+    // can be; any other is encoded at the quality the user is asked for, and
+    // cancelling that question writes nothing. A failure is shown.
+    void SaveObject();
 
     // The background effect (0..3; other indexes are ignored) and its
     // parameters (levels are kept within 1..5); a change of what the

@@ -5,6 +5,7 @@
 #include "KvDrawGrid.h"
 #include "KvGraphicsView.h"
 #include "KvLocalizer.h"
+#include "KvObjectLibrary.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
 #include "KvToolPanelParts.h"
@@ -213,12 +214,13 @@ void TKvPasteTool::SelectPreviousCell()
 
 void TKvPasteTool::DeleteSelected()
 {
-    const int index = m_list.Selected();
-    const std::string name = m_list.NameOf(index);
-    if (name.empty())
+    QString message;
+    if (!DeleteLibraryEntry(m_list, m_list.Selected(), message)) {
+        // An entry whose files could not all be removed stays listed.
+        if (!message.isEmpty() && KvApplication)
+            KvApplication->MessageBox(message, LocalStr(2835, QStringLiteral("Attention")), 16);
         return;
-    DeleteObjectFiles(m_list.Folder(), name);
-    m_list.Delete(index);
+    }
     RefreshGrid();
     LoadSelected();
     RedrawPreviewImage();

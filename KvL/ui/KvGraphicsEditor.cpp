@@ -53,6 +53,14 @@ TKvGraphicsEditor::TKvGraphicsEditor(const TKvShellMaker& makeShell) : TKvEditor
     });
 }
 
+std::optional<int> TKvGraphicsEditor::AskJpegQuality()
+{
+    const std::optional<int> chosen = AskJPEGQuality(m_formats.JpegQuality, MainWindow());
+    if (chosen)
+        m_formats.JpegQuality = *chosen;
+    return chosen;
+}
+
 TKvGraphicsEditor::~TKvGraphicsEditor()
 {
     if (IKvShell* shell = Shell())

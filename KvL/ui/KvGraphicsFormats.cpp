@@ -5,12 +5,11 @@
 #include "KvImageMetadata.h"
 #include "KvLocalizer.h"
 #include "KvPictureLoader.h"
+#include "KvWaitCursor.h"
 
 #include <QBuffer>
-#include <QCursor>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>

@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -61,6 +62,10 @@ public:
     // The program's progress meter, which long picture operations report
     // to; none while there is none.
     virtual TProgressMeter* ProgressMeter() const = 0;
+    // The quality of a JPEG about to be written from pixels, asked as a save
+    // asks it (the JPEG Options dialog, preset with the quality chosen last,
+    // which it then keeps); none when the user cancelled.
+    virtual std::optional<int> AskJpegQuality() = 0;
 
 protected:
     ~IKvGraphicsEditor() = default;

@@ -3,6 +3,7 @@
 // entries among sound ones.
 #include "BGRAlpha.h"
 #include "DeflateFixture.h"
+#include "FileSizeLimit.h"
 #include "Files.h"
 #include "JpegEncode.h"
 #include "JpegFixtures.h"
@@ -15,9 +16,6 @@
 #include <set>
 #include <thread>
 
-#include <csignal>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -177,29 +175,6 @@ TEST(WriteObjectEntry, RefusesAfterTheLastSixDigitName)
     EXPECT_EQ(result.Status, TEntryWriteResult::LibraryFull);
     EXPECT_EQ(FolderContents(folder.GetPath()), (std::vector<std::string>{"999999.tmb"}));
 }
-
-// Files larger than the limit cannot be written while the object lives (a
-// write beyond it fails with EFBIG; the signal it would raise is ignored).
-class TFileSizeLimit {
-public:
-    explicit TFileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~TFileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 TEST(WriteObjectEntry, AFailedWriteLeavesNothingOfTheEntry)
 {
