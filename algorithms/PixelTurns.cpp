@@ -212,3 +212,46 @@ bool TurnPixels(TPixelTurn turn, const TKvPixels& from, TKvPixels& to)
                    [&](int y0, int y1) { TurnRows(source, target, turn, y0, y1); });
     return true;
 }
+
+void TPixelOrientation::Then(TPixelTurn turn)
+{
+    // A quarter turn after "transpose, mirror x, mirror y" is again one:
+    // the transposition toggles and the mirrors trade places.
+    const bool x = MirroredX;
+    const bool y = MirroredY;
+    switch (turn) {
+    case TPixelTurn::Right:
+        Transposed = !Transposed;
+        MirroredX = !y;
+        MirroredY = x;
+        break;
+    case TPixelTurn::Left:
+        Transposed = !Transposed;
+        MirroredX = y;
+        MirroredY = !x;
+        break;
+    case TPixelTurn::MirrorX: MirroredX = !x; break;
+    case TPixelTurn::MirrorY: MirroredY = !y; break;
+    }
+}
+
+std::vector<TPixelTurn> TPixelOrientation::Steps() const
+{
+    if (Transposed) {
+        // A transposition is a right turn mirrored across; with the mirrors
+        // that follow it, one or two passes.
+        if (MirroredX && MirroredY)
+            return {TPixelTurn::Right, TPixelTurn::MirrorY};
+        if (MirroredX)
+            return {TPixelTurn::Right};
+        if (MirroredY)
+            return {TPixelTurn::Left};
+        return {TPixelTurn::Right, TPixelTurn::MirrorX};
+    }
+    std::vector<TPixelTurn> steps;
+    if (MirroredX)
+        steps.push_back(TPixelTurn::MirrorX);
+    if (MirroredY)
+        steps.push_back(TPixelTurn::MirrorY);
+    return steps;
+}

@@ -9,6 +9,8 @@
 
 #include "KvBitmap.h"
 
+#include <vector>
+
 // What is done to the picture.
 enum class TPixelTurn {
     Left,           // a quarter turn counter-clockwise
@@ -25,3 +27,23 @@ TRect TurnedBounds(TPixelTurn turn, int width, int height);
 // (TurnedBounds) and both must be 24-bit with their own storage; to's
 // position is ignored. False, with nothing written, otherwise.
 bool TurnPixels(TPixelTurn turn, const TKvPixels& from, TKvPixels& to);
+
+// A sequence of turns and mirrors kept as the one orientation they make: a
+// transposition (x and y exchanged) or none, then left and right
+// exchanged or not, then top and bottom. Turning a picture by Steps() does
+// what the sequence did, in at most two passes. The document keeps the
+// turns of its original picture this way until the original is looked at.
+struct TPixelOrientation {
+    bool Transposed = false;
+    bool MirroredX = false;
+    bool MirroredY = false;
+
+    bool IsIdentity() const { return !Transposed && !MirroredX && !MirroredY; }
+    // The orientation of the sequence followed by turn.
+    void Then(TPixelTurn turn);
+    // The passes that turn a picture by the orientation (none for the
+    // identity, at most two).
+    std::vector<TPixelTurn> Steps() const;
+
+    friend bool operator==(const TPixelOrientation&, const TPixelOrientation&) = default;
+};

@@ -1,7 +1,9 @@
 // The whole-picture tools in the program on a 24-megapixel photo, side by
 // side with their peers in the same run:
 //   crop commit            the crop tool's CropToRect           vs Pillow Image.crop
-//   turn of all pictures   the rotate tool's RotateRight        vs Pillow Image.transpose
+//   turn                   the rotate tool's RotateRight        vs Pillow Image.transpose
+//                          (as waited for: the original picture and the copy the next edit
+//                          starts from follow when first used; and with all three made)
 //   brightness apply       the tone tool's SetBrightness        vs Pillow Image.point
 //   lossless turn and save RotateRight + Save of the JPEG        vs jpegtran -rotate 90
 // and, without a peer, a slider move shown on screen at fitted zoom.
@@ -23,6 +25,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
@@ -95,6 +98,39 @@ std::vector<double> PillowTimes(const TKvPixels& picture, const QDir& folder)
     return seconds;
 }
 
+// When a widget has finished painting, counted from Start.
+class TPaintClock : public QObject {
+public:
+    explicit TPaintClock(QWidget* widget) : m_widget(widget) { widget->installEventFilter(this); }
+    void Start()
+    {
+        m_first = -1;
+        m_clock.start();
+    }
+    // -1 when nothing was painted since Start.
+    double FirstPaintSeconds() const { return m_first; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_widget || event->type() != QEvent::Paint || m_painting)
+            return false;
+        // Painted here, so that the time taken is when the paint is done.
+        m_painting = true;
+        QCoreApplication::sendEvent(m_widget, event);
+        m_painting = false;
+        if (m_first < 0)
+            m_first = double(m_clock.nsecsElapsed()) * 1e-9;
+        return true;
+    }
+
+private:
+    QWidget* m_widget;
+    QElapsedTimer m_clock;
+    double m_first = -1;
+    bool m_painting = false;
+};
+
 void Compare(const char* what, double ours, const char* peer, double theirs, double ratioTarget)
 {
     if (theirs <= 0) {
@@ -146,25 +182,43 @@ int main(int argc, char** argv)
     TKvBrightnessContrastTool* tone = module->BrightnessContrastTool;
 
     const double cropped = MedianOf(Runs, [&] { crop->CropToRect(CropRect); }, [&] { editor->Undo(); });
+    // The turn as the user waits for it (the original and the copy for the
+    // next edit follow when first used), and with all three pictures made.
     std::vector<double> turns;
+    std::vector<double> allThree;
     for (int run = 0; run < Runs; ++run) {
         turns.push_back(WallSeconds([&] { rotate->RotateRight(); }));
         turns.push_back(WallSeconds([&] { rotate->RotateLeft(); }));
+        allThree.push_back(WallSeconds([&] {
+            rotate->RotateRight();
+            document->Original();
+            document->Committed();
+        }));
+        rotate->RotateLeft();
+        document->Original();
     }
     const double turned = Median(turns);
+    const double turnedAll = Median(allThree);
     int value = 0;
     const double toned = MedianOf(Runs, [&] { tone->SetBrightness(value = value == Brightness ? 0 : Brightness); });
     tone->Cancel();
 
-    // The slider at fitted zoom: the picture follows and the view is painted.
+    // The slider at fitted zoom: from the move until the view has painted
+    // the new picture (the paint event done), and until the whole picture
+    // has taken the curve.
     editor->BestFit();
     view->repaint();
     QSlider* slider = tone->BrightnessContrastFrame()->BrightnessTrackBar;
+    TPaintClock paints(view);
     int position = 0;
-    const double shown = MedianOf(Runs * 2, [&] {
+    std::vector<double> shownTimes;
+    const double followed = MedianOf(Runs * 2, [&] {
+        paints.Start();
         slider->setValue(position = position == 20 ? 40 : 20);
-        view->repaint();
+        view->repaint(); // a paint the move left pending is made now
+        shownTimes.push_back(paints.FirstPaintSeconds());
     });
+    const double shown = Median(shownTimes);
     tone->Cancel();
 
     const QString turnedFile = folder.filePath(QStringLiteral("turned.jpg"));
@@ -188,11 +242,13 @@ int main(int argc, char** argv)
 
     std::printf("picture %d x %d; view %d x %d\n", Width, Height, view->width(), view->height());
     Compare("crop commit", cropped, "Pillow crop", pillow[0], 0.5);
-    Compare("turn of all three pictures", turned, "Pillow transpose", pillow[1], 0.5);
+    Compare("turn (as waited for)", turned, "Pillow transpose", pillow[1], 0.5);
+    Compare("turn of all three pictures", turnedAll, "Pillow transpose", pillow[1], 0.5);
     Compare("brightness apply", toned, "Pillow point", pillow[2], 0.5);
     Compare("lossless turn and save", Median(ours), "jpegtran -rotate 90", Median(jpegtran), 1.2);
     std::printf("  (the save kept the source's coefficients: %s)\n", lossless ? "yes" : "NO");
-    std::printf("%-26s ours %7.3f s   (target < 0.060 s)\n", "slider shown at fitted zoom", shown);
+    std::printf("%-26s ours %7.3f s   (target < 0.060 s; the whole picture followed after %.3f s)\n",
+                "slider shown at fitted zoom", shown, followed);
     std::printf("targets of our own time: crop, turn and brightness under 0.2 s each\n");
     document->SetNoSavePrompt(true);
     return 0;

@@ -6,7 +6,6 @@
 #include "KvToolPanelParts.h"
 
 #include <QAction>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -208,9 +207,10 @@ void TKvBrightnessContrastTool::ApplyCurve()
         view->BeginToneChange();
     }
     m_table = BrightnessContrastTable(m_brightness, m_contrast);
+    // The screen follows first; the whole picture is worked through after.
+    view->ShowToneChange(m_table);
     ApplyLUT(*CommittedPixels(), *ImagePixels(), m_table);
     document->ExtendDirtyRect(document->Image().GetBounds());
-    view->ShowToneChange(m_table);
 }
 
 void TKvBrightnessContrastTool::ResetValues()

@@ -8,7 +8,6 @@
 #include "KvToolPanelParts.h"
 
 #include <QAction>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>

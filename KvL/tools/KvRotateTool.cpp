@@ -2,12 +2,10 @@
 
 #include "KvDemoRegistry.h"
 #include "KvGraphicsView.h"
-#include "KvImageList.h"
 #include "KvLocalizer.h"
 #include "KvToolPanelParts.h"
 
 #include <QAction>
-#include <QButtonGroup>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>

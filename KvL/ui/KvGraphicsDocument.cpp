@@ -33,6 +33,7 @@ QWidget* TKvGraphicsDocument::CreateView()
 bool TKvGraphicsDocument::ImageLoaded()
 {
     m_cropRect = {};
+    m_originalTurn = {};
     if (!m_original.AssignPixels(m_image.Pixels()))
         return false;
     ResetCommitted();
@@ -65,7 +66,10 @@ bool TKvGraphicsDocument::CropTo(const TRect& rect)
     const TRect cut = IntersectRect(rect, m_image.GetBounds());
     // Cut within their own storage, the pictures need no memory: the crop
     // is made on both or, for a rectangle that misses the picture, on none.
-    if (cut.IsEmpty() || !m_image.CropInPlace(cut))
+    if (cut.IsEmpty())
+        return false;
+    MakeOriginal(); // the cut is in the picture's present orientation
+    if (!m_image.CropInPlace(cut))
         return false;
     if (!m_original.IsEmpty())
         m_original.CropInPlace(cut);
@@ -79,16 +83,14 @@ bool TKvGraphicsDocument::CropTo(const TRect& rect)
 
 bool TKvGraphicsDocument::Transform(TPixelTurn turn, void (JpegCodec::*codecTurn)(), const TRect& newCropRect)
 {
-    // Both pictures are turned before either changes: a turn that cannot be
-    // made whole leaves the document as it was, so that nothing turned is
-    // recorded and no undo turns a picture that never turned.
-    TKvPixelBuffer image;
-    TKvPixelBuffer original;
-    if (!m_image.Turned(turn, image) || (!m_original.IsEmpty() && !m_original.Turned(turn, original)))
+    // A turn that cannot be made on both pictures leaves the document as it
+    // was, so that nothing turned is recorded and no undo turns a picture
+    // that never turned. The original takes the turn when it is next
+    // looked at (should the memory then be lacking, it is dropped).
+    if ((!m_original.IsEmpty() && m_original.Pixels().Format != PixelFormatBGR24) || !m_image.Turn(turn))
         return false;
-    m_image.Adopt(std::move(image));
     if (!m_original.IsEmpty())
-        m_original.Adopt(std::move(original));
+        m_originalTurn.Then(turn);
     m_cropRect = newCropRect;
     CommitLater();
     if (m_codec->HasImage())
@@ -141,8 +143,11 @@ void TKvGraphicsDocument::ReplaceImage(const TKvPixels& image, const TKvPixels* 
                                        const TKvGraphicsGeometry* geometry)
 {
     const bool sameSize = image.Width == m_image.Width() && image.Height == m_image.Height();
-    if (original && !m_original.AssignPixels(*original))
-        m_codecInStep = false;
+    if (original) {
+        m_originalTurn = {};
+        if (!m_original.AssignPixels(*original))
+            m_codecInStep = false;
+    }
     m_image.AssignPixels(image);
     ImageReplaced(sameSize, original != nullptr, geometry);
 }
@@ -151,8 +156,10 @@ void TKvGraphicsDocument::AdoptImage(TKvPixelBuffer&& image, TKvPixelBuffer* ori
                                      const TKvGraphicsGeometry* geometry)
 {
     const bool sameSize = image.Width == m_image.Width() && image.Height == m_image.Height();
-    if (original)
+    if (original) {
+        m_originalTurn = {};
         m_original.Adopt(std::move(*original));
+    }
     m_image.Adopt(std::move(image));
     ImageReplaced(sameSize, original != nullptr, geometry);
 }
@@ -180,7 +187,7 @@ void TKvGraphicsDocument::CopyImage(TKvPixelBuffer& image, TKvPixelBuffer* origi
     };
     copy(m_image.Pixels(), image);
     if (original)
-        copy(m_original.Pixels(), *original);
+        copy(Original().Pixels(), *original);
 }
 
 std::unique_ptr<TKvLTBitmap> TKvGraphicsDocument::CreateScaledCopy(int size) const
@@ -283,6 +290,34 @@ bool TKvGraphicsDocument::RecordEdit(IKvGraphicsTool* tool)
     RecordState(std::make_unique<TKvGraphicsCommandState>(tool, changed, this));
     UpdateCommitted(changed);
     return true;
+}
+
+TKvLTBitmap& TKvGraphicsDocument::Original()
+{
+    MakeOriginal();
+    return m_original;
+}
+
+const TKvLTBitmap& TKvGraphicsDocument::Original() const
+{
+    MakeOriginal();
+    return m_original;
+}
+
+void TKvGraphicsDocument::MakeOriginal() const
+{
+    if (m_originalTurn.IsIdentity())
+        return;
+    const std::vector<TPixelTurn> steps = m_originalTurn.Steps();
+    m_originalTurn = {};
+    for (const TPixelTurn step : steps)
+        if (!m_original.Turn(step)) {
+            // An original the wrong way round would be shown and compared
+            // with: none is better.
+            m_original.Release();
+            m_codecInStep = false;
+            return;
+        }
 }
 
 TKvPixelBuffer& TKvGraphicsDocument::Committed()

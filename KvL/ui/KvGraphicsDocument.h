@@ -93,8 +93,12 @@ public:
 
     TKvLTBitmap& Image() { return m_image; }
     const TKvLTBitmap& Image() const { return m_image; }
-    TKvLTBitmap& Original() { return m_original; }
-    const TKvLTBitmap& Original() const { return m_original; }
+    // Turned and mirrored with the picture only when first looked at after
+    // the turns: turning a picture four times turns its original not at
+    // all. Should the memory for that be lacking, the original is dropped
+    // (empty) and the codec no longer counted in step.
+    TKvLTBitmap& Original();
+    const TKvLTBitmap& Original() const;
     // Made from Image on first use after a turn, a flip or a crop, which
     // leave the two equal: turning four times copies the picture once.
     TKvPixelBuffer& Committed();
@@ -229,16 +233,20 @@ private:
     // Committed equals Image from now on until it is first used; made then.
     void CommitLater() { m_committedIsImage = true; }
     void MakeCommitted() const;
+    // Original takes the turns Image took since it last followed.
+    void MakeOriginal() const;
     bool Transform(TPixelTurn turn, void (JpegCodec::*codecTurn)(), const TRect& newCropRect);
 
     IKvGraphicsDocumentEditor* m_graphicsEditor;
     TKvLTBitmap m_image;
-    TKvLTBitmap m_original;
+    mutable TKvLTBitmap m_original;
+    // The turns of Image that Original has still to take.
+    mutable TPixelOrientation m_originalTurn;
     mutable TKvPixelBuffer m_committed;
     mutable bool m_committedIsImage = false;
     TKvGraphicsDocumentProperties m_properties;
     std::unique_ptr<JpegCodec> m_codec;
-    bool m_codecInStep = false;
+    mutable bool m_codecInStep = false;
     TRect m_cropRect;
     TRect m_dirtyRect;
     bool m_locked = false;

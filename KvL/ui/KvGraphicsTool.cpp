@@ -228,7 +228,6 @@ void TKvGraphicsTool::BeginEdit(TKvGraphicsView* view)
     document->Lock(this);
     m_editView = view;
     m_editDocument = document;
-    m_originalPixels = &document->Original().Pixels();
     if (EditWritesPixels())
         document->Committed(); // the picture as it is before the edit writes it
     m_imagePixels = &document->Image().Pixels();
@@ -265,7 +264,6 @@ void TKvGraphicsTool::ClearEdit()
 {
     m_editView = nullptr;
     m_editDocument = nullptr;
-    m_originalPixels = nullptr;
     m_imagePixels = nullptr;
 }
 

@@ -233,7 +233,7 @@ public:
     TKvGraphicsView* EditView() const { return m_editView; }
     TKvGraphicsDocument* EditDocument() const { return m_editDocument; }
     // The document's pictures during the edit; none outside one.
-    TKvPixels* OriginalPixels() const { return m_originalPixels; }
+    TKvPixels* OriginalPixels() const { return m_editDocument ? &m_editDocument->Original().Pixels() : nullptr; }
     TKvPixelBuffer* CommittedPixels() const { return m_editDocument ? &m_editDocument->Committed() : nullptr; }
     TKvPixels* ImagePixels() const { return m_imagePixels; }
 
@@ -284,7 +284,6 @@ private:
 
     TKvGraphicsView* m_editView = nullptr;
     TKvGraphicsDocument* m_editDocument = nullptr;
-    TKvPixels* m_originalPixels = nullptr;
     TKvPixels* m_imagePixels = nullptr;
 };
 

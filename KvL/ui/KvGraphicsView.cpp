@@ -87,7 +87,8 @@ void TKvGraphicsView::ShowToneChange(const TKvLUT& table)
         InvalidateImageRect(whole);
         return;
     }
-    update(MapMode().LogicalToDevice(ToQRect(whole)).adjusted(-1, -1, 1, 1));
+    // On the screen now, before the caller works through the whole picture.
+    repaint(MapMode().LogicalToDevice(ToQRect(whole)).adjusted(-1, -1, 1, 1));
     m_exactTone->start();
 }
 

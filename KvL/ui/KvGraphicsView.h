@@ -68,9 +68,12 @@ public:
     void FollowPointer();
 
     // A tonal curve tried on the whole picture, again and again from the
-    // picture as it was when BeginToneChange ran: each ShowToneChange is on
-    // screen at once, scaled pictures made exact again once the curve has
-    // rested for ExactToneDelayMs; EndToneChange ends the run.
+    // picture as it was when BeginToneChange ran. ShowToneChange comes
+    // before the picture's pixels take the curve: with a scaled copy kept
+    // the view is painted from it at once, before the call returns, and
+    // scaled exactly again once the curve has rested for ExactToneDelayMs;
+    // without one it is repainted once the pixels changed. EndToneChange
+    // ends the run.
     static constexpr int ExactToneDelayMs = 250;
     void BeginToneChange();
     void ShowToneChange(const TKvLUT& table);

@@ -94,4 +94,40 @@ TEST(PixelTurns, RefusesAWrongTargetAndWritesNothing)
     EXPECT_FALSE(TurnPixels(TPixelTurn::MirrorX, from, from)); // not in place
 }
 
+TEST(PixelOrientation, StepsDoWhatTheSequenceDid)
+{
+    // Every sequence of up to four turns and mirrors, on a picture whose
+    // sides differ: the steps of the kept orientation give the same pixels.
+    TKvPixelBuffer start;
+    MakeNumbered(start, 5, 3);
+    std::vector<TPixelTurn> sequence;
+    const auto apply = [](const TKvPixels& from, const std::vector<TPixelTurn>& turns) {
+        auto now = std::make_unique<TKvPixelBuffer>();
+        MakePicture(*now, from.Width, from.Height);
+        now->CopyFrom(0, 0, from.GetBounds(), from);
+        for (const TPixelTurn turn : turns) {
+            auto next = std::make_unique<TKvPixelBuffer>();
+            const TRect bounds = TurnedBounds(turn, now->Width, now->Height);
+            MakePicture(*next, bounds.Width(), bounds.Height());
+            TurnPixels(turn, *now, *next);
+            now = std::move(next);
+        }
+        return now;
+    };
+    int checked = 0;
+    for (int length = 0; length <= 4; ++length)
+        for (int code = 0; code < (1 << (2 * length)); ++code) {
+            sequence.clear();
+            TPixelOrientation orientation;
+            for (int i = 0; i < length; ++i) {
+                sequence.push_back(AllTurns[(code >> (2 * i)) & 3]);
+                orientation.Then(sequence.back());
+            }
+            EXPECT_LE(orientation.Steps().size(), 2u);
+            EXPECT_TRUE(SamePixels(*apply(start, sequence), *apply(start, orientation.Steps()))) << code;
+            ++checked;
+        }
+    EXPECT_EQ(checked, 1 + 4 + 16 + 64 + 256);
+}
+
 } // namespace

@@ -141,6 +141,23 @@ TEST_F(BrightnessContrastToolTest, TheDocumentSettlesAnOpenAdjustmentByCommittin
     EXPECT_EQ(document->History().Position(), 1);
 }
 
+TEST_F(BrightnessContrastToolTest, UndoHammeredDuringAdjustmentsLeavesNothingHalfDone)
+{
+    tone->StepBrightness(TKvBrightnessContrastTool::StepValue);
+    for (int i = 0; i < 6; ++i) {
+        tone->SetContrast(10 * (i + 1));
+        Undo();
+        Undo();
+        EXPECT_FALSE(document->Locked()) << i;
+        EXPECT_TRUE(SamePicture(Image(), *m_start)) << i;
+        EXPECT_TRUE(SamePicture(document->Committed(), *m_start)) << i;
+    }
+    // The last adjustment was recorded before it was undone.
+    Redo();
+    EXPECT_TRUE(IsStartThrough(BrightnessContrastTable(0, 60)));
+    EXPECT_FALSE(document->History().CanRedo());
+}
+
 TEST_F(BrightnessContrastToolTest, AnotherToolsEditRecordsTheAdjustmentFirst)
 {
     tone->SetBrightness(25);
