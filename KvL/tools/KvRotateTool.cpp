@@ -4,6 +4,7 @@
 #include "KvGraphicsView.h"
 #include "KvLocalizer.h"
 #include "KvToolPanelParts.h"
+#include "KvWaitCursor.h"
 
 #include <QAction>
 #include <QLabel>

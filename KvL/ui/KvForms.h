@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>
@@ -341,27 +340,6 @@ T* NewInitialized(Args&&... args)
     widget->Initialize();
     return widget;
 }
-
-// The hourglass while the program works on something the user waits for (a
-// file read or written, a whole picture turned), when there is a screen.
-class TWaitCursor {
-public:
-    TWaitCursor() : m_shown(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
-    {
-        if (m_shown)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~TWaitCursor()
-    {
-        if (m_shown)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    bool m_shown;
-};
 
 // Captions from the language files are plain text; menus and buttons read
 // "&" as the mark of a keyboard mnemonic, so it is doubled for them.
