@@ -281,7 +281,8 @@ TEST(KvTextToolTest, TheTypingAnimationLeavesTheProgramRunning)
     QElapsedTimer clock;
     clock.start();
     DemoRegistry().FindCommand(QStringLiteral("TextMemoYalta"))->Procedure();
-    EXPECT_LT(clock.elapsed(), TKvTextTool::DemoTypingMs) << "the command returns at once";
+    // The command returned before the first letter: the memo is cleared and
+    // the typing goes on from the event loop.
     EXPECT_TRUE(f.Frame()->TextMemo->toPlainText().isEmpty());
     EXPECT_TRUE(f.tool->Typing());
     QStringList seen;
@@ -300,8 +301,6 @@ TEST(KvTextToolTest, TextTooLargeForAMaskIsRenderedSmaller)
 {
     TextFixture f;
     f.tool->SetFontSize(400);
-    QElapsedTimer clock;
-    clock.start();
     f.Type(QString(100000, QLatin1Char('W')));
     const TTextMask& mask = f.tool->Mask();
     ASSERT_FALSE(mask.IsEmpty());
