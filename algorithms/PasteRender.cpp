@@ -512,17 +512,30 @@ void RenderPastePreview(TKvPixels& canvas, const TViewPixels& view, const TRect&
         return;
     const TPasteMapping mapping(object, placement);
     const TMirror mirror(object, placement.FlipX, placement.FlipY);
-    for (int y = clip.Top; y < clip.Bottom; ++y) {
-        const int pictureY = view.PictureY[std::size_t(y - view.Clip.Top)];
-        if (pictureY < area.Top || pictureY >= area.Bottom)
-            continue;
-        std::uint8_t* pixel = canvas.PixelAt(clip.Left, y);
-        for (int x = clip.Left; x < clip.Right; ++x, pixel += 3) {
-            const int pictureX = view.PictureX[std::size_t(x - view.Clip.Left)];
-            if (pictureX < area.Left || pictureX >= area.Right)
-                continue;
-            const TPointF source = mirror(mapping.MapPoint(pictureX, pictureY));
-            SetPixelColor(pixel, SampleNearest(TObjectAccess(object), PixelColor(pixel), source.X, source.Y));
+    const TObjectAccess access(object);
+    // In tiles, as the commit: neighbouring canvas pixels read the turned
+    // object along slanted lines, and a tile's share of it stays in the
+    // caches. Bands of rows go to the cores; they share no canvas pixel.
+    constexpr int Tile = 64;
+    ForEachRowBand(clip.Height(), (long long)clip.Width() * clip.Height(), [&](int band0, int band1) {
+        for (int tileTop = clip.Top + band0; tileTop < clip.Top + band1; tileTop += Tile) {
+            const int tileBottom = std::min(tileTop + Tile, clip.Top + band1);
+            for (int tileLeft = clip.Left; tileLeft < clip.Right; tileLeft += Tile) {
+                const int tileRight = std::min(tileLeft + Tile, clip.Right);
+                for (int y = tileTop; y < tileBottom; ++y) {
+                    const int pictureY = view.PictureY[std::size_t(y - view.Clip.Top)];
+                    if (pictureY < area.Top || pictureY >= area.Bottom)
+                        continue;
+                    std::uint8_t* pixel = canvas.PixelAt(tileLeft, y);
+                    for (int x = tileLeft; x < tileRight; ++x, pixel += 3) {
+                        const int pictureX = view.PictureX[std::size_t(x - view.Clip.Left)];
+                        if (pictureX < area.Left || pictureX >= area.Right)
+                            continue;
+                        const TPointF source = mirror(mapping.MapPoint(pictureX, pictureY));
+                        SetPixelColor(pixel, SampleNearest(access, PixelColor(pixel), source.X, source.Y));
+                    }
+                }
+            }
         }
-    }
+    });
 }
