@@ -20,9 +20,11 @@ class TKvDemonstrationModule;
 class TKvGraphicsEditor;
 class TKvHelp;
 class TKvOriginalImageTool;
+class TKvPasteTool;
 class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
+class TKvTextTool;
 class TKvToolPanelModule;
 class TMainForm;
 
@@ -73,7 +75,9 @@ public:
     TKvRotateTool* RotateTool = nullptr;
     TKvBrightnessContrastTool* BrightnessContrastTool = nullptr;
     TKvCropTool* CropTool = nullptr;
+    TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
     // Owned by the graphics editor.
     TKvScanner* Scanner = nullptr;
 

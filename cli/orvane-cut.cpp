@@ -19,6 +19,7 @@
 // input or options or a failed write, 2 the band encloses no area or no
 // object is shown (nothing is written).
 #include "ClippingSession.h"
+#include "CommandLine.h"
 #include "KvGraphicsFormats.h"
 #include "KvLocalizer.h"
 #include "KvObjectLibrary.h"
@@ -28,6 +29,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QImage>
 #include <QImageReader>
 #include <QSaveFile>
 
@@ -43,7 +45,7 @@ constexpr int kExitNoArea = 2;
 
 void Report(const QString& message)
 {
-    std::fprintf(stderr, "orvane-cut: %s\n", qPrintable(message));
+    ReportError("orvane-cut", message);
 }
 
 // Shows the blur preparation's progress on a terminal.
@@ -105,31 +107,6 @@ std::optional<TColor> ParseColor(const QString& text)
     if (!ok || text.size() != 6 || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
         return std::nullopt;
     return TColor(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
-}
-
-std::optional<int> ParseInt(const QString& text, int lo, int hi)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok && value >= lo && value <= hi ? std::optional<int>(value) : std::nullopt;
-}
-
-// Stores the value of option in target when the option is given; false, with
-// error saying what is wrong, when the value does not parse.
-template <typename T, typename Parse>
-bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& option, Parse parse,
-                const char* expected, T& target, QString& error)
-{
-    if (!parser.isSet(option))
-        return true;
-    const QString text = parser.value(option);
-    const auto value = parse(text);
-    if (!value) {
-        error = QStringLiteral("--%1 '%2': expected %3").arg(option.names().constFirst(), text, QLatin1String(expected));
-        return false;
-    }
-    target = *value;
-    return true;
 }
 
 // --save-object=DIR as --save-object DIR: the option's folder is optional,

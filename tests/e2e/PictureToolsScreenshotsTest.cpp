@@ -20,6 +20,7 @@
 #include "Model.h"
 #include "ProgramTestSupport.h"
 #include "Program.h"
+#include "ScreenDrags.h"
 #include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
@@ -54,20 +55,6 @@ TModule* Module() { return RunningModule(); }
 bool ClickToolbarButton(QAction* button)
 {
     return ClickAt(GraphicsEditor()->StandardToolbar->widgetForAction(button));
-}
-
-// A drag of the left button from one picture point to another.
-bool DragOnPicture(TKvGraphicsView* view, QPoint from, QPoint to)
-{
-    const QPoint a = view->mapToGlobal(view->ImageToClient(from));
-    const QPoint b = view->mapToGlobal(view->ImageToClient(to));
-    QStringList arguments{QStringLiteral("mousemove"), QString::number(a.x()), QString::number(a.y()), QStringLiteral("sleep"),
-                          QStringLiteral("0.1"), QStringLiteral("mousedown"), QStringLiteral("1")};
-    for (int step = 1; step <= 10; ++step)
-        arguments << QStringLiteral("mousemove") << QString::number(a.x() + (b.x() - a.x()) * step / 10)
-                  << QString::number(a.y() + (b.y() - a.y()) * step / 10) << QStringLiteral("sleep") << QStringLiteral("0.03");
-    arguments << QStringLiteral("mouseup") << QStringLiteral("1");
-    return Xdotool(arguments);
 }
 
 bool TakeScreenshot(const QString& step)

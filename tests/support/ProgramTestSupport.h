@@ -36,7 +36,9 @@ struct TProgramModules {
         Help = Module->Help;
         DemonstrationModule = Module->DemonstrationModule;
         ToolPanelModule = Module->ToolPanelModule;
+        TextTool = Module->TextTool;
         ClippingTool = Module->ClippingTool;
+        PasteTool = Module->PasteTool;
     }
 
     TCommonDataModule* CommonDataModule = nullptr;
@@ -47,5 +49,7 @@ struct TProgramModules {
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
 };
