@@ -4,13 +4,10 @@
 // not at all, with the resolution they were read with.
 #pragma once
 
-#include "KvGraphicsFormats.h"
 #include "KvLTBitmap.h"
+#include "KvPictureWriter.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
-#include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 
 #include <cstdio>
@@ -47,16 +44,10 @@ bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& opti
 }
 
 // Writes the picture in the format its name's extension names (PNG for an
-// unknown one) under a temporary name, renamed once complete.
-inline bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata)
+// unknown one) under a temporary name, renamed once complete; a JPEG goes
+// straight from the pixels through libjpeg-turbo at the quality given.
+inline bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata,
+                         int jpegQuality = 90)
 {
-    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (!QImageWriter::supportedImageFormats().contains(format))
-        format = "png";
-    QImageWriter writer(&file, format);
-    return writer.write(picture) && file.commit();
+    return WritePictureFile(path, bitmap.Pixels(), metadata, jpegQuality);
 }

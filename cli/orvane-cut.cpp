@@ -24,7 +24,6 @@
 #include "KvLocalizer.h"
 #include "KvObjectLibrary.h"
 #include "KvPictureLoader.h"
-#include "KvPictureWriter.h"
 #include "Progress.h"
 
 #include <QCommandLineParser>
@@ -312,7 +311,7 @@ int Run(const TOptions& options)
               options.matte);
     }
     if (!options.out.isEmpty())
-        check(WritePictureFile(options.out, picture.Pixels(), load.Metadata, options.quality), options.out);
+        check(WritePicture(options.out, picture, load.Metadata, options.quality), options.out);
     if (options.saveObject) {
         const std::filesystem::path folder =
             options.library.isEmpty() ? ObjectLibraryFolder() : std::filesystem::path(options.library.toStdString());
