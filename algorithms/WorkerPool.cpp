@@ -60,57 +60,68 @@ void TWorkerPool::Run(int parts, const std::function<void(int part)>& work)
             work(part);
         return;
     }
+    std::uint32_t thisRun = 0;
     {
         const std::lock_guard lock(m_mutex);
+        thisRun = ++m_run;
         m_work = &work;
         m_parts = parts;
-        m_nextPart.store(0, std::memory_order_relaxed);
-        m_workersBusy = int(m_workers.size());
+        m_partsDone.store(0);
         m_error = nullptr;
-        ++m_run;
+        m_ticket.store(std::uint64_t(thisRun) << 32);
     }
     m_wake.notify_all();
-    DoParts();
+    DoParts(thisRun, work, parts);
+    // Only parts under way are waited for: workers that have not woken up
+    // yet (on a busy machine) find nothing left when they do.
     std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [this] { return m_workersBusy == 0; });
+    m_done.wait(lock, [&] { return m_partsDone.load() == parts; });
     m_work = nullptr;
     if (const std::exception_ptr error = std::exchange(m_error, nullptr))
         std::rethrow_exception(error);
 }
 
-void TWorkerPool::DoParts()
+void TWorkerPool::DoParts(std::uint32_t run, const std::function<void(int)>& work, int parts)
 {
     const TInRun inRun;
-    for (int part = m_nextPart.fetch_add(1); part < m_parts; part = m_nextPart.fetch_add(1)) {
+    for (;;) {
+        std::uint64_t ticket = m_ticket.load();
+        int part = 0;
+        do {
+            part = int(ticket & 0xFFFFFFFFu);
+            if (std::uint32_t(ticket >> 32) != run || part >= parts)
+                return;
+        } while (!m_ticket.compare_exchange_weak(ticket, ticket + 1));
         try {
-            (*m_work)(part);
+            work(part);
         } catch (...) {
             const std::lock_guard lock(m_mutex);
             if (!m_error)
                 m_error = std::current_exception();
+        }
+        if (m_partsDone.fetch_add(1) + 1 == parts) {
+            const std::lock_guard lock(m_mutex); // the caller is waiting or about to
+            m_done.notify_one();
         }
     }
 }
 
 void TWorkerPool::WorkerLoop()
 {
-    std::uint64_t seen = 0;
+    std::uint32_t seen = 0;
     for (;;) {
+        const std::function<void(int)>* work = nullptr;
+        int parts = 0;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [&] { return m_stopping || m_run != seen; });
+            m_wake.wait(lock, [&] { return m_stopping || (m_run != seen && m_work); });
             if (m_stopping)
                 return;
             seen = m_run;
+            work = m_work;
+            parts = m_parts;
         }
-        DoParts();
-        bool last = false;
-        {
-            const std::lock_guard lock(m_mutex);
-            last = --m_workersBusy == 0;
-        }
-        if (last)
-            m_done.notify_one();
+        DoParts(seen, *work, parts);
     }
 }
 

@@ -58,7 +58,8 @@ public:
 
 private:
     void WorkerLoop();
-    void DoParts();
+    // Does parts of run `run` while there are any left to take.
+    void DoParts(std::uint32_t run, const std::function<void(int)>& work, int parts);
 
     std::vector<std::thread> m_workers;
     std::int64_t m_sharedMinimum;
@@ -68,9 +69,11 @@ private:
     std::condition_variable m_done;
     const std::function<void(int)>* m_work = nullptr;
     int m_parts = 0;
-    std::atomic<int> m_nextPart{0};
-    std::uint64_t m_run = 0;   // counts runs, so that a worker sees a new one
-    int m_workersBusy = 0;     // workers still in the current run
+    std::uint32_t m_run = 0; // counts runs, so that a worker sees a new one
+    // The run (high half) and its next part to take (low half): a worker
+    // that wakes late takes no part of a run that is over or of a later one.
+    std::atomic<std::uint64_t> m_ticket{0};
+    std::atomic<int> m_partsDone{0};
     bool m_stopping = false;
     std::exception_ptr m_error; // the first a part threw
 };
