@@ -487,6 +487,8 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor) : TKvBrushTool(edito
 
 TKvClippingTool::~TKvClippingTool()
 {
+    // The tool controls paint from the marked region.
+    Withdraw();
     if (ClippingTool == this)
         ClippingTool = nullptr;
     DemoRegistry().UnregisterOwner(this);
