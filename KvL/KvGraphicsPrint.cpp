@@ -339,8 +339,19 @@ QRect TKvGraphicsPrintForm::PrintableArea()
 {
     const TKvHiMetric& hiMetric = m_printer.HiMetric();
     const QSize page = m_printer.PageSize();
-    const QPoint topLeft = hiMetric.DeviceToLogical(QPoint(0, 0));
-    const QPoint bottomRight = hiMetric.DeviceToLogical(QPoint(page.width(), page.height()));
+    // Both conversions floor, so the corners are moved inwards until they
+    // map back into the page: a picture fitted to the area, or moved to its
+    // corner, then lies inside the printable page.
+    QPoint topLeft = hiMetric.DeviceToLogical(QPoint(0, 0));
+    QPoint bottomRight = hiMetric.DeviceToLogical(QPoint(page.width(), page.height()));
+    for (int step = 0; step < 4 && hiMetric.LogicalToDevice(topLeft).x() < 0; ++step)
+        topLeft.rx() += 1;
+    for (int step = 0; step < 4 && hiMetric.LogicalToDevice(topLeft).y() < 0; ++step)
+        topLeft.ry() += 1;
+    for (int step = 0; step < 4 && hiMetric.LogicalToDevice(bottomRight).x() > page.width(); ++step)
+        bottomRight.rx() -= 1;
+    for (int step = 0; step < 4 && hiMetric.LogicalToDevice(bottomRight).y() > page.height(); ++step)
+        bottomRight.ry() -= 1;
     return {topLeft, QSize(bottomRight.x() - topLeft.x(), bottomRight.y() - topLeft.y())};
 }
 
@@ -616,7 +627,7 @@ void TKvGraphicsPrintForm::PrintButtonClick()
             if (r.width() > page.width() || r.height() > page.height()) {
                 FitToMedia();
             } else {
-                const QPoint origin = hiMetric.DeviceToLogical(QPoint(0, 0));
+                const QPoint origin = PrintableArea().topLeft();
                 m_left = origin.x();
                 m_top = origin.y();
                 ShowValue(LeftEdit);

@@ -386,6 +386,45 @@ TEST_F(GraphicsPrintForm, OutsideThePageTheQuestionsAnswersMoveOrShrinkOrPrint)
     EXPECT_TRUE(QFileInfo(printer.outputFileName()).size() > 0);
 }
 
+TEST_F(GraphicsPrintForm, AFittedOrCorneredPictureIsInsideThePageAtAnyResolution)
+{
+    // Papers and margins whose measures are not whole device pixels.
+    struct Case {
+        QPageSize::PageSizeId paper;
+        double marginMm;
+        int dpi;
+    };
+    const Case cases[] = {{QPageSize::A4, 10, 300}, {QPageSize::A4, 4.2, 600}, {QPageSize::Letter, 6.35, 1200},
+                          {QPageSize::A5, 3, 72},   {QPageSize::A4, 10, 3000}};
+    QTemporaryDir folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        PdfPrinter paper;
+        paper.setResolution(c.dpi);
+        paper.setPageLayout(QPageLayout(QPageSize(c.paper), QPageLayout::Portrait,
+                                        QMarginsF(c.marginMm, c.marginMm, c.marginMm, c.marginMm),
+                                        QPageLayout::Millimeter));
+        paper.setOutputFileName(folder.filePath(QStringLiteral("fitted.pdf")));
+        for (const bool fit : {true, false}) {
+            const auto form = Form(paper, Document(600, 400, 10), PrintUnitMm);
+            TModalAnswers answers;
+            if (fit) {
+                form->ScaleToFitMediaCheckBox->setChecked(true);
+            } else {
+                // Off the page and answered No: moved into the corner.
+                Type(form->LeftEdit, QStringLiteral("-1"));
+                Type(form->WidthEdit, QStringLiteral("10"));
+                answers.Answer(QMessageBox::No);
+                form->PrintButtonClick();
+                ASSERT_EQ(answers.Messages.size(), 1u);
+            }
+            form->PrintButtonClick();
+            EXPECT_EQ(answers.Messages.size(), fit ? 0u : 1u) << (fit ? "fitted" : "cornered");
+            EXPECT_EQ(form->result(), QDialog::Accepted) << (fit ? "fitted" : "cornered");
+        }
+    }
+}
+
 TEST_F(GraphicsPrintForm, AFailedPrintSaysSoAndKeepsTheDialogOpen)
 {
     // A PDF file in a folder that does not exist cannot be written.
