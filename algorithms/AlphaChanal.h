@@ -13,13 +13,13 @@ public:
     // Discards the cells and makes width x height transparent ones; the
     // margins stay as they are.
     void SetSize(int width, int height);
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    int MarginX() const { return marginX_; }
-    int MarginY() const { return marginY_; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    int MarginX() const { return m_marginX; }
+    int MarginY() const { return m_marginY; }
 
-    std::uint8_t GetAlpha(int x, int y) const { return values_[Index(x, y)]; }
-    void SetAlpha(int x, int y, std::uint8_t value) { values_[Index(x, y)] = value; }
+    std::uint8_t GetAlpha(int x, int y) const { return m_values[Index(x, y)]; }
+    void SetAlpha(int x, int y, std::uint8_t value) { m_values[Index(x, y)] = value; }
     // Makes every cell transparent.
     void Clear();
     // Softens the edge once: every cell becomes the rounded fifth of the sum of
@@ -30,11 +30,11 @@ public:
     void ComputeMargins();
 
 private:
-    std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(height_) + std::size_t(y); }
+    std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(m_height) + std::size_t(y); }
 
-    int width_ = 0;
-    int height_ = 0;
-    int marginX_ = 0;
-    int marginY_ = 0;
-    std::vector<std::uint8_t> values_;
+    int m_width = 0;
+    int m_height = 0;
+    int m_marginX = 0;
+    int m_marginY = 0;
+    std::vector<std::uint8_t> m_values;
 };

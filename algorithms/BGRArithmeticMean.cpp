@@ -96,16 +96,16 @@ void TArithmeticMean::SetSize(int width, int height)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
-    if (width == width_ && height == height_)
+    if (width == m_width && height == m_height)
         return;
     // Release first so that the old and the new arrays never coexist.
-    values_.Release();
-    source_.Release();
-    width_ = 0;
-    height_ = 0;
-    values_ = TPageArray<TColorTriple>(std::size_t(width) * std::size_t(height));
-    width_ = width;
-    height_ = height;
+    m_values.Release();
+    m_source.Release();
+    m_width = 0;
+    m_height = 0;
+    m_values = TPageArray<TColorTriple>(std::size_t(width) * std::size_t(height));
+    m_width = width;
+    m_height = height;
 }
 
 // The pass down the columns runs with one running sum per column, a sweep of
@@ -115,17 +115,17 @@ void TArithmeticMean::SetSize(int width, int height)
 void TArithmeticMean::Average(int radius, TProgressMeter* meter)
 {
     radius = std::max(radius, 0);
-    const int width = width_;
-    const int height = height_;
+    const int width = m_width;
+    const int height = m_height;
     if (meter)
         meter->StartProgress(width + height);
-    std::swap(values_, source_);
-    if (values_.size() != source_.size())
-        values_ = TPageArray<TColorTriple>(source_.size());
+    std::swap(m_values, m_source);
+    if (m_values.size() != m_source.size())
+        m_values = TPageArray<TColorTriple>(m_source.size());
 
     std::vector<TColumnSum> columns(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x) {
-        const TColorTriple* column = source_.data() + Index(x, 0);
+        const TColorTriple* column = m_source.data() + Index(x, 0);
         for (int y = 0; y < std::min(radius, height); ++y)
             columns[std::size_t(x)].Add(column[y]);
     }
@@ -135,7 +135,7 @@ void TArithmeticMean::Average(int radius, TProgressMeter* meter)
     for (int top = 0; top < height; top += kRowsPerSweep) {
         const int rows = std::min(kRowsPerSweep, height - top);
         for (int x = 0; x < width; ++x) {
-            const TColorTriple* column = source_.data() + Index(x, 0);
+            const TColorTriple* column = m_source.data() + Index(x, 0);
             TColumnSum& columnSum = columns[std::size_t(x)];
             float* means = down.data() + std::size_t(x) * std::size_t(rows) * 3;
             for (int y = top; y < top + rows; ++y) {
@@ -152,7 +152,7 @@ void TArithmeticMean::Average(int radius, TProgressMeter* meter)
         }
         AverageLines(down.data(), along.data(), width, rows, radius);
         for (int x = 0; x < width; ++x) {
-            TColorTriple* column = values_.data() + Index(x, top);
+            TColorTriple* column = m_values.data() + Index(x, top);
             const float* means = along.data() + std::size_t(x) * std::size_t(rows) * 3;
             for (int j = 0; j < rows; ++j, means += 3)
                 column[j] = {RoundChannel(means[0]), RoundChannel(means[1]), RoundChannel(means[2])};

@@ -17,18 +17,18 @@ public:
     // Resizes to width x height (black); nothing happens when the size is
     // unchanged.
     void SetSize(int width, int height);
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
 
     void SetColor(int x, int y, TPackedPixel packed)
     {
-        values_[Index(x, y)] = {std::uint8_t(packed), std::uint8_t(packed >> 8), std::uint8_t(packed >> 16)};
+        m_values[Index(x, y)] = {std::uint8_t(packed), std::uint8_t(packed >> 8), std::uint8_t(packed >> 16)};
     }
     // The colour at (x, y): the one set, and after Average the mean, each
     // channel clamped to 0..255 and rounded to nearest, ties to even.
-    TColorTriple GetColor(int x, int y) const { return values_[Index(x, y)]; }
+    TColorTriple GetColor(int x, int y) const { return m_values[Index(x, y)]; }
     // The colours of column x, Height() of them, for loading a whole picture.
-    TColorTriple* Column(int x) { return values_.data() + Index(x, 0); }
+    TColorTriple* Column(int x) { return m_values.data() + Index(x, 0); }
 
     // Replaces every colour by the mean of the colours within radius in both
     // directions, clipped to the picture: a box mean separated into a pass
@@ -38,10 +38,10 @@ public:
     void Average(int radius, TProgressMeter* meter);
 
 private:
-    std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(height_) + std::size_t(y); }
+    std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(m_height) + std::size_t(y); }
 
-    TPageArray<TColorTriple> values_; // the colours set, then their means
-    TPageArray<TColorTriple> source_; // while averaging, the colours set
-    int width_ = 0;
-    int height_ = 0;
+    TPageArray<TColorTriple> m_values; // the colours set, then their means
+    TPageArray<TColorTriple> m_source; // while averaging, the colours set
+    int m_width = 0;
+    int m_height = 0;
 };

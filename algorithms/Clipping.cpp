@@ -86,16 +86,16 @@ bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab
 // Separate
 
 TSeparation::TSeparation(TMarkedRegion& region, TDirtyTiles* repaint)
-    : region_(region)
+    : m_region(region)
 {
     if (repaint)
-        ForEachPixelLabelled(region_, LabelCutLine, [repaint](int x, int y) { repaint->Add({x, y, x + 1, y + 1}); });
-    region_.Relabel(LabelCutLine, LabelBand);
-    areas_ = region_.NumberComponents(LabelUnmarked, FirstSegment, LastSegment);
+        ForEachPixelLabelled(m_region, LabelCutLine, [repaint](int x, int y) { repaint->Add({x, y, x + 1, y + 1}); });
+    m_region.Relabel(LabelCutLine, LabelBand);
+    m_areas = m_region.NumberComponents(LabelUnmarked, FirstSegment, LastSegment);
     TLabelSet undecided;
     undecided.set(LabelBand);
     undecided.set(LabelOutline);
-    region_.SetUnknownLabels(undecided);
+    m_region.SetUnknownLabels(undecided);
 }
 
 TSeparation::~TSeparation()
@@ -105,28 +105,28 @@ TSeparation::~TSeparation()
 
 bool TSeparation::Encloses() const
 {
-    return region_.HasLabel(ObjectSegment);
+    return m_region.HasLabel(ObjectSegment);
 }
 
 void TSeparation::StartGrowCut()
 {
-    growCut_ = std::make_unique<TGrowCut>();
-    growCut_->Init(region_);
+    m_growCut = std::make_unique<TGrowCut>();
+    m_growCut->Init(m_region);
 }
 
 int TSeparation::Step(TDirtyTiles& dirty)
 {
-    if (!growCut_)
+    if (!m_growCut)
         return 0;
-    const int touched = growCut_->Step();
+    const int touched = m_growCut->Step();
     for (int i = 0; i < touched; ++i) {
-        if (!growCut_->ActiveChanged(i))
+        if (!m_growCut->ActiveChanged(i))
             continue;
-        const TPoint p = growCut_->ActivePoint(i);
+        const TPoint p = m_growCut->ActivePoint(i);
         ShowCut(p.X, p.Y);
-        if (p.Y + 1 < region_.Height())
+        if (p.Y + 1 < m_region.Height())
             ShowCut(p.X, p.Y + 1);
-        if (p.X + 1 < region_.Width())
+        if (p.X + 1 < m_region.Width())
             ShowCut(p.X + 1, p.Y);
         if (p.Y > 0)
             ShowCut(p.X, p.Y - 1);
@@ -141,7 +141,7 @@ void TSeparation::RunGrowCut()
 {
     StartGrowCut();
     TDirtyTiles dirty;
-    dirty.SetSize(region_.Width(), region_.Height());
+    dirty.SetSize(m_region.Width(), m_region.Height());
     while (Step(dirty) > 0) {
     }
 }
@@ -150,63 +150,63 @@ void TSeparation::ShowCut(int x, int y)
 {
     // Only the band's inside shows the cut: the outline keeps its label, and
     // so do the areas, including those beyond the 32nd, which are label 0.
-    const std::uint8_t label = region_.LabelAt(x, y);
+    const std::uint8_t label = m_region.LabelAt(x, y);
     if (label == LabelBand || label == LabelCutLine)
-        region_.SetLabel(x, y, growCut_->IsBoundary(x, y) ? LabelCutLine : LabelBand);
+        m_region.SetLabel(x, y, m_growCut->IsBoundary(x, y) ? LabelCutLine : LabelBand);
 }
 
 void TSeparation::ShowOpenOutline()
 {
-    region_.Relabel(FirstSegment, LabelRedFlash);
+    m_region.Relabel(FirstSegment, LabelRedFlash);
 }
 
 void TSeparation::HideOpenOutline()
 {
-    region_.Relabel(LabelRedFlash, LabelUnmarked);
+    m_region.Relabel(LabelRedFlash, LabelUnmarked);
 }
 
 void TSeparation::Finish()
 {
-    if (finished_)
+    if (m_finished)
         return;
-    finished_ = true;
-    growCut_.reset(); // stores the results in the segment bytes
+    m_finished = true;
+    m_growCut.reset(); // stores the results in the segment bytes
     TLabelSet band;
     band.set(LabelBand);
     band.set(LabelOutline);
     band.set(LabelCutLine);
-    region_.ClearExcept(band);
+    m_region.ClearExcept(band);
 }
 
 // ---------------------------------------------------------------------------
 // Column passes
 
 TColumnPass::TColumnPass(TMarkedRegion& region, TWork work, std::uint8_t object)
-    : region_(region)
-    , work_(work)
-    , object_(object)
+    : m_region(region)
+    , m_work(work)
+    , m_object(object)
 {
 }
 
 bool TColumnPass::Next(TRect& rect)
 {
-    if (x_ >= region_.Width())
+    if (m_x >= m_region.Width())
         return false;
-    switch (work_) {
+    switch (m_work) {
     case ApplyObjectWork:
-        region_.ApplyObject(object_, x_, rect);
+        m_region.ApplyObject(m_object, m_x, rect);
         break;
     case SwapObjectWork:
-        region_.SwapObject(object_, x_, rect);
+        m_region.SwapObject(m_object, m_x, rect);
         break;
     case RefreshWork:
-        region_.RefreshEffects(x_, rect);
+        m_region.RefreshEffects(m_x, rect);
         break;
     case ClearWork:
-        region_.ClearColumn(x_, rect);
+        m_region.ClearColumn(m_x, rect);
         break;
     }
-    ++x_;
+    ++m_x;
     return true;
 }
 

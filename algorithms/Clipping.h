@@ -76,7 +76,7 @@ public:
     TSeparation& operator=(const TSeparation&) = delete;
 
     // The number of areas numbered (at most 32).
-    int AreaCount() const { return areas_; }
+    int AreaCount() const { return m_areas; }
     // Whether the band encloses an area: a second segment exists.
     bool Encloses() const;
 
@@ -99,10 +99,10 @@ public:
 private:
     void ShowCut(int x, int y);
 
-    TMarkedRegion& region_;
-    std::unique_ptr<TGrowCut> growCut_;
-    int areas_ = 0;
-    bool finished_ = false;
+    TMarkedRegion& m_region;
+    std::unique_ptr<TGrowCut> m_growCut;
+    int m_areas = 0;
+    bool m_finished = false;
 };
 
 // One pass over the picture's columns, one column per Next.
@@ -123,10 +123,10 @@ public:
     void Run();
 
 private:
-    TMarkedRegion& region_;
-    TWork work_;
-    std::uint8_t object_;
-    int x_ = 0;
+    TMarkedRegion& m_region;
+    TWork m_work;
+    std::uint8_t m_object;
+    int m_x = 0;
 };
 
 // Effect: segment 9 becomes the object and every other pixel shows the

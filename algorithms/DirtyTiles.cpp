@@ -4,35 +4,35 @@
 
 void TDirtyTiles::SetSize(int width, int height)
 {
-    width_ = std::max(width, 0);
-    height_ = std::max(height, 0);
-    columns_ = (width_ + TileSize - 1) / TileSize;
-    const int rows = (height_ + TileSize - 1) / TileSize;
-    tiles_.assign(std::size_t(columns_) * std::size_t(rows), 0);
-    bounds_ = {};
+    m_width = std::max(width, 0);
+    m_height = std::max(height, 0);
+    m_columns = (m_width + TileSize - 1) / TileSize;
+    const int rows = (m_height + TileSize - 1) / TileSize;
+    m_tiles.assign(std::size_t(m_columns) * std::size_t(rows), 0);
+    m_bounds = {};
 }
 
 void TDirtyTiles::Add(const TRect& rect)
 {
-    const TRect r = IntersectRect(rect, {0, 0, width_, height_});
+    const TRect r = IntersectRect(rect, {0, 0, m_width, m_height});
     if (r.IsEmpty())
         return;
-    bounds_ = UnionRect(bounds_, r);
+    m_bounds = UnionRect(m_bounds, r);
     for (int row = r.Top / TileSize; row <= (r.Bottom - 1) / TileSize; ++row) {
-        std::uint8_t* tile = tiles_.data() + std::size_t(row) * std::size_t(columns_);
+        std::uint8_t* tile = m_tiles.data() + std::size_t(row) * std::size_t(m_columns);
         std::fill(tile + r.Left / TileSize, tile + (r.Right - 1) / TileSize + 1, std::uint8_t(1));
     }
 }
 
 void TDirtyTiles::Clear()
 {
-    if (bounds_.IsEmpty())
+    if (m_bounds.IsEmpty())
         return;
-    for (int row = bounds_.Top / TileSize; row <= (bounds_.Bottom - 1) / TileSize; ++row) {
-        std::uint8_t* tile = tiles_.data() + std::size_t(row) * std::size_t(columns_);
-        std::fill(tile + bounds_.Left / TileSize, tile + (bounds_.Right - 1) / TileSize + 1, std::uint8_t(0));
+    for (int row = m_bounds.Top / TileSize; row <= (m_bounds.Bottom - 1) / TileSize; ++row) {
+        std::uint8_t* tile = m_tiles.data() + std::size_t(row) * std::size_t(m_columns);
+        std::fill(tile + m_bounds.Left / TileSize, tile + (m_bounds.Right - 1) / TileSize + 1, std::uint8_t(0));
     }
-    bounds_ = {};
+    m_bounds = {};
 }
 
 std::vector<TRect> TDirtyTiles::Rects() const
@@ -40,14 +40,14 @@ std::vector<TRect> TDirtyTiles::Rects() const
     // In tile units first: the runs of changed tiles of each row, a run that
     // continues one of the row above (same columns) lengthening it.
     std::vector<TRect> runs;
-    if (bounds_.IsEmpty())
+    if (m_bounds.IsEmpty())
         return runs;
-    const int firstColumn = bounds_.Left / TileSize;
-    const int lastColumn = (bounds_.Right - 1) / TileSize;
+    const int firstColumn = m_bounds.Left / TileSize;
+    const int lastColumn = (m_bounds.Right - 1) / TileSize;
     std::size_t rowAbove = 0; // the first run that ends at the row above
-    for (int row = bounds_.Top / TileSize; row <= (bounds_.Bottom - 1) / TileSize; ++row) {
+    for (int row = m_bounds.Top / TileSize; row <= (m_bounds.Bottom - 1) / TileSize; ++row) {
         const std::size_t thisRow = runs.size();
-        const std::uint8_t* tile = tiles_.data() + std::size_t(row) * std::size_t(columns_);
+        const std::uint8_t* tile = m_tiles.data() + std::size_t(row) * std::size_t(m_columns);
         for (int column = firstColumn; column <= lastColumn; ++column) {
             if (!tile[column])
                 continue;
@@ -67,6 +67,6 @@ std::vector<TRect> TDirtyTiles::Rects() const
                                - runs.begin());
     }
     for (TRect& r : runs)
-        r = IntersectRect({r.Left * TileSize, r.Top * TileSize, r.Right * TileSize, r.Bottom * TileSize}, bounds_);
+        r = IntersectRect({r.Left * TileSize, r.Top * TileSize, r.Right * TileSize, r.Bottom * TileSize}, m_bounds);
     return runs;
 }

@@ -18,17 +18,17 @@ public:
     // The pixels of rect changed (clipped to the picture).
     void Add(const TRect& rect);
     void Clear();
-    bool IsEmpty() const { return bounds_.IsEmpty(); }
+    bool IsEmpty() const { return m_bounds.IsEmpty(); }
     // The smallest rectangle around every change.
-    TRect Bounds() const { return bounds_; }
+    TRect Bounds() const { return m_bounds; }
     // The changed tiles, neighbouring tiles of a row joined into one
     // rectangle, cut to Bounds: together they cover every change.
     std::vector<TRect> Rects() const;
 
 private:
-    int width_ = 0;
-    int height_ = 0;
-    int columns_ = 0;
-    std::vector<std::uint8_t> tiles_; // row after row, 1 where changed
-    TRect bounds_;
+    int m_width = 0;
+    int m_height = 0;
+    int m_columns = 0;
+    std::vector<std::uint8_t> m_tiles; // row after row, 1 where changed
+    TRect m_bounds;
 };

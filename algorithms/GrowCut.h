@@ -45,7 +45,7 @@ public:
     TPoint ActivePoint(int i) const;
     // Whether that cell's label changed in the last generation (it may only
     // have grown stronger).
-    bool ActiveChanged(int i) const { return activeChanged_[std::size_t(i)] != 0; }
+    bool ActiveChanged(int i) const { return m_activeChanged[std::size_t(i)] != 0; }
     // Whether a 4-neighbour inside the picture has another label.
     bool IsBoundary(int x, int y) const;
     std::uint8_t LabelAt(int x, int y) const;
@@ -62,24 +62,24 @@ private:
         std::uint8_t WeightDown;  // similarity to (x, y + 1); likewise
     };
 
-    bool InCells(int x, int y) const { return box_.Contains(TPoint{x, y}); }
+    bool InCells(int x, int y) const { return m_box.Contains(TPoint{x, y}); }
     std::size_t Index(int x, int y) const
     {
-        return std::size_t(x - box_.Left) * boxHeight_ + std::size_t(y - box_.Top);
+        return std::size_t(x - m_box.Left) * m_boxHeight + std::size_t(y - m_box.Top);
     }
     void InitColumn(int x, const std::array<bool, 256>& unknown);
     void Attack(std::uint32_t target, std::uint8_t weight, float strength, std::uint8_t label);
 
-    TMarkedRegion* region_ = nullptr;
-    TRect box_;                   // the pixels that have cells
-    std::size_t boxHeight_ = 0;
-    TPageArray<TGrowCutCell> cells_; // [x][y] over box_, column after column
+    TMarkedRegion* m_region = nullptr;
+    TRect m_box;                   // the pixels that have cells
+    std::size_t m_boxHeight = 0;
+    TPageArray<TGrowCutCell> m_cells; // [x][y] over m_box, column after column
     // The cells that attack in the next Step, popped from the top (with
     // whether their label changed), and the cells queued for the generation
     // after it.  Each has room for every cell: a cell can be in both at once.
-    TPageArray<std::uint32_t> active_;
-    TPageArray<std::uint8_t> activeChanged_;
-    TPageArray<std::uint32_t> next_;
-    std::size_t activeCount_ = 0;
-    std::size_t nextCount_ = 0;
+    TPageArray<std::uint32_t> m_active;
+    TPageArray<std::uint8_t> m_activeChanged;
+    TPageArray<std::uint32_t> m_next;
+    std::size_t m_activeCount = 0;
+    std::size_t m_nextCount = 0;
 };

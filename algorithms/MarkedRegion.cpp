@@ -12,20 +12,20 @@
 
 void TMarkedPointArray::SetSize(int width, int height)
 {
-    points_.Release();
-    width_ = 0;
-    height_ = 0;
+    m_points.Release();
+    m_width = 0;
+    m_height = 0;
     width = std::max(width, 0);
     height = std::max(height, 0);
-    points_ = TPageArray<TMarkedPoint>(std::size_t(width) * std::size_t(height));
-    width_ = width;
-    height_ = height;
+    m_points = TPageArray<TMarkedPoint>(std::size_t(width) * std::size_t(height));
+    m_width = width;
+    m_height = height;
 }
 
 void TMarkedPointArray::Zero()
 {
-    if (points_.size() != 0)
-        std::memset(static_cast<void*>(points_.data()), 0, points_.size() * sizeof(TMarkedPoint));
+    if (m_points.size() != 0)
+        std::memset(static_cast<void*>(m_points.data()), 0, m_points.size() * sizeof(TMarkedPoint));
 }
 
 TLabelSet LabelRange(int lo, int hi)
@@ -72,42 +72,42 @@ void TMarkedRegion::AttachImage(TKvPixels* image)
 {
     if (image->BytesPerPixel != 3)
         throw std::invalid_argument("the clipping work needs a 24-bit picture");
-    image_ = image;
-    if (image->Width == width_ && image->Height == height_)
+    m_image = image;
+    if (image->Width == m_width && image->Height == m_height)
         return;
     const std::int64_t pixels = std::int64_t(std::max(image->Width, 0)) * std::max(image->Height, 0);
     if (pixels > INT_MAX)
         throw std::length_error("the picture is too large for the clipping work");
     // The old arrays go first, so that old and new never take memory at
     // once; should the new ones fail, the region is left empty.
-    width_ = 0;
-    height_ = 0;
-    ResetCounts(committedCounts_);
-    ResetCounts(currentCounts_);
-    committed_.SetSize(0, 0);
-    current_.SetSize(0, 0);
-    fillStack_.Release();
+    m_width = 0;
+    m_height = 0;
+    ResetCounts(m_committedCounts);
+    ResetCounts(m_currentCounts);
+    m_committed.SetSize(0, 0);
+    m_current.SetSize(0, 0);
+    m_fillStack.Release();
     // Fresh arrays hold all-zero marks already.
-    committed_.SetSize(image->Width, image->Height);
-    current_.SetSize(image->Width, image->Height);
-    fillStack_ = TPageArray<std::uint32_t>(std::size_t(pixels));
-    width_ = std::max(image->Width, 0);
-    height_ = std::max(image->Height, 0);
-    ResetCounts(committedCounts_);
-    ResetCounts(currentCounts_);
+    m_committed.SetSize(image->Width, image->Height);
+    m_current.SetSize(image->Width, image->Height);
+    m_fillStack = TPageArray<std::uint32_t>(std::size_t(pixels));
+    m_width = std::max(image->Width, 0);
+    m_height = std::max(image->Height, 0);
+    ResetCounts(m_committedCounts);
+    ResetCounts(m_currentCounts);
 }
 
 void TMarkedRegion::ResetAll()
 {
-    committed_.Zero();
-    ResetCounts(committedCounts_);
+    m_committed.Zero();
+    ResetCounts(m_committedCounts);
     ResetCurrent();
 }
 
 void TMarkedRegion::ResetCurrent()
 {
-    current_.Zero();
-    ResetCounts(currentCounts_);
+    m_current.Zero();
+    ResetCounts(m_currentCounts);
 }
 
 void TMarkedRegion::ResetCounts(TLabelCounts& counts) const
@@ -118,39 +118,39 @@ void TMarkedRegion::ResetCounts(TLabelCounts& counts) const
 
 void TMarkedRegion::SetLabelEffect(std::uint8_t label, std::uint8_t kind)
 {
-    if (label >= labelEffect_.size())
+    if (label >= m_labelEffect.size())
         return; // labels from 128 up always show the background effect
-    labelEffect_[label] = kind;
-    kinds_[label] = kind;
+    m_labelEffect[label] = kind;
+    m_kinds[label] = kind;
 }
 
 void TMarkedRegion::UpdateBackgroundKinds()
 {
-    const std::uint8_t kind = std::uint8_t(EffectColor + backgroundEffect_);
-    std::fill(kinds_.begin() + 128, kinds_.end(), kind);
+    const std::uint8_t kind = std::uint8_t(EffectColor + m_backgroundEffect);
+    std::fill(m_kinds.begin() + 128, m_kinds.end(), kind);
 }
 
 inline void TMarkedRegion::ChangeLabel(TMarkedPoint& mark, std::uint8_t* pixel, int x, int y,
                                        std::uint8_t label)
 {
-    if (kinds_[mark.Label] != EffectNone)
+    if (m_kinds[mark.Label] != EffectNone)
         CopyColor(pixel, Bytes(mark.Color)); // the pixel showed an effect
     else
         CopyColor(Bytes(mark.Color), pixel);
-    if (const std::uint8_t kind = kinds_[label]; kind != EffectNone)
+    if (const std::uint8_t kind = m_kinds[label]; kind != EffectNone)
         ApplyEffect(pixel, kind, x, y);
     mark.Label = label;
 }
 
 bool TMarkedRegion::SetLabel(int x, int y, std::uint8_t label)
 {
-    TMarkedPoint& mark = current_.At(x, y);
+    TMarkedPoint& mark = m_current.At(x, y);
     const std::uint8_t old = mark.Label;
     if (old == label)
         return false;
     ChangeLabel(mark, PixelAt(x, y), x, y, label);
-    --currentCounts_[old];
-    ++currentCounts_[label];
+    --m_currentCounts[old];
+    ++m_currentCounts[label];
     return true;
 }
 
@@ -167,22 +167,22 @@ void TMarkedRegion::ApplyEffect(std::uint8_t* pixel, std::uint8_t kind, int x, i
         pixel[2] = 255;
         break;
     case EffectColor:
-        CopyColor(pixel, Bytes(backgroundColor_));
+        CopyColor(pixel, Bytes(m_backgroundColor));
         break;
     case EffectShadow:
         for (int c = 0; c < 3; ++c)
-            pixel[c] = shadowTable_[pixel[c]];
+            pixel[c] = m_shadowTable[pixel[c]];
         break;
     case EffectBlur: {
         EnsureMean();
-        TColorTriple blurred = mean_.GetColor(x, y);
+        TColorTriple blurred = m_mean.GetColor(x, y);
         CopyColor(pixel, Bytes(blurred));
         break;
     }
     case EffectMonochrome: {
         const std::uint8_t brightest = std::max({pixel[0], pixel[1], pixel[2]});
         for (int c = 0; c < 3; ++c)
-            pixel[c] = monoTable_[c][brightest];
+            pixel[c] = m_monoTable[c][brightest];
         break;
     }
     default:
@@ -196,7 +196,7 @@ void TMarkedRegion::ApplyEffect(std::uint8_t* pixel, std::uint8_t kind, int x, i
 bool TMarkedRegion::HasLabelIn(int lo, int hi) const
 {
     for (int label = std::max(lo, 0); label <= std::min(hi, 255); ++label)
-        if (currentCounts_[std::size_t(label)] != 0)
+        if (m_currentCounts[std::size_t(label)] != 0)
             return true;
     return false;
 }
@@ -205,14 +205,14 @@ void TMarkedRegion::Relabel(std::uint8_t from, std::uint8_t to)
 {
     if (from == to || !HasLabel(from))
         return;
-    for (int x = 0; x < width_; ++x) {
-        TMarkedPoint* column = current_.Column(x);
-        for (int y = 0; y < height_; ++y)
+    for (int x = 0; x < m_width; ++x) {
+        TMarkedPoint* column = m_current.Column(x);
+        for (int y = 0; y < m_height; ++y)
             if (column[y].Label == from)
                 ChangeLabel(column[y], PixelAt(x, y), x, y, to);
     }
-    currentCounts_[to] += currentCounts_[from];
-    currentCounts_[from] = 0;
+    m_currentCounts[to] += m_currentCounts[from];
+    m_currentCounts[from] = 0;
 }
 
 void TMarkedRegion::ClearExcept(const TLabelSet& labels)
@@ -220,14 +220,14 @@ void TMarkedRegion::ClearExcept(const TLabelSet& labels)
     std::array<bool, 256> keep{};
     for (std::size_t label = 0; label < keep.size(); ++label)
         keep[label] = labels.test(label) || label == 0;
-    for (int x = 0; x < width_; ++x) {
-        TMarkedPoint* column = current_.Column(x);
-        for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < m_width; ++x) {
+        TMarkedPoint* column = m_current.Column(x);
+        for (int y = 0; y < m_height; ++y) {
             const std::uint8_t old = column[y].Label;
             if (!keep[old]) {
                 ChangeLabel(column[y], PixelAt(x, y), x, y, 0);
-                --currentCounts_[old];
-                ++currentCounts_[0];
+                --m_currentCounts[old];
+                ++m_currentCounts[0];
             }
         }
     }
@@ -235,14 +235,14 @@ void TMarkedRegion::ClearExcept(const TLabelSet& labels)
 
 TRect TMarkedRegion::LabelBounds(const TLabelSet& labels) const
 {
-    TRect bounds{width_ - 1, height_ - 1, 0, 0};
-    for (int x = 0; x < width_; ++x) {
-        const TMarkedPoint* column = current_.Column(x);
+    TRect bounds{m_width - 1, m_height - 1, 0, 0};
+    for (int x = 0; x < m_width; ++x) {
+        const TMarkedPoint* column = m_current.Column(x);
         const auto inSet = [&labels](const TMarkedPoint& mark) { return labels.test(mark.Label); };
-        const TMarkedPoint* first = std::find_if(column, column + height_, inSet);
-        if (first == column + height_)
+        const TMarkedPoint* first = std::find_if(column, column + m_height, inSet);
+        if (first == column + m_height)
             continue;
-        const TMarkedPoint* last = std::find_if(std::make_reverse_iterator(column + height_),
+        const TMarkedPoint* last = std::find_if(std::make_reverse_iterator(column + m_height),
                                                 std::make_reverse_iterator(first + 1), inSet)
                                        .base() - 1;
         IncludePoint(bounds, x, int(first - column));
@@ -258,7 +258,7 @@ bool TMarkedRegion::FillComponent(std::uint8_t seedLabel, std::uint8_t newLabel)
 {
     if (seedLabel != newLabel && HasLabel(seedLabel)) {
         // The count says a seed pixel exists, so the scan ends inside.
-        const TMarkedPoint* marks = current_.Column(0);
+        const TMarkedPoint* marks = m_current.Column(0);
         std::size_t start = 0;
         while (marks[start].Label != seedLabel)
             ++start;
@@ -271,7 +271,7 @@ int TMarkedRegion::NumberComponents(std::uint8_t seedLabel, std::uint8_t firstLa
 {
     if (seedLabel >= firstLabel && seedLabel <= lastLabel)
         return 0; // the numbering would refill its own components
-    const TMarkedPoint* marks = current_.Column(0);
+    const TMarkedPoint* marks = m_current.Column(0);
     int numbered = 0;
     std::size_t next = 0;
     for (int label = firstLabel; label <= lastLabel && HasLabel(seedLabel); ++label) {
@@ -287,10 +287,10 @@ int TMarkedRegion::NumberComponents(std::uint8_t seedLabel, std::uint8_t firstLa
 
 void TMarkedRegion::FillFrom(std::size_t start, std::uint8_t seedLabel, std::uint8_t newLabel)
 {
-    TMarkedPoint* marks = current_.Column(0);
-    const std::size_t height = std::size_t(height_);
-    const std::size_t width = std::size_t(width_);
-    std::uint32_t* stack = fillStack_.data();
+    TMarkedPoint* marks = m_current.Column(0);
+    const std::size_t height = std::size_t(m_height);
+    const std::size_t width = std::size_t(m_width);
+    std::uint32_t* stack = m_fillStack.data();
     std::size_t depth = 0;
     std::int64_t filled = 0;
 
@@ -333,8 +333,8 @@ void TMarkedRegion::FillFrom(std::size_t start, std::uint8_t seedLabel, std::uin
         if (x + 1 < width)
             takeRunStarts(lo + height, hi + height, x + 1);
     }
-    currentCounts_[seedLabel] -= filled;
-    currentCounts_[newLabel] += filled;
+    m_currentCounts[seedLabel] -= filled;
+    m_currentCounts[newLabel] += filled;
 }
 
 // ---------------------------------------------------------------------------
@@ -342,24 +342,24 @@ void TMarkedRegion::FillFrom(std::size_t start, std::uint8_t seedLabel, std::uin
 
 void TMarkedRegion::ApplyObject(std::uint8_t object, int x, TRect& rect)
 {
-    TMarkedPoint* column = current_.Column(x);
-    for (int y = 0; y < height_; ++y) {
+    TMarkedPoint* column = m_current.Column(x);
+    for (int y = 0; y < m_height; ++y) {
         TMarkedPoint& mark = column[y];
         const std::uint8_t label = mark.Segment == object ? object : std::uint8_t(mark.Segment + 128);
         if (mark.Label != label) {
-            --currentCounts_[mark.Label];
-            ++currentCounts_[label];
+            --m_currentCounts[mark.Label];
+            ++m_currentCounts[label];
             ChangeLabel(mark, PixelAt(x, y), x, y, label);
         }
     }
-    rect = {x, 0, x + 1, height_};
+    rect = {x, 0, x + 1, m_height};
 }
 
 void TMarkedRegion::SwapObject(std::uint8_t object, int x, TRect& rect)
 {
     const std::uint8_t shownObject = std::uint8_t(object + 128);
-    TMarkedPoint* column = current_.Column(x);
-    for (int y = 0; y < height_; ++y) {
+    TMarkedPoint* column = m_current.Column(x);
+    for (int y = 0; y < m_height; ++y) {
         TMarkedPoint& mark = column[y];
         std::uint8_t label = mark.Label;
         if (label == shownObject)
@@ -368,32 +368,32 @@ void TMarkedRegion::SwapObject(std::uint8_t object, int x, TRect& rect)
             label = std::uint8_t(label + 128);
         else
             continue;
-        --currentCounts_[mark.Label];
-        ++currentCounts_[label];
+        --m_currentCounts[mark.Label];
+        ++m_currentCounts[label];
         ChangeLabel(mark, PixelAt(x, y), x, y, label);
     }
-    rect = {x, 0, x + 1, height_};
+    rect = {x, 0, x + 1, m_height};
 }
 
 void TMarkedRegion::RefreshEffects(int x, TRect& rect)
 {
-    rect = {x, height_ - 1, x + 1, 0};
-    TMarkedPoint* column = current_.Column(x);
-    for (int y = 0; y < height_; ++y) {
+    rect = {x, m_height - 1, x + 1, 0};
+    TMarkedPoint* column = m_current.Column(x);
+    for (int y = 0; y < m_height; ++y) {
         TMarkedPoint& mark = column[y];
         if (mark.Label < 128)
             continue;
         std::uint8_t* pixel = PixelAt(x, y);
         CopyColor(pixel, Bytes(mark.Color));
-        ApplyEffect(pixel, kinds_[mark.Label], x, y);
+        ApplyEffect(pixel, m_kinds[mark.Label], x, y);
         IncludePoint(rect, x, y);
     }
 }
 
 void TMarkedRegion::ClearColumn(int x, TRect& rect)
 {
-    rect = {x, height_ - 1, x + 1, 0};
-    for (int y = 0; y < height_; ++y)
+    rect = {x, m_height - 1, x + 1, 0};
+    for (int y = 0; y < m_height; ++y)
         if (SetLabel(x, y, 0))
             IncludePoint(rect, x, y);
 }
@@ -403,36 +403,36 @@ void TMarkedRegion::ClearColumn(int x, TRect& rect)
 
 void TMarkedRegion::PrepareEffect(int mode)
 {
-    backgroundEffect_ = std::clamp(mode, int(BackgroundColor), int(BackgroundMonochrome));
+    m_backgroundEffect = std::clamp(mode, int(BackgroundColor), int(BackgroundMonochrome));
     UpdateBackgroundKinds();
-    if (backgroundEffect_ == BackgroundBlur)
+    if (m_backgroundEffect == BackgroundBlur)
         ComputeMean();
 }
 
 void TMarkedRegion::ComputeMean()
 {
-    mean_.SetSize(width_, height_);
-    for (int x = 0; x < width_; ++x) {
-        TColorTriple* column = mean_.Column(x);
-        for (int y = 0; y < height_; ++y) {
+    m_mean.SetSize(m_width, m_height);
+    for (int x = 0; x < m_width; ++x) {
+        TColorTriple* column = m_mean.Column(x);
+        for (int y = 0; y < m_height; ++y) {
             const std::uint8_t* color = UnaffectedColor(x, y);
             column[y] = {color[0], color[1], color[2]};
         }
     }
-    mean_.Average(blurRadius_, progress_);
+    m_mean.Average(m_blurRadius, m_progress);
 }
 
 void TMarkedRegion::EnsureMean()
 {
     // The blur is always prepared before it is shown; a mean of another size
     // (a picture attached since) is recomputed rather than read out of range.
-    if (mean_.Width() != width_ || mean_.Height() != height_)
+    if (m_mean.Width() != m_width || m_mean.Height() != m_height)
         ComputeMean();
 }
 
 void TMarkedRegion::SetBackgroundColor(TColor color)
 {
-    backgroundColor_ = {std::uint8_t(color >> 16), std::uint8_t(color >> 8), std::uint8_t(color)};
+    m_backgroundColor = {std::uint8_t(color >> 16), std::uint8_t(color >> 8), std::uint8_t(color)};
 }
 
 void TMarkedRegion::SetShadowLevel(double level)
@@ -440,9 +440,9 @@ void TMarkedRegion::SetShadowLevel(double level)
     // sqrt(2) to the power n, exact for even n, so that level 2 halves and
     // level 4 quarters exactly.
     const int n = int(std::nearbyint(std::clamp(level, -4096.0, 4096.0)));
-    shadowDivisor_ = n <= 0 ? 1.0 : std::ldexp(n % 2 != 0 ? std::numbers::sqrt2 : 1.0, n / 2);
+    m_shadowDivisor = n <= 0 ? 1.0 : std::ldexp(n % 2 != 0 ? std::numbers::sqrt2 : 1.0, n / 2);
     for (int value = 0; value < 256; ++value)
-        shadowTable_[std::size_t(value)] = RoundToByte(value / shadowDivisor_);
+        m_shadowTable[std::size_t(value)] = RoundToByte(value / m_shadowDivisor);
 }
 
 void TMarkedRegion::SetBlurLevel(int level)
@@ -452,17 +452,17 @@ void TMarkedRegion::SetBlurLevel(int level)
     int radius = 1;
     for (int i = 0; i < level && radius <= INT_MAX / 3; ++i)
         radius *= 3;
-    blurRadius_ = radius;
+    m_blurRadius = radius;
 }
 
 void TMarkedRegion::SetMonochromeColor(TColor color)
 {
     const std::uint8_t channels[3] = {std::uint8_t(color >> 16), std::uint8_t(color >> 8), std::uint8_t(color)};
     for (int c = 0; c < 3; ++c) {
-        monoFactors_[std::size_t(c)] = channels[c] / 255.0f;
+        m_monoFactors[std::size_t(c)] = channels[c] / 255.0f;
         for (int brightest = 0; brightest < 256; ++brightest)
-            monoTable_[std::size_t(c)][std::size_t(brightest)] =
-                RoundToByte(brightest * double(monoFactors_[std::size_t(c)]));
+            m_monoTable[std::size_t(c)][std::size_t(brightest)] =
+                RoundToByte(brightest * double(m_monoFactors[std::size_t(c)]));
     }
 }
 
@@ -482,24 +482,24 @@ void TMarkedRegion::CopyMarks(const TMarkedPointArray& from, const TRect& fromRe
 
 void TMarkedRegion::CopyCommitted(TLabelCounts& counts, const TRect& r, TMarkedPointArray& marks) const
 {
-    counts = committedCounts_;
-    CopyMarks(committed_, r, marks, 0, 0);
+    counts = m_committedCounts;
+    CopyMarks(m_committed, r, marks, 0, 0);
 }
 
 void TMarkedRegion::CopyCurrent(TLabelCounts& counts, const TRect& r, TMarkedPointArray& marks) const
 {
-    counts = currentCounts_;
-    CopyMarks(current_, r, marks, 0, 0);
+    counts = m_currentCounts;
+    CopyMarks(m_current, r, marks, 0, 0);
 }
 
 void TMarkedRegion::RestoreCurrent(const TLabelCounts& counts, const TRect& r, const TMarkedPointArray& marks)
 {
-    currentCounts_ = counts;
-    CopyMarks(marks, r.Offset(-r.Left, -r.Top), current_, r.Left, r.Top);
+    m_currentCounts = counts;
+    CopyMarks(marks, r.Offset(-r.Left, -r.Top), m_current, r.Left, r.Top);
 }
 
 void TMarkedRegion::Commit(const TRect& r)
 {
-    committedCounts_ = currentCounts_;
-    CopyMarks(current_, r, committed_, r.Left, r.Top);
+    m_committedCounts = m_currentCounts;
+    CopyMarks(m_current, r, m_committed, r.Left, r.Top);
 }

@@ -30,22 +30,22 @@ class TMarkedPointArray {
 public:
     // width x height all-zero marks (the old ones are released first).
     void SetSize(int width, int height);
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
 
-    TMarkedPoint& At(int x, int y) { return points_[Index(x, y)]; }
-    const TMarkedPoint& At(int x, int y) const { return points_[Index(x, y)]; }
-    TMarkedPoint* Column(int x) { return points_.data() + Index(x, 0); }
-    const TMarkedPoint* Column(int x) const { return points_.data() + Index(x, 0); }
+    TMarkedPoint& At(int x, int y) { return m_points[Index(x, y)]; }
+    const TMarkedPoint& At(int x, int y) const { return m_points[Index(x, y)]; }
+    TMarkedPoint* Column(int x) { return m_points.data() + Index(x, 0); }
+    const TMarkedPoint* Column(int x) const { return m_points.data() + Index(x, 0); }
     // Every mark back to all zero bytes.
     void Zero();
 
 private:
-    std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(height_) + std::size_t(y); }
+    std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(m_height) + std::size_t(y); }
 
-    int width_ = 0;
-    int height_ = 0;
-    TPageArray<TMarkedPoint> points_;
+    int m_width = 0;
+    int m_height = 0;
+    TPageArray<TMarkedPoint> m_points;
 };
 
 // A set of labels (bit n for label n).
@@ -99,10 +99,10 @@ public:
     // format, std::length_error for 2^31 pixels or more, std::bad_alloc when
     // the marks find no memory (the region is then empty).
     void AttachImage(TKvPixels* image);
-    TKvPixels* Image() const { return image_; }
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    std::int64_t PixelCount() const { return std::int64_t(width_) * height_; }
+    TKvPixels* Image() const { return m_image; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    std::int64_t PixelCount() const { return std::int64_t(m_width) * m_height; }
 
     // Every mark of both copies (ResetAll) or of the current one
     // (ResetCurrent) back to label 0, segment 0, colour 0.  The picture is not
@@ -110,23 +110,23 @@ public:
     void ResetAll();
     void ResetCurrent();
 
-    std::uint8_t LabelAt(int x, int y) const { return current_.At(x, y).Label; }
-    std::uint8_t SegmentAt(int x, int y) const { return current_.At(x, y).Segment; }
-    const TMarkedPoint& MarkAt(int x, int y) const { return current_.At(x, y); }
+    std::uint8_t LabelAt(int x, int y) const { return m_current.At(x, y).Label; }
+    std::uint8_t SegmentAt(int x, int y) const { return m_current.At(x, y).Segment; }
+    const TMarkedPoint& MarkAt(int x, int y) const { return m_current.At(x, y); }
     // The current marks of column x, Height() of them.
-    const TMarkedPoint* MarksColumn(int x) const { return current_.Column(x); }
+    const TMarkedPoint* MarksColumn(int x) const { return m_current.Column(x); }
 
     // The effect kind of a label: the one set for it below 128, the current
     // background effect's from 128 up.
-    std::uint8_t EffectKindOf(std::uint8_t label) const { return kinds_[label]; }
+    std::uint8_t EffectKindOf(std::uint8_t label) const { return m_kinds[label]; }
     void SetLabelEffect(std::uint8_t label, std::uint8_t kind);
 
     // The colour the pixel has without any effect: its saved colour when its
     // label shows an effect, else the picture's pixel.
     const std::uint8_t* UnaffectedColor(int x, int y) const
     {
-        const TMarkedPoint& mark = current_.At(x, y);
-        return kinds_[mark.Label] != EffectNone ? reinterpret_cast<const std::uint8_t*>(&mark.Color)
+        const TMarkedPoint& mark = m_current.At(x, y);
+        return m_kinds[mark.Label] != EffectNone ? reinterpret_cast<const std::uint8_t*>(&mark.Color)
                                                 : PixelAt(x, y);
     }
 
@@ -134,11 +134,11 @@ public:
     // effects require; false, and nothing changes, when it had that label.
     bool SetLabel(int x, int y, std::uint8_t label);
 
-    bool HasLabel(std::uint8_t label) const { return currentCounts_[label] != 0; }
+    bool HasLabel(std::uint8_t label) const { return m_currentCounts[label] != 0; }
     // Whether some label in lo..hi is present (false when hi < lo).
     bool HasLabelIn(int lo, int hi) const;
-    bool IsEmpty() const { return currentCounts_[0] == PixelCount(); }
-    std::int64_t CountOf(std::uint8_t label) const { return currentCounts_[label]; }
+    bool IsEmpty() const { return m_currentCounts[0] == PixelCount(); }
+    std::int64_t CountOf(std::uint8_t label) const { return m_currentCounts[label]; }
 
     // Every pixel labelled from gets to.
     void Relabel(std::uint8_t from, std::uint8_t to);
@@ -162,7 +162,7 @@ public:
     // inverted rectangle (Width - 1, Height - 1, 0, 0) when there is none.
     TRect LabelBounds(const TLabelSet& labels) const;
 
-    void SetSegment(int x, int y, std::uint8_t segment) { current_.At(x, y).Segment = segment; }
+    void SetSegment(int x, int y, std::uint8_t segment) { m_current.At(x, y).Segment = segment; }
 
     // The column passes: each works on column x and returns in rect what to
     // repaint, so that callers can show the picture changing column by column.
@@ -182,8 +182,8 @@ public:
     // For the blur, the mean of every pixel's unaffected colour is computed
     // first, reporting to the progress meter.
     void PrepareEffect(int mode);
-    int BackgroundEffect() const { return backgroundEffect_; }
-    void SetProgressMeter(TProgressMeter* meter) { progress_ = meter; }
+    int BackgroundEffect() const { return m_backgroundEffect; }
+    void SetProgressMeter(TProgressMeter* meter) { m_progress = meter; }
 
     // Effect parameters; none of them repaints.
     // The colour effect's colour, a TColor ($00BBGGRR).
@@ -196,12 +196,12 @@ public:
     void SetBlurLevel(int level);
     // The monochrome effect's tint, a TColor.
     void SetMonochromeColor(TColor color);
-    double ShadowDivisor() const { return shadowDivisor_; }
-    int BlurRadius() const { return blurRadius_; }
+    double ShadowDivisor() const { return m_shadowDivisor; }
+    int BlurRadius() const { return m_blurRadius; }
 
     // The labels the segmentation has to decide.
-    const TLabelSet& UnknownLabels() const { return unknownLabels_; }
-    void SetUnknownLabels(const TLabelSet& labels) { unknownLabels_ = labels; }
+    const TLabelSet& UnknownLabels() const { return m_unknownLabels; }
+    void SetUnknownLabels(const TLabelSet& labels) { m_unknownLabels = labels; }
 
     // Undo snapshots of rectangle r (inside the picture); marks is indexed
     // from r's corner and has r's size.
@@ -216,7 +216,7 @@ public:
 private:
     std::uint8_t* PixelAt(int x, int y) const
     {
-        return image_->Data + std::ptrdiff_t(x) * 3 + std::ptrdiff_t(y) * image_->Stride;
+        return m_image->Data + std::ptrdiff_t(x) * 3 + std::ptrdiff_t(y) * m_image->Stride;
     }
     // Steps 2 and 3 of a label change of one pixel; the counts are left to
     // the caller.
@@ -236,26 +236,26 @@ private:
     static void CopyMarks(const TMarkedPointArray& from, const TRect& fromRect, TMarkedPointArray& to,
                           int toLeft, int toTop);
 
-    int width_ = 0;
-    int height_ = 0;
-    std::array<std::uint8_t, 128> labelEffect_{};
-    std::array<std::uint8_t, 256> kinds_{}; // effect kind of every label
-    int blurRadius_ = 1;
-    double shadowDivisor_ = 1.0;
-    std::array<std::uint8_t, 256> shadowTable_{}; // every byte value divided and rounded
-    TMarkedPointArray committed_;
-    TMarkedPointArray current_;
-    TLabelCounts committedCounts_{};
-    TLabelCounts currentCounts_{};
-    TKvPixels* image_ = nullptr;
-    TPageArray<std::uint32_t> fillStack_; // width x height pixel indices
-    TArithmeticMean mean_;
-    int backgroundEffect_ = BackgroundBlur;
-    TColorTriple backgroundColor_;
-    std::array<float, 3> monoFactors_{}; // blue, green, red divided by 255
+    int m_width = 0;
+    int m_height = 0;
+    std::array<std::uint8_t, 128> m_labelEffect{};
+    std::array<std::uint8_t, 256> m_kinds{}; // effect kind of every label
+    int m_blurRadius = 1;
+    double m_shadowDivisor = 1.0;
+    std::array<std::uint8_t, 256> m_shadowTable{}; // every byte value divided and rounded
+    TMarkedPointArray m_committed;
+    TMarkedPointArray m_current;
+    TLabelCounts m_committedCounts{};
+    TLabelCounts m_currentCounts{};
+    TKvPixels* m_image = nullptr;
+    TPageArray<std::uint32_t> m_fillStack; // width x height pixel indices
+    TArithmeticMean m_mean;
+    int m_backgroundEffect = BackgroundBlur;
+    TColorTriple m_backgroundColor;
+    std::array<float, 3> m_monoFactors{}; // blue, green, red divided by 255
     // Per channel, the rounded product of every brightest-channel value and
     // that channel's factor.
-    std::array<std::array<std::uint8_t, 256>, 3> monoTable_{};
-    TLabelSet unknownLabels_;
-    TProgressMeter* progress_ = nullptr;
+    std::array<std::array<std::uint8_t, 256>, 3> m_monoTable{};
+    TLabelSet m_unknownLabels;
+    TProgressMeter* m_progress = nullptr;
 };

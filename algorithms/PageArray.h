@@ -1,7 +1,7 @@
 // Per-pixel working arrays in zero-filled pages from the page allocator.
 #pragma once
 
-#include "KvBitmap.h"
+#include "PageAllocator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,44 +27,44 @@ public:
             return;
         if (count > std::numeric_limits<std::size_t>::max() / sizeof(T))
             throw std::bad_alloc();
-        data_ = reinterpret_cast<T*>(AllocatePages(count * sizeof(T)));
-        if (!data_)
+        m_data = reinterpret_cast<T*>(AllocatePages(count * sizeof(T)));
+        if (!m_data)
             throw std::bad_alloc();
-        count_ = count;
+        m_count = count;
     }
     TPageArray(TPageArray&& other) noexcept
-        : data_(std::exchange(other.data_, nullptr))
-        , count_(std::exchange(other.count_, 0))
+        : m_data(std::exchange(other.m_data, nullptr))
+        , m_count(std::exchange(other.m_count, 0))
     {
     }
     TPageArray& operator=(TPageArray&& other) noexcept
     {
         if (this != &other) {
             Release();
-            data_ = std::exchange(other.data_, nullptr);
-            count_ = std::exchange(other.count_, 0);
+            m_data = std::exchange(other.m_data, nullptr);
+            m_count = std::exchange(other.m_count, 0);
         }
         return *this;
     }
     ~TPageArray() { Release(); }
 
-    T* data() { return data_; }
-    const T* data() const { return data_; }
-    std::size_t size() const { return count_; }
-    T& operator[](std::size_t i) { return data_[i]; }
-    const T& operator[](std::size_t i) const { return data_[i]; }
-    T* begin() { return data_; }
-    T* end() { return data_ + count_; }
+    T* data() { return m_data; }
+    const T* data() const { return m_data; }
+    std::size_t size() const { return m_count; }
+    T& operator[](std::size_t i) { return m_data[i]; }
+    const T& operator[](std::size_t i) const { return m_data[i]; }
+    T* begin() { return m_data; }
+    T* end() { return m_data + m_count; }
 
     // Frees the pages; the array is empty afterwards.
     void Release()
     {
-        FreePages(reinterpret_cast<std::uint8_t*>(data_), count_ * sizeof(T));
-        data_ = nullptr;
-        count_ = 0;
+        FreePages(reinterpret_cast<std::uint8_t*>(m_data), m_count * sizeof(T));
+        m_data = nullptr;
+        m_count = 0;
     }
 
 private:
-    T* data_ = nullptr;
-    std::size_t count_ = 0;
+    T* m_data = nullptr;
+    std::size_t m_count = 0;
 };

@@ -7,8 +7,6 @@
 
 #include <array>
 
-TCommonDataModule* CommonDataModule = nullptr;
-
 namespace {
 
 // A picture of the program: its resource name, the freedesktop name of the
@@ -133,8 +131,4 @@ TCommonDataModule::TCommonDataModule() : New24TBXImageList(new TKvImageList(QSiz
         New24TBXImageList->Add(icon);
 }
 
-TCommonDataModule::~TCommonDataModule()
-{
-    if (CommonDataModule == this)
-        CommonDataModule = nullptr;
-}
+TCommonDataModule::~TCommonDataModule() = default;

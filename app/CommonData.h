@@ -24,8 +24,6 @@ public:
     TKvImageList* New24TBXImageList;
 };
 
-extern TCommonDataModule* CommonDataModule;
-
 // The picture compiled in under the name, shown with the desktop theme's
 // icon for the same standard action when the theme has one; an empty icon
 // when no picture has that name.

@@ -21,7 +21,6 @@
 
 #include <array>
 
-TMainForm* MainForm = nullptr;
 TKvImageList* TMainForm::s_sharedImages = nullptr;
 
 const QUuid TMainForm::SettingsGuid{QStringLiteral("{7AF6D7FF-618B-41D9-882E-419D500DF28B}")};
@@ -37,35 +36,12 @@ TKvDock::TKvDock(TKvDockSide side, TKind kind, const QString& name, QObject* par
 
 Qt::ToolBarArea TKvDock::ToolBarArea() const
 {
-    switch (m_side) {
-    case TKvDockSide::Top: return Qt::TopToolBarArea;
-    case TKvDockSide::Bottom: return Qt::BottomToolBarArea;
-    case TKvDockSide::Left: return Qt::LeftToolBarArea;
-    case TKvDockSide::Right: return Qt::RightToolBarArea;
-    }
-    return Qt::TopToolBarArea;
+    return ToolBarAreaOf(m_side);
 }
 
 Qt::DockWidgetArea TKvDock::DockArea() const
 {
-    switch (m_side) {
-    case TKvDockSide::Top: return Qt::TopDockWidgetArea;
-    case TKvDockSide::Bottom: return Qt::BottomDockWidgetArea;
-    case TKvDockSide::Left: return Qt::LeftDockWidgetArea;
-    case TKvDockSide::Right: return Qt::RightDockWidgetArea;
-    }
-    return Qt::RightDockWidgetArea;
-}
-
-std::optional<TKvDockSide> DockSideOf(Qt::DockWidgetArea area)
-{
-    switch (area) {
-    case Qt::TopDockWidgetArea: return TKvDockSide::Top;
-    case Qt::BottomDockWidgetArea: return TKvDockSide::Bottom;
-    case Qt::LeftDockWidgetArea: return TKvDockSide::Left;
-    case Qt::RightDockWidgetArea: return TKvDockSide::Right;
-    default: return std::nullopt;
-    }
+    return DockAreaOf(m_side);
 }
 
 // ---------------------------------------------------------------------------
@@ -271,10 +247,14 @@ TMainForm::TMainForm()
         resize(screen->availableGeometry().size() * 3 / 4);
 }
 
-TMainForm::~TMainForm()
+TMainForm::~TMainForm() = default;
+
+TKvShellMaker TMainForm::Maker(TMainForm*& reference)
 {
-    if (MainForm == this)
-        MainForm = nullptr;
+    return [&reference]() -> IKvShell* {
+        KvApplication->CreateForm(reference);
+        return reference;
+    };
 }
 
 void TMainForm::SetSharedImages(TKvImageList* images)
@@ -290,6 +270,16 @@ TKvImageList* TMainForm::SharedImages()
 TKvImageList* TMainForm::Images() const
 {
     return s_sharedImages ? s_sharedImages : DefaultImages;
+}
+
+TKvShellItems TMainForm::Items() const
+{
+    return {FileMenuItem, FileMenuSeparator, ExitMenuItem, ViewMenuItem, ToolbarsMenuItem, HelpMenuItem, StatusBar};
+}
+
+void TMainForm::SetOnDropFile(std::function<void(const QString& fileName)> handler)
+{
+    OnDropFile = std::move(handler);
 }
 
 QAction* TMainForm::AddMenuItem(const QString& caption, const QKeySequence& shortcut, const TKvMethod& onClick,
@@ -330,9 +320,10 @@ QToolBar* TMainForm::AddToolbar(const QString& caption)
     return toolbar;
 }
 
-void TMainForm::SetupToolButton(QWidget* toolbar, QAction* item, TKvImageList* images, QAction* before,
-                                const QString& caption, int imageIndex, const TKvMethod& onClick)
+void TMainForm::AddToolButton(QWidget* toolbar, TKvImageList* images, QAction* before, const QString& caption,
+                              int imageIndex, const TKvMethod& onClick, QAction*& item)
 {
+    item = new QAction(toolbar);
     item->setText(PlainCaption(caption));
     item->setToolTip(caption);
     SetItemImage(item, images ? images : ToolbarImages(toolbar), imageIndex);
@@ -348,6 +339,11 @@ QDockWidget* TMainForm::CreateDockablePanel()
 void TMainForm::DockPanel(QDockWidget* panel, TKvDock* multiDock)
 {
     addDockWidget(multiDock->DockArea(), panel);
+}
+
+void TMainForm::DockPanel(QDockWidget* panel, TKvDockSide side)
+{
+    addDockWidget(DockAreaOf(side), panel);
 }
 
 TKvDock* TMainForm::MultiDockAt(TKvDockSide side) const

@@ -8,6 +8,7 @@
 
 #include "KvForms.h"
 #include "KvImageList.h"
+#include "KvShell.h"
 
 #include <QAction>
 #include <QByteArray>
@@ -28,9 +29,7 @@ class QStatusBar;
 class QToolBar;
 
 // A side of the main window where toolbars go (a toolbar dock) or dockable
-// panels (a multi-dock). The numbering is that of the saved panel state.
-enum class TKvDockSide : quint8 { Top = 0, Bottom = 1, Left = 2, Right = 3 };
-
+// panels (a multi-dock).
 class TKvDock : public QObject {
     Q_OBJECT
 public:
@@ -47,9 +46,6 @@ private:
     TKvDockSide m_side;
     TKind m_kind;
 };
-
-// The side a panel area stands for; none for areas without one.
-std::optional<TKvDockSide> DockSideOf(Qt::DockWidgetArea area);
 
 // A menu item that shows and hides a control (a toolbar), checked while the
 // control is shown. Its caption is the control's; RefreshCaption takes it
@@ -98,13 +94,17 @@ TKvWindowPlacement GetWindowPlacement(const QWidget& window);
 // field is not 44 or whose rectangle is empty is ignored (false).
 bool SetWindowPlacement(QWidget& window, const TKvWindowPlacement& placement);
 
-class TMainForm : public TKvFormOf<QMainWindow> {
+class TMainForm : public TKvFormOf<QMainWindow>, public IKvShell {
     Q_OBJECT
 public:
     static const QUuid SettingsGuid;
 
     TMainForm();
     ~TMainForm() override;
+
+    // Makes the main form in `reference` as the application's form, for the
+    // editor that has it made.
+    static TKvShellMaker Maker(TMainForm*& reference);
 
     // Docks for toolbars, and multi-docks for dockable panels.
     TKvDock* TopDock;
@@ -135,33 +135,27 @@ public:
     // The program-wide image list of menus and toolbars.
     static void SetSharedImages(TKvImageList* images);
     static TKvImageList* SharedImages();
-    // The shared image list when set, else DefaultImages.
-    TKvImageList* Images() const;
 
-    // Merge operations. Captions are plain texts (an "&" shows as it is).
-    // An item is inserted just before `before` when that is an item of the
-    // same parent, otherwise appended. A submenu's item is its menuAction().
+    // --- Shell
+    TKvFormOf<QMainWindow>* Window() override { return this; }
+    TKvShellItems Items() const override;
+    // The shared image list when set, else DefaultImages.
+    TKvImageList* Images() const override;
     QAction* AddMenuItem(const QString& caption, const QKeySequence& shortcut, const TKvMethod& onClick,
-                         int imageIndex, QMenu* parent = nullptr, QAction* before = nullptr);
-    QMenu* AddSubmenu(const QString& caption, QMenu* parent = nullptr, QAction* before = nullptr);
-    // `parent` is a menu, the menu bar or a toolbar.
-    QAction* AddSeparator(QWidget* parent, QAction* before = nullptr);
-    // A toolbar docked at the top, with a toggle item in the Toolbars menu.
-    QToolBar* AddToolbar(const QString& caption);
-    // A button of class T (a QAction) on the toolbar, made in `item` (set
-    // before its constructor runs, null again if it throws), with the
-    // caption as its hint; `images` null means the toolbar's image list.
-    template <class T = QAction>
-    T* AddToolButton(QWidget* toolbar, TKvImageList* images, QAction* before, const QString& caption,
-                     int imageIndex, const TKvMethod& onClick, T*& item);
-    // A dockable panel, not yet docked (see DockPanel).
-    QDockWidget* CreateDockablePanel();
+                         int imageIndex, QMenu* parent = nullptr, QAction* before = nullptr) override;
+    QMenu* AddSubmenu(const QString& caption, QMenu* parent = nullptr, QAction* before = nullptr) override;
+    QAction* AddSeparator(QWidget* parent, QAction* before = nullptr) override;
+    QToolBar* AddToolbar(const QString& caption) override;
+    void AddToolButton(QWidget* toolbar, TKvImageList* images, QAction* before, const QString& caption,
+                       int imageIndex, const TKvMethod& onClick, QAction*& item) override;
+    QDockWidget* CreateDockablePanel() override;
+    void DockPanel(QDockWidget* panel, TKvDockSide side) override;
+    int AddResourceImage(const QString& name) override;
+    void SetOnDropFile(std::function<void(const QString& fileName)> handler) override;
+
     void DockPanel(QDockWidget* panel, TKvDock* multiDock);
     // The dock of this window on that side.
     TKvDock* MultiDockAt(TKvDockSide side) const;
-    // Adds the picture compiled in under the name to Images; its index, or
-    // -1 when there is no such picture.
-    int AddResourceImage(const QString& name);
 
     void Localize() override;
     void UpdateControls() override;
@@ -180,27 +174,13 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void SetupToolButton(QWidget* toolbar, QAction* item, TKvImageList* images, QAction* before,
-                         const QString& caption, int imageIndex, const TKvMethod& onClick);
     void OpenKeyboardMenu();
 
     static TKvImageList* s_sharedImages;
 };
-
-// The main form of the run; null while there is none.
-extern TMainForm* MainForm;
 
 // Inserts the item into the parent just before `before` when that is one
 // of the parent's items, otherwise at the end.
 void InsertItem(QWidget* parent, QAction* item, QAction* before);
 // Runs the handler with the item as sender when the item is triggered.
 void ConnectClick(QAction* item, const TKvMethod& onClick);
-
-template <class T>
-T* TMainForm::AddToolButton(QWidget* toolbar, TKvImageList* images, QAction* before, const QString& caption,
-                            int imageIndex, const TKvMethod& onClick, T*& item)
-{
-    ConstructInto(item, toolbar);
-    SetupToolButton(toolbar, item, images, before, caption, imageIndex, onClick);
-    return item;
-}

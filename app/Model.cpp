@@ -1,21 +1,25 @@
 #include "Model.h"
 
+#include "AboutPage.h"
 #include "CommonData.h"
+#include "KvAbout.h"
 #include "KvClippingTool.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
 #include "KvPanelToolbar.h"
+#include "KvProgramData.h"
+#include "KvScanner.h"
+#include "KvScrollTool.h"
+#include "KvSystemInfo.h"
 #include "KvToolPanel.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
-
-TModule* Module = nullptr;
 
 // ---------------------------------------------------------------------------
 // Progress meter
@@ -49,7 +53,7 @@ void TKvProgressBarMeter::StepIt()
 // ---------------------------------------------------------------------------
 // Composition root
 
-TModule::TModule()
+TModule::TModule(TCommonDataModule* commonData) : m_commonData(commonData)
 {
     DataModuleCreate();
 }
@@ -57,18 +61,11 @@ TModule::TModule()
 TModule::~TModule()
 {
     TMainForm::SetSharedImages(nullptr);
-    if (Module == this)
-        Module = nullptr;
-}
-
-TProgressMeter* ProgramProgressMeter()
-{
-    return Module ? Module->ProgressMeter() : nullptr;
 }
 
 // The modules, in the order of their creation (and so of their settings,
 // initialisation and start):
-//   the graphics editor, which creates the main form;
+//   the graphics editor, which has the main form made, and the hand tool;
 //   system information, printing, help, demonstrations, the demo editor,
 //   the about box;
 //   the tool panel;
@@ -77,27 +74,34 @@ TProgressMeter* ProgramProgressMeter()
 // Each is created at its place below as it becomes part of the program.
 void TModule::DataModuleCreate()
 {
-    TMainForm::SetSharedImages(CommonDataModule ? CommonDataModule->New24TBXImageList : nullptr);
+    TMainForm::SetSharedImages(m_commonData ? m_commonData->New24TBXImageList : nullptr);
 
-    // The graphics editor creates the main form, the File and Edit menus and
-    // the standard toolbar.
-    KvApplication->CreateComponent(GraphicsEditor);
-    GraphicsEditor->DemoFolder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo"))
-        + QDir::separator();
+    // The graphics editor has the main form made, and creates the File and
+    // Edit menus and the standard toolbar.
+    KvApplication->CreateComponent(GraphicsEditor, TMainForm::Maker(MainForm));
+    GraphicsEditor->DemoFolder = ProgramDataPath(QStringLiteral("Demo")) + QDir::separator();
+    GraphicsEditor->SetImportSource(Scanner = new TKvScanner(GraphicsEditor));
+    KvApplication->CreateComponent(ScrollTool, GraphicsEditor);
     SetImageIndices();
 
-    KvApplication->CreateComponent(ToolPanelModule);
+    KvApplication->CreateComponent(SystemInfo);
+    KvApplication->CreateComponent(GraphicsPrint, GraphicsEditor);
+    KvApplication->CreateComponent(About, MainForm);
+    About->Description = ProgramAboutDescription(SystemInfo->Version());
+
+    KvApplication->CreateComponent(ToolPanelModule, MainForm);
     ToolPanelModule->Toolbar->SetWrapping(true);
     MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
 
     // The tools.
-    CreateGraphicsTool(ClippingTool);
+    CreateGraphicsTool(ClippingTool, GraphicsEditor, ToolPanelModule);
     SetImageIndex(ClippingTool->ToolButton, 77);
     MainForm->AddSeparator(ToolPanelModule->Toolbar);
 
     GraphicsEditor->SetActiveTool(ClippingTool);
 
     CreateProgressMeter();
+    GraphicsEditor->SetProgressMeter(m_progressMeter.get());
 }
 
 // The pictures of the shared image list on the editor's navigation and zoom

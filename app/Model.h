@@ -1,6 +1,7 @@
 // The composition root: the data module whose creation assembles the
-// program from its modules, in a fixed order, and puts the program-wide
-// progress meter into the main form's status bar.
+// program from its modules, in a fixed order, hands each module what it
+// works with, and puts the program's progress meter into the main form's
+// status bar.
 #pragma once
 
 #include "Progress.h"
@@ -11,6 +12,16 @@
 #include <memory>
 
 class QProgressBar;
+class TCommonDataModule;
+class TKvAbout;
+class TKvClippingTool;
+class TKvGraphicsPrintModule;
+class TKvSystemInfoModule;
+class TKvGraphicsEditor;
+class TKvScanner;
+class TKvScrollTool;
+class TKvToolPanelModule;
+class TMainForm;
 
 // A progress meter over a progress bar. The bar belongs to its window; the
 // meter does nothing once the bar is gone.
@@ -37,8 +48,9 @@ class TModule : public QObject {
 public:
     static constexpr int ProgressBarWidth = 200;
 
-    // Runs the composition root.
-    TModule();
+    // Runs the composition root; the shared image list comes from the
+    // common data module, when there is one.
+    explicit TModule(TCommonDataModule* commonData);
     // Frees the progress meter.
     ~TModule() override;
 
@@ -46,16 +58,23 @@ public:
 
     TKvProgressBarMeter* ProgressMeter() const { return m_progressMeter.get(); }
 
+    // The modules, in the order of their creation; each is owned by the
+    // application object.
+    TKvGraphicsEditor* GraphicsEditor = nullptr;
+    TMainForm* MainForm = nullptr;
+    TKvScrollTool* ScrollTool = nullptr;
+    TKvSystemInfoModule* SystemInfo = nullptr;
+    TKvGraphicsPrintModule* GraphicsPrint = nullptr;
+    TKvAbout* About = nullptr;
+    TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvClippingTool* ClippingTool = nullptr;
+    // Owned by the graphics editor.
+    TKvScanner* Scanner = nullptr;
+
 private:
     void SetImageIndices();
     void CreateProgressMeter();
 
+    TCommonDataModule* m_commonData;
     std::unique_ptr<TKvProgressBarMeter> m_progressMeter;
 };
-
-// The composition root of the run; null while there is none.
-extern TModule* Module;
-
-// The progress meter long picture operations report to; null while the
-// composition root has not made it.
-TProgressMeter* ProgramProgressMeter();

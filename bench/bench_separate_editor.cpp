@@ -114,14 +114,14 @@ TTimes EngineAlone(const TKvPixels& original, const TKvPixelMask& band, int& gen
 
 // The picture's band painted in the tool's region as strokes leave it: the
 // marks committed, the outline listed.
-void PaintBandInTool(TKvGraphicsDocument* document, const TKvPixelMask& band)
+void PaintBandInTool(TKvClippingTool* tool, TKvGraphicsDocument* document, const TKvPixelMask& band)
 {
-    ClippingTool->Reset();
-    TMarkedRegion& region = ClippingTool->Region();
+    tool->Reset();
+    TMarkedRegion& region = tool->Region();
     PaintBand(region, band.GetBounds(), band, LabelBand);
     region.Commit({0, 0, Width, Height});
     document->ResetCommitted();
-    ClippingTool->Outline().Rebuild(region);
+    tool->Outline().Rebuild(region);
 }
 
 } // namespace
@@ -135,10 +135,15 @@ int main(int argc, char* argv[])
         qputenv(name, QFile::encodeName(folder.path()));
     SetGlobalLocalizer(std::make_unique<TKvLocalizer>());
     auto application = std::make_unique<TKvApplication>();
-    application->CreateForm(CommonDataModule);
-    application->CreateForm(Module);
-    MainForm->resize(1280, 860);
-    MainForm->show();
+    TCommonDataModule* commonData = nullptr;
+    TModule* module = nullptr;
+    application->CreateForm(commonData);
+    application->CreateForm(module, commonData);
+    TKvGraphicsEditor* graphicsEditor = module->GraphicsEditor;
+    TKvClippingTool* clippingTool = module->ClippingTool;
+    TMainForm* mainForm = module->MainForm;
+    mainForm->resize(1280, 860);
+    mainForm->show();
     QApplication::processEvents();
 
     TKvPixelBuffer original;
@@ -147,12 +152,12 @@ int main(int argc, char* argv[])
     const QString path = QDir(folder.path()).filePath(QStringLiteral("photo.bmp"));
     QImage(original.Data, Width, Height, original.Stride, QImage::Format_BGR888).save(path);
     TKvDocument* opened = nullptr;
-    if (!GraphicsEditor->OpenFile(path, opened, false)) {
+    if (!graphicsEditor->OpenFile(path, opened, false)) {
         std::fprintf(stderr, "cannot open the picture\n");
         return 1;
     }
     auto* document = static_cast<TKvGraphicsDocument*>(opened);
-    TKvGraphicsView* view = GraphicsEditor->ActiveView();
+    TKvGraphicsView* view = graphicsEditor->ActiveView();
     TPaintCounter counter;
     view->installEventFilter(&counter);
     QApplication::processEvents();
@@ -171,21 +176,21 @@ int main(int argc, char* argv[])
     int paints = 0;
     int hiddenPaints = 0;
     const auto separateOnce = [&](std::vector<TTimes>& times, int& paintCount) {
-        PaintBandInTool(document, band);
+        PaintBandInTool(clippingTool, document, band);
         // The screen shows the band before Separate is pressed.
         QApplication::processEvents();
         counter.Paints = 0;
-        times.push_back(Measure([] { ClippingTool->Separate(); }));
+        times.push_back(Measure([&] { clippingTool->Separate(); }));
         paintCount += counter.Paints;
-        if (!ClippingTool->Region().HasLabel(LabelCutLine))
+        if (!clippingTool->Region().HasLabel(LabelCutLine))
             std::fprintf(stderr, "Separate found no cut\n");
         // Back to the band for the next run.
-        GraphicsEditor->Undo();
+        graphicsEditor->Undo();
     };
     for (int run = 0; run < Runs; ++run) {
-        MainForm->show();
+        mainForm->show();
         separateOnce(paintedTimes, paints);
-        MainForm->hide();
+        mainForm->hide();
         separateOnce(hiddenTimes, hiddenPaints);
     }
     paints /= Runs;

@@ -11,6 +11,7 @@
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
 #include "KvMainForm.h"
+#include "KvScrollTool.h"
 
 #include <QApplication>
 #include <QDir>
@@ -99,10 +100,13 @@ int main(int argc, char** argv)
 
     TKvApplication application;
     application.SetTitle(QStringLiteral("Orvane"));
-    application.CreateComponent(GraphicsEditor);
-    TKvGraphicsEditor* editor = GraphicsEditor;
-    MainForm->resize(1600, 1000);
-    MainForm->show();
+    TKvGraphicsEditor* editor = nullptr;
+    TMainForm* mainForm = nullptr;
+    TKvScrollTool* hand = nullptr;
+    application.CreateComponent(editor, TMainForm::Maker(mainForm));
+    application.CreateComponent(hand, editor);
+    mainForm->resize(1600, 1000);
+    mainForm->show();
     QApplication::processEvents();
 
     TKvDocument* document = nullptr;

@@ -11,8 +11,10 @@
 // object K times and writes what was asked for.  Exit status: 0 done, 1 bad
 // input or options or a failed write, 2 the band encloses no area (nothing
 // is written).
-#include "Clipping.h"
+#include "ClippingSession.h"
+#include "KvGraphicsFormats.h"
 #include "KvLocalizer.h"
+#include "KvPictureLoader.h"
 #include "Progress.h"
 
 #include <QCommandLineParser>
@@ -43,26 +45,26 @@ class TConsoleProgress : public TProgressMeter {
 public:
     void StartProgress(int max) override
     {
-        max_ = max;
-        position_ = 0;
-        shown_ = -1;
+        m_max = max;
+        m_position = 0;
+        m_shown = -1;
         if (max == 0)
             std::fputs("\r            \r", stderr);
     }
     void StepIt() override
     {
-        ++position_;
-        const int percent = max_ > 0 ? int(100LL * position_ / max_) : 0;
-        if (percent != shown_) {
-            shown_ = percent;
+        ++m_position;
+        const int percent = m_max > 0 ? int(100LL * m_position / m_max) : 0;
+        if (percent != m_shown) {
+            m_shown = percent;
             std::fprintf(stderr, "\rBlur %3d%%", percent);
         }
     }
 
 private:
-    int max_ = 0;
-    int position_ = 0;
-    int shown_ = -1;
+    int m_max = 0;
+    int m_position = 0;
+    int m_shown = -1;
 };
 
 struct TOptions {
@@ -157,26 +159,17 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
     return options;
 }
 
-// Pictures are read upright, turned by their orientation tag, as the editor
-// shows them, so a band painted over the editor's picture fits.
-QImage ReadPicture(const QString& path)
-{
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    return reader.read();
-}
-
 // The band: every non-black pixel is covered.
-TKvPixelMask BandMask(const QImage& band)
+TKvPixelMask BandMask(const TKvLTBitmap& band)
 {
-    const QImage rgb = band.convertToFormat(QImage::Format_RGB32);
+    const TKvPixels& pixels = band.Pixels();
     TKvPixelMask mask;
-    mask.SetBounds(0, 0, rgb.width(), rgb.height());
-    for (int y = 0; y < rgb.height(); ++y) {
-        const QRgb* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        std::uint8_t* covered = mask.Data.data() + std::size_t(y) * std::size_t(rgb.width());
-        for (int x = 0; x < rgb.width(); ++x)
-            covered[x] = (line[x] & 0xFFFFFF) != 0 ? 255 : 0;
+    mask.SetBounds(0, 0, band.Width(), band.Height());
+    for (int y = 0; y < band.Height(); ++y) {
+        const std::uint8_t* line = pixels.PixelAt(0, y);
+        std::uint8_t* covered = mask.Data.data() + std::size_t(y) * std::size_t(band.Width());
+        for (int x = 0; x < band.Width(); ++x)
+            covered[x] = (line[3 * x] | line[3 * x + 1] | line[3 * x + 2]) != 0 ? 255 : 0;
     }
     return mask;
 }
@@ -198,8 +191,10 @@ bool WritePgm(const QString& path, int width, int height, Value value)
     return file.commit();
 }
 
-bool WritePicture(const QString& path, const QImage& picture)
+// The picture keeps the resolution it was read with.
+bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata)
 {
+    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -212,37 +207,37 @@ bool WritePicture(const QString& path, const QImage& picture)
 
 int Run(const TOptions& options)
 {
-    QImage picture = ReadPicture(options.input);
-    if (picture.isNull()) {
+    // Pictures are read upright, as the editor shows them, so that a band
+    // painted over the editor's picture fits.
+    TKvLTBitmap picture;
+    TKvPictureLoad load;
+    if (!LoadUprightPicture(options.input, picture, load)) {
         Report(LocalFormat(1030, {options.input}, QStringLiteral("Cannot open %s.")));
         return kExitBadInput;
     }
-    const QImage band = ReadPicture(options.band);
-    if (band.isNull()) {
+    TKvLTBitmap band;
+    if (!LoadUprightPicture(options.band, band)) {
         Report(LocalFormat(1030, {options.band}, QStringLiteral("Cannot open %s.")));
         return kExitBadInput;
     }
-    if (band.size() != picture.size()) {
+    if (band.Width() != picture.Width() || band.Height() != picture.Height()) {
         Report(QStringLiteral("the band is %1 x %2 pixels, the picture %3 x %4")
-                   .arg(band.width()).arg(band.height()).arg(picture.width()).arg(picture.height()));
+                   .arg(band.Width()).arg(band.Height()).arg(picture.Width()).arg(picture.Height()));
         return kExitBadInput;
     }
 
-    // The engine works on the picture's own rows: 24 bits, blue first.
-    picture = picture.convertToFormat(QImage::Format_BGR888);
-    TKvPixels pixels;
-    pixels.Init({0, 0, picture.width(), picture.height()}, picture.bits(), PixelFormatBGR24,
-                int(picture.bytesPerLine()));
+    TKvPixels& pixels = picture.Pixels();
     TConsoleProgress progress;
-    TMarkedRegion region;
-    SetClippingLabelEffects(region);
+    TClippingSession session;
+    TMarkedRegion& region = session.Region();
     if (isatty(STDERR_FILENO))
         region.SetProgressMeter(&progress);
     region.AttachImage(&pixels);
-    region.SetBackgroundColor(options.color);
-    region.SetMonochromeColor(options.color);
-    region.SetShadowLevel(options.level);
-    region.SetBlurLevel(options.level);
+    session.SetBackgroundEffect(options.effect);
+    session.SetBackgroundColor(options.color);
+    session.SetMonochromeColor(options.color);
+    session.SetShadowLevel(options.level);
+    session.SetBlurLevel(options.level);
 
     {
         const TKvPixelMask mask = BandMask(band);
@@ -258,11 +253,10 @@ int Run(const TOptions& options)
         areas = separation.AreaCount();
         separation.RunGrowCut();
     }
-    StartShowEffect(region, options.effect).Run();
+    session.StartEffect(session.Chosen()).Run();
     // Swapping walks round the areas, so whole rounds change nothing.
-    std::uint8_t object = ObjectSegment;
     for (int i = 0; i < options.swaps % areas; ++i)
-        StartSwap(region, object, options.effect).Run();
+        session.StartSwap().Run();
 
     bool written = true;
     const auto check = [&written](bool ok, const QString& path) {
@@ -283,7 +277,7 @@ int Run(const TOptions& options)
               options.matte);
     }
     if (!options.out.isEmpty())
-        check(WritePicture(options.out, picture), options.out);
+        check(WritePicture(options.out, picture, load.Metadata), options.out);
     return written ? 0 : kExitBadInput;
 }
 

@@ -53,5 +53,5 @@ if(TARGET orvane-paste)
   install(FILES ${_packaging}/man/orvane-paste.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE ${_packaging}/copyright DESTINATION share/doc/orvane)
-install(FILES ${PROJECT_SOURCE_DIR}/app/images/NOTICE.md DESTINATION share/doc/orvane
+install(FILES ${PROJECT_SOURCE_DIR}/KvL/ui/images/NOTICE.md DESTINATION share/doc/orvane
         RENAME NOTICE-pictures.md)

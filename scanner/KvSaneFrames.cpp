@@ -54,26 +54,26 @@ bool TKvSaneImageAssembler::BeginFrame(const SANE_Parameters& parameters)
     if (!IsReadableLayout(parameters))
         return false;
     const bool colour = parameters.format != SANE_FRAME_GRAY;
-    if (frameIndex_ < 0) {
-        width_ = parameters.pixels_per_line;
-        channels_ = colour ? 3 : 1;
-        stride_ = (std::size_t(width_) * std::size_t(channels_) + 3) & ~std::size_t(3);
-        expectedFrames_ = IsSingleColour(parameters.format) ? 3 : 1;
-    } else if (!IsSingleColour(parameters.format) || !IsSingleColour(frame_.format)
-               || parameters.pixels_per_line != width_ || parameters.lines != frame_.lines) {
+    if (m_frameIndex < 0) {
+        m_width = parameters.pixels_per_line;
+        m_channels = colour ? 3 : 1;
+        m_stride = (std::size_t(m_width) * std::size_t(m_channels) + 3) & ~std::size_t(3);
+        m_expectedFrames = IsSingleColour(parameters.format) ? 3 : 1;
+    } else if (!IsSingleColour(parameters.format) || !IsSingleColour(m_frame.format)
+               || parameters.pixels_per_line != m_width || parameters.lines != m_frame.lines) {
         // Only the separate colour planes of a three-pass scanner follow a
         // first frame; anything else would mix pictures.
         return false;
     }
-    frame_ = parameters;
-    ++frameIndex_;
-    channel_ = ChannelOf(parameters.format);
-    lineBytesUsed_ = (std::size_t(width_) * std::size_t(SamplesPerPixel(parameters.format))
+    m_frame = parameters;
+    ++m_frameIndex;
+    m_channel = ChannelOf(parameters.format);
+    m_lineBytesUsed = (std::size_t(m_width) * std::size_t(SamplesPerPixel(parameters.format))
                           * std::size_t(parameters.depth) + 7) / 8;
-    frameRows_ = 0;
-    frameBytes_ = 0;
-    line_.clear();
-    line_.reserve(std::size_t(parameters.bytes_per_line));
+    m_frameRows = 0;
+    m_frameBytes = 0;
+    m_line.clear();
+    m_line.reserve(std::size_t(parameters.bytes_per_line));
     if (parameters.lines > 0)
         EnsureRows(parameters.lines);
     return true;
@@ -81,16 +81,16 @@ bool TKvSaneImageAssembler::BeginFrame(const SANE_Parameters& parameters)
 
 void TKvSaneImageAssembler::Append(const SANE_Byte* data, std::size_t size)
 {
-    frameBytes_ += size;
-    const auto lineSize = std::size_t(frame_.bytes_per_line);
+    m_frameBytes += size;
+    const auto lineSize = std::size_t(m_frame.bytes_per_line);
     while (size > 0) {
-        const std::size_t take = std::min(size, lineSize - line_.size());
-        line_.insert(line_.end(), data, data + take);
+        const std::size_t take = std::min(size, lineSize - m_line.size());
+        m_line.insert(m_line.end(), data, data + take);
         data += take;
         size -= take;
-        if (line_.size() == lineSize) {
+        if (m_line.size() == lineSize) {
             EndLine();
-            line_.clear();
+            m_line.clear();
         }
     }
 }
@@ -99,21 +99,21 @@ void TKvSaneImageAssembler::EndLine()
 {
     // A scanner that sends more lines than it announced: the surplus has no
     // place in the picture.
-    if (frame_.lines > 0 && frameRows_ >= frame_.lines)
+    if (m_frame.lines > 0 && m_frameRows >= m_frame.lines)
         return;
-    EnsureRows(frameRows_ + 1);
-    ConvertLine(pixels_.data() + std::size_t(frameRows_) * stride_);
-    ++frameRows_;
+    EnsureRows(m_frameRows + 1);
+    ConvertLine(m_pixels.data() + std::size_t(m_frameRows) * m_stride);
+    ++m_frameRows;
 }
 
 void TKvSaneImageAssembler::ConvertLine(std::uint8_t* row) const
 {
-    const SANE_Byte* line = line_.data();
-    const int samples = width_ * SamplesPerPixel(frame_.format);
+    const SANE_Byte* line = m_line.data();
+    const int samples = m_width * SamplesPerPixel(m_frame.format);
     // Interleaved frames fill every channel; a colour plane every third byte.
-    const int step = frame_.format == SANE_FRAME_RGB || channels_ == 1 ? 1 : 3;
-    std::uint8_t* out = row + channel_;
-    switch (frame_.depth) {
+    const int step = m_frame.format == SANE_FRAME_RGB || m_channels == 1 ? 1 : 3;
+    std::uint8_t* out = row + m_channel;
+    switch (m_frame.depth) {
     case 8:
         for (int i = 0; i < samples; ++i)
             out[i * step] = line[i];
@@ -129,7 +129,7 @@ void TKvSaneImageAssembler::ConvertLine(std::uint8_t* row) const
     default: {
         // In one-bit grey (line art) a set bit is black; in the colour frames
         // a set bit is full intensity.
-        const std::uint8_t setBit = frame_.format == SANE_FRAME_GRAY ? 0 : 255;
+        const std::uint8_t setBit = m_frame.format == SANE_FRAME_GRAY ? 0 : 255;
         for (int i = 0; i < samples; ++i) {
             const bool set = (line[i >> 3] >> (7 - (i & 7))) & 1;
             out[i * step] = set ? setBit : std::uint8_t(255 - setBit);
@@ -141,38 +141,38 @@ void TKvSaneImageAssembler::ConvertLine(std::uint8_t* row) const
 
 void TKvSaneImageAssembler::EnsureRows(int rows)
 {
-    if (rows <= rows_)
+    if (rows <= m_rows)
         return;
-    pixels_.resize(std::size_t(rows) * stride_);
-    rows_ = rows;
+    m_pixels.resize(std::size_t(rows) * m_stride);
+    m_rows = rows;
 }
 
 bool TKvSaneImageAssembler::FrameComplete() const
 {
-    if (frameIndex_ < 0)
+    if (m_frameIndex < 0)
         return false;
-    if (frame_.lines > 0)
-        return frameRows_ == frame_.lines;
-    return frameRows_ > 0 && (frameIndex_ == 0 || frameRows_ == rows_);
+    if (m_frame.lines > 0)
+        return m_frameRows == m_frame.lines;
+    return m_frameRows > 0 && (m_frameIndex == 0 || m_frameRows == m_rows);
 }
 
 std::size_t TKvSaneImageAssembler::FrameSize() const
 {
-    return std::size_t(frame_.bytes_per_line) * std::size_t(frame_.lines);
+    return std::size_t(m_frame.bytes_per_line) * std::size_t(m_frame.lines);
 }
 
 int TKvSaneImageAssembler::Percent() const
 {
-    if (frameIndex_ < 0 || frame_.lines <= 0)
+    if (m_frameIndex < 0 || m_frame.lines <= 0)
         return -1;
-    const double frameShare = double(std::min(frameBytes_, FrameSize())) / double(FrameSize());
-    return int(100.0 * (std::min(frameIndex_, expectedFrames_ - 1) + frameShare) / expectedFrames_);
+    const double frameShare = double(std::min(m_frameBytes, FrameSize())) / double(FrameSize());
+    return int(100.0 * (std::min(m_frameIndex, m_expectedFrames - 1) + frameShare) / m_expectedFrames);
 }
 
 QImage TKvSaneImageAssembler::Image() const
 {
-    if (rows_ == 0)
+    if (m_rows == 0)
         return {};
-    return QImage(pixels_.data(), width_, rows_, qsizetype(stride_),
-                  channels_ == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    return QImage(m_pixels.data(), m_width, m_rows, qsizetype(m_stride),
+                  m_channels == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
 }

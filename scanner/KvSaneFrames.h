@@ -42,17 +42,17 @@ private:
     void EnsureRows(int rows);
     std::size_t FrameSize() const;
 
-    SANE_Parameters frame_{};
-    std::size_t lineBytesUsed_ = 0;  // bytes of a line that carry samples
-    int frameIndex_ = -1;
-    int expectedFrames_ = 1;
-    int channel_ = 0;                // first output channel the frame writes
-    int width_ = 0;
-    int channels_ = 0;               // 1 grey, 3 RGB
-    std::size_t stride_ = 0;         // output row size, padded to 4 bytes
-    int rows_ = 0;
-    int frameRows_ = 0;
-    std::size_t frameBytes_ = 0;
-    std::vector<std::uint8_t> pixels_;
-    std::vector<SANE_Byte> line_;
+    SANE_Parameters m_frame{};
+    std::size_t m_lineBytesUsed = 0;  // bytes of a line that carry samples
+    int m_frameIndex = -1;
+    int m_expectedFrames = 1;
+    int m_channel = 0;                // first output channel the frame writes
+    int m_width = 0;
+    int m_channels = 0;               // 1 grey, 3 RGB
+    std::size_t m_stride = 0;         // output row size, padded to 4 bytes
+    int m_rows = 0;
+    int m_frameRows = 0;
+    std::size_t m_frameBytes = 0;
+    std::vector<std::uint8_t> m_pixels;
+    std::vector<SANE_Byte> m_line;
 };

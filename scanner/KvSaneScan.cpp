@@ -20,27 +20,27 @@ class TKvSaneDevice
 {
 public:
     explicit TKvSaneDevice(const QByteArray& name)
-        : status_(sane_open(name.constData(), &handle_))
+        : m_status(sane_open(name.constData(), &m_handle))
     {
-        if (status_ != SANE_STATUS_GOOD)
-            handle_ = nullptr;
+        if (m_status != SANE_STATUS_GOOD)
+            m_handle = nullptr;
     }
     ~TKvSaneDevice()
     {
-        if (!handle_)
+        if (!m_handle)
             return;
-        sane_cancel(handle_);
-        sane_close(handle_);
+        sane_cancel(m_handle);
+        sane_close(m_handle);
     }
     TKvSaneDevice(const TKvSaneDevice&) = delete;
     TKvSaneDevice& operator=(const TKvSaneDevice&) = delete;
 
-    SANE_Handle Handle() const { return handle_; }
-    int OpenStatus() const { return status_; }
+    SANE_Handle Handle() const { return m_handle; }
+    int OpenStatus() const { return m_status; }
 
 private:
-    SANE_Handle handle_ = nullptr;
-    int status_;
+    SANE_Handle m_handle = nullptr;
+    int m_status;
 };
 
 // A photo editor wants colour: switch the scan mode to colour when the device

@@ -25,14 +25,14 @@ TKvSaneSession::TKvSaneSession()
     if (sessionTaken.exchange(true))
         return;
     SANE_Int version = 0;
-    open_ = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
-    if (!open_)
+    m_open = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
+    if (!m_open)
         sessionTaken = false;
 }
 
 TKvSaneSession::~TKvSaneSession()
 {
-    if (!open_)
+    if (!m_open)
         return;
     sane_exit();
     sessionTaken = false;
@@ -42,7 +42,7 @@ QList<TKvScannerSource> TKvSaneSession::Sources() const
 {
     QList<TKvScannerSource> sources;
     const SANE_Device** devices = nullptr;
-    if (!open_ || sane_get_devices(&devices, SANE_FALSE) != SANE_STATUS_GOOD || !devices)
+    if (!m_open || sane_get_devices(&devices, SANE_FALSE) != SANE_STATUS_GOOD || !devices)
         return sources;
     for (const SANE_Device** device = devices; *device; ++device)
         sources.append({QByteArray((*device)->name), DisplayName(**device)});

@@ -21,11 +21,11 @@ public:
     TKvSaneSession(const TKvSaneSession&) = delete;
     TKvSaneSession& operator=(const TKvSaneSession&) = delete;
 
-    bool IsOpen() const { return open_; }
+    bool IsOpen() const { return m_open; }
 
     // The scanners attached now, local and on the network; none when closed.
     QList<TKvScannerSource> Sources() const;
 
 private:
-    bool open_ = false;
+    bool m_open = false;
 };

@@ -17,26 +17,26 @@ const QString defaultSourceKey = QStringLiteral("DefaultSource");
 } // namespace
 
 TKvScanner::TKvScanner(QObject* owner, const QString& settingsFile)
-    : QObject(owner),
-      settingsFile_(settingsFile),
-      worker_(std::make_unique<TKvScannerWorker>(cancelRequested_))
+    : TKvImportSource(owner),
+      m_settingsFile(settingsFile),
+      m_worker(std::make_unique<TKvScannerWorker>(m_cancelRequested))
 {
-    defaultDevice_ = QSettings(settingsFile_, QSettings::IniFormat).value(defaultSourceKey).toByteArray();
-    thread_.setObjectName(QStringLiteral("Scanner"));
-    worker_->moveToThread(&thread_);
-    connect(worker_.get(), &TKvScannerWorker::SourcesListed, this, &TKvScanner::OnSourcesListed);
-    connect(worker_.get(), &TKvScannerWorker::Progress, this, &TKvScanner::OnProgress);
-    connect(worker_.get(), &TKvScannerWorker::Acquired, this, &TKvScanner::OnAcquired);
-    thread_.start();
+    m_defaultDevice = QSettings(m_settingsFile, QSettings::IniFormat).value(defaultSourceKey).toByteArray();
+    m_thread.setObjectName(QStringLiteral("Scanner"));
+    m_worker->moveToThread(&m_thread);
+    connect(m_worker.get(), &TKvScannerWorker::SourcesListed, this, &TKvScanner::OnSourcesListed);
+    connect(m_worker.get(), &TKvScannerWorker::Progress, this, &TKvScanner::OnProgress);
+    connect(m_worker.get(), &TKvScannerWorker::Acquired, this, &TKvScanner::OnAcquired);
+    m_thread.start();
     RefreshSources();
 }
 
 TKvScanner::~TKvScanner()
 {
-    destroying_ = true;
-    cancelRequested_ = true;
-    thread_.quit();
-    thread_.wait();
+    m_destroying = true;
+    m_cancelRequested = true;
+    m_thread.quit();
+    m_thread.wait();
     // A result the worker sent before it stopped may hold a transfer file
     // that nobody will open: OnAcquired removes it and announces nothing.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
@@ -50,23 +50,23 @@ QString TKvScanner::DefaultSettingsFile()
 
 bool TKvScanner::IsAvailable() const
 {
-    return !busy_ && !sources_.isEmpty();
+    return !m_busy && !m_sources.isEmpty();
 }
 
 QStringList TKvScanner::SourceNames() const
 {
     QStringList names;
-    for (const TKvScannerSource& source : sources_)
+    for (const TKvScannerSource& source : m_sources)
         names.append(source.displayName);
     return names;
 }
 
 QString TKvScanner::DefaultSource() const
 {
-    for (const TKvScannerSource& source : sources_)
-        if (source.deviceName == defaultDevice_)
+    for (const TKvScannerSource& source : m_sources)
+        if (source.deviceName == m_defaultDevice)
             return source.displayName;
-    return sources_.isEmpty() ? QString() : sources_.first().displayName;
+    return m_sources.isEmpty() ? QString() : m_sources.first().displayName;
 }
 
 void TKvScanner::SetDefaultSource(const QString& sourceName)
@@ -74,8 +74,8 @@ void TKvScanner::SetDefaultSource(const QString& sourceName)
     const TKvScannerSource* source = FindSource(sourceName);
     if (!source)
         return;
-    defaultDevice_ = source->deviceName;
-    QSettings(settingsFile_, QSettings::IniFormat).setValue(defaultSourceKey, defaultDevice_);
+    m_defaultDevice = source->deviceName;
+    QSettings(m_settingsFile, QSettings::IniFormat).setValue(defaultSourceKey, m_defaultDevice);
 }
 
 bool TKvScanner::SelectSource(QWidget* parent)
@@ -94,16 +94,16 @@ bool TKvScanner::Acquire()
 
 bool TKvScanner::AcquireFrom(const QString& sourceName)
 {
-    if (busy_ || sourceName.isEmpty())
+    if (m_busy || sourceName.isEmpty())
         return false;
     const TKvScannerSource* source = FindSource(sourceName);
     const QByteArray deviceName = source ? source->deviceName : sourceName.toUtf8();
-    acquiringFrom_ = source ? source->displayName : sourceName;
-    transferFolder_ = QDir::tempPath();
-    cancelRequested_ = false;
-    busy_ = true;
+    m_acquiringFrom = source ? source->displayName : sourceName;
+    m_transferFolder = QDir::tempPath();
+    m_cancelRequested = false;
+    m_busy = true;
     UpdateAvailability();
-    QMetaObject::invokeMethod(worker_.get(), [worker = worker_.get(), deviceName, folder = transferFolder_] {
+    QMetaObject::invokeMethod(m_worker.get(), [worker = m_worker.get(), deviceName, folder = m_transferFolder] {
         worker->Acquire(deviceName, folder);
     });
     return true;
@@ -111,39 +111,39 @@ bool TKvScanner::AcquireFrom(const QString& sourceName)
 
 void TKvScanner::Cancel()
 {
-    if (busy_)
-        cancelRequested_ = true;
+    if (m_busy)
+        m_cancelRequested = true;
 }
 
 void TKvScanner::RefreshSources()
 {
-    QMetaObject::invokeMethod(worker_.get(), &TKvScannerWorker::ListSources);
+    QMetaObject::invokeMethod(m_worker.get(), &TKvScannerWorker::ListSources);
 }
 
 void TKvScanner::OnSourcesListed(const QList<TKvScannerSource>& sources)
 {
-    if (destroying_)
+    if (m_destroying)
         return;
-    sources_ = sources;
+    m_sources = sources;
     UpdateAvailability();
     emit SourcesChanged();
 }
 
 void TKvScanner::OnProgress(int percent)
 {
-    if (!destroying_ && busy_)
+    if (!m_destroying && m_busy)
         emit Progress(percent);
 }
 
 void TKvScanner::OnAcquired(const TKvAcquireResult& result)
 {
-    if (destroying_) {
+    if (m_destroying) {
         if (!result.transferFile.isEmpty())
             QFile::remove(result.transferFile);
         return;
     }
-    busy_ = false;
-    cancelRequested_ = false;
+    m_busy = false;
+    m_cancelRequested = false;
     UpdateAvailability();
     emit AcquireFinished();
     if (!result.transferFile.isEmpty())
@@ -155,15 +155,15 @@ void TKvScanner::OnAcquired(const TKvAcquireResult& result)
 void TKvScanner::UpdateAvailability()
 {
     const bool available = IsAvailable();
-    if (available == announcedAvailable_)
+    if (available == m_announcedAvailable)
         return;
-    announcedAvailable_ = available;
+    m_announcedAvailable = available;
     emit AvailabilityChanged(available);
 }
 
 const TKvScannerSource* TKvScanner::FindSource(const QString& sourceName) const
 {
-    for (const TKvScannerSource& source : sources_)
+    for (const TKvScannerSource& source : m_sources)
         if (source.displayName == sourceName || source.deviceName == sourceName.toUtf8())
             return &source;
     return nullptr;
@@ -173,9 +173,9 @@ QString TKvScanner::FailureMessage(const TKvAcquireResult& result) const
 {
     using namespace KvScannerText;
     if (result.writeFailed)
-        return LocalFormat(WriteFailed, {QDir::toNativeSeparators(transferFolder_)},
+        return LocalFormat(WriteFailed, {QDir::toNativeSeparators(m_transferFolder)},
                            QStringLiteral("The scanned picture could not be stored in the folder %s."));
-    const QStringList scanner{acquiringFrom_};
+    const QStringList scanner{m_acquiringFrom};
     const QString cause = QLatin1Char('\n') + StatusText(result.scan.status);
     switch (result.scan.outcome) {
     case TKvScanOutcome::OpenFailed:

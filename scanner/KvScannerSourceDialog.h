@@ -19,6 +19,6 @@ public:
     QString ChosenSource() const;
 
 private:
-    QListWidget* sourceList_;
-    QPushButton* okButton_;
+    QListWidget* m_sourceList;
+    QPushButton* m_okButton;
 };

@@ -36,7 +36,7 @@ QString WriteTransferFile(const QImage& picture, const QString& folder)
 } // namespace
 
 TKvScannerWorker::TKvScannerWorker(const std::atomic<bool>& cancelRequested)
-    : cancelRequested_(cancelRequested)
+    : m_cancelRequested(cancelRequested)
 {
 }
 
@@ -44,37 +44,37 @@ TKvScannerWorker::~TKvScannerWorker() = default;
 
 void TKvScannerWorker::ListSources()
 {
-    session_.reset();  // the library allows one session at a time
-    session_ = std::make_unique<TKvSaneSession>();
-    emit SourcesListed(session_->Sources());
+    m_session.reset();  // the library allows one session at a time
+    m_session = std::make_unique<TKvSaneSession>();
+    emit SourcesListed(m_session->Sources());
 }
 
 void TKvScannerWorker::Acquire(const QByteArray& deviceName, const QString& transferFolder)
 {
     TKvAcquireResult result;
-    if (!session_ || !session_->IsOpen()) {
+    if (!m_session || !m_session->IsOpen()) {
         result.scan = {TKvScanOutcome::OpenFailed, SANE_STATUS_INVAL};
         emit Acquired(result);
         return;
     }
     TKvSaneImageAssembler image;
     try {
-        result.scan = RunSaneScan(deviceName, image, cancelRequested_,
+        result.scan = RunSaneScan(deviceName, image, m_cancelRequested,
                                   [this](int percent) { emit Progress(percent); });
     } catch (const std::bad_alloc&) {
         result.scan = {TKvScanOutcome::TransferFailed, SANE_STATUS_NO_MEM};
     } catch (const std::length_error&) {
         result.scan = {TKvScanOutcome::TransferFailed, SANE_STATUS_NO_MEM};
     }
-    if (result.scan.outcome == TKvScanOutcome::Done && !cancelRequested_) {
+    if (result.scan.outcome == TKvScanOutcome::Done && !m_cancelRequested) {
         result.transferFile = WriteTransferFile(image.Image(), transferFolder);
         result.writeFailed = result.transferFile.isEmpty();
     }
-    if (cancelRequested_ && !result.transferFile.isEmpty()) {
+    if (m_cancelRequested && !result.transferFile.isEmpty()) {
         QFile::remove(result.transferFile);
         result.transferFile.clear();
     }
-    if (cancelRequested_ && result.scan.outcome == TKvScanOutcome::Done)
+    if (m_cancelRequested && result.scan.outcome == TKvScanOutcome::Done)
         result.scan.outcome = TKvScanOutcome::Cancelled;
     emit Acquired(result);
 }

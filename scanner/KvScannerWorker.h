@@ -42,6 +42,6 @@ signals:
     void Acquired(const TKvAcquireResult& result);
 
 private:
-    const std::atomic<bool>& cancelRequested_;
-    std::unique_ptr<TKvSaneSession> session_;
+    const std::atomic<bool>& m_cancelRequested;
+    std::unique_ptr<TKvSaneSession> m_session;
 };

@@ -14,6 +14,7 @@
 #include "KvGraphicsView.h"
 #include "KvMainForm.h"
 #include "Program.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -37,6 +38,11 @@
 #include <optional>
 
 namespace {
+
+// The running program's modules; none while it does not run.
+TKvGraphicsEditor* GraphicsEditor() { return RunningModule() ? RunningModule()->GraphicsEditor : nullptr; }
+TMainForm* MainForm() { return RunningModule() ? RunningModule()->MainForm : nullptr; }
+TKvClippingTool* ClippingTool() { return RunningModule() ? RunningModule()->ClippingTool : nullptr; }
 
 constexpr char ChildVariable[] = "ORVANE_CLIPPING_SCREENSHOTS_CHILD";
 
@@ -143,7 +149,7 @@ bool TakeScreenshot(const QString& step)
     QDir().mkpath(QFileInfo(ScreenshotPath(step)).absolutePath());
     QFile::remove(ScreenshotPath(step));
     return QProcess::execute(QStringLiteral("/usr/bin/import"),
-                             {QStringLiteral("-window"), QStringLiteral("0x%1").arg(MainForm->winId(), 0, 16),
+                             {QStringLiteral("-window"), QStringLiteral("0x%1").arg(MainForm()->winId(), 0, 16),
                               ScreenshotPath(step)})
         == 0
         && !QImage(ScreenshotPath(step)).isNull();
@@ -151,8 +157,8 @@ bool TakeScreenshot(const QString& step)
 
 bool Idle()
 {
-    const TKvGraphicsDocument* document = ClippingTool->Document();
-    return document && !document->Locked() && !ClippingTool->Busy();
+    const TKvGraphicsDocument* document = ClippingTool()->Document();
+    return document && !document->Locked() && !ClippingTool()->Busy();
 }
 
 const std::uint8_t* Pixel(const TKvGraphicsDocument* document, int x, int y)
@@ -171,9 +177,9 @@ void ExpectObjectKeptAndBackground(const QImage& photograph, const char* effect,
                                    bool (*backgroundChanged)(const std::uint8_t* now, const std::uint8_t* before))
 {
     SCOPED_TRACE(effect);
-    const TKvGraphicsDocument* document = ClippingTool->Document();
-    const TMarkedRegion& region = ClippingTool->Region();
-    const quint8 object = ClippingTool->ObjectLabel();
+    const TKvGraphicsDocument* document = ClippingTool()->Document();
+    const TMarkedRegion& region = ClippingTool()->Region();
+    const quint8 object = ClippingTool()->ObjectLabel();
     std::int64_t objectPixels = 0;
     std::int64_t background = 0;
     std::int64_t changed = 0;
@@ -208,24 +214,24 @@ bool DiffersFrom(const std::uint8_t* now, const std::uint8_t* before)
 // step, then closes it.
 void CutOutTheSaucer(const QImage& photograph)
 {
-    TKvGraphicsDocument* document = ClippingTool->Document();
+    TKvGraphicsDocument* document = ClippingTool()->Document();
     ASSERT_TRUE(document) << "the photograph is open";
-    ASSERT_EQ(GraphicsEditor->ActiveTool(), ClippingTool);
-    TKvClippingFrame* frame = ClippingTool->ClippingFrame();
+    ASSERT_EQ(GraphicsEditor()->ActiveTool(), ClippingTool());
+    TKvClippingFrame* frame = ClippingTool()->ClippingFrame();
 
-    ClippingTool->SetSize(BrushSize);
-    ASSERT_TRUE(DragRoundTheSubject(GraphicsEditor->ActiveView()));
-    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool->Region().HasLabel(LabelOutline); }));
+    ClippingTool()->SetSize(BrushSize);
+    ASSERT_TRUE(DragRoundTheSubject(GraphicsEditor()->ActiveView()));
+    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelOutline); }));
     // The band goes all round: the cup inside and the table outside are
     // still unmarked.
-    EXPECT_EQ(ClippingTool->Region().LabelAt(InTheCup.x(), InTheCup.y()), LabelUnmarked);
-    EXPECT_EQ(ClippingTool->Region().LabelAt(OnTheTable.x(), OnTheTable.y()), LabelUnmarked);
+    EXPECT_EQ(ClippingTool()->Region().LabelAt(InTheCup.x(), InTheCup.y()), LabelUnmarked);
+    EXPECT_EQ(ClippingTool()->Region().LabelAt(OnTheTable.x(), OnTheTable.y()), LabelUnmarked);
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("band")));
 
     ASSERT_TRUE(ClickAt(frame->SeparateTBXButton));
-    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool->Region().HasLabel(LabelCutLine); }));
+    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelCutLine); }));
     // The cut line shows in the inverted threshold colours.
-    const TMarkedRegion& region = ClippingTool->Region();
+    const TMarkedRegion& region = ClippingTool()->Region();
     int cutPixels = 0;
     for (int y = 0; y < region.Height(); ++y)
         for (int x = 0; x < region.Width(); ++x)
@@ -239,10 +245,10 @@ void CutOutTheSaucer(const QImage& photograph)
 
     // The plain colour first, white as the panel starts.
     ASSERT_TRUE(ClickRadioButton(frame->EffectItem(0)));
-    ASSERT_TRUE(RunUntil([] { return ClippingTool->BackgroundEffect() == 0; }));
-    ASSERT_EQ(ClippingTool->BackgroundColor(), 0xFFFFFFu);
+    ASSERT_TRUE(RunUntil([] { return ClippingTool()->BackgroundEffect() == 0; }));
+    ASSERT_EQ(ClippingTool()->BackgroundColor(), 0xFFFFFFu);
     ASSERT_TRUE(ClickAt(frame->EffectTBXButton));
-    ASSERT_TRUE(RunUntil([] { return Idle() && HasBackground(ClippingTool->Region()); }));
+    ASSERT_TRUE(RunUntil([] { return Idle() && HasBackground(ClippingTool()->Region()); }));
     ExpectObjectKeptAndBackground(photograph, "color", [](const std::uint8_t* now, const std::uint8_t*) {
         return now[0] == 255 && now[1] == 255 && now[2] == 255; // white, the panel's colour
     });
@@ -264,13 +270,13 @@ void CutOutTheSaucer(const QImage& photograph)
     };
     for (const Choice& choice : choices) {
         ASSERT_TRUE(ClickRadioButton(frame->EffectItem(choice.item)));
-        ASSERT_TRUE(RunUntil([&] { return Idle() && ClippingTool->Region().BackgroundEffect() == choice.item; }));
+        ASSERT_TRUE(RunUntil([&] { return Idle() && ClippingTool()->Region().BackgroundEffect() == choice.item; }));
         ExpectObjectKeptAndBackground(photograph, choice.name, choice.changed);
         EXPECT_TRUE(TakeScreenshot(QStringLiteral("effect_") + QLatin1String(choice.name)));
     }
 
     document->SetNoSavePrompt(true);
-    MainForm->close();
+    MainForm()->close();
 }
 
 } // namespace
@@ -284,11 +290,11 @@ TEST(ClippingOnScreenChild, Run)
     ASSERT_FALSE(photograph.isNull());
     auto* start = new QTimer(qApp);
     QObject::connect(start, &QTimer::timeout, [start, photograph] {
-        if (!MainForm || !MainForm->isVisible() || !ClippingTool || !ClippingTool->Document())
+        if (!MainForm() || !MainForm()->isVisible() || !ClippingTool() || !ClippingTool()->Document())
             return;
         start->stop();
         CutOutTheSaucer(photograph);
-        if (MainForm->isVisible()) // a step failed: end anyway
+        if (MainForm()->isVisible()) // a step failed: end anyway
             QCoreApplication::exit(1);
     });
     start->start(100);

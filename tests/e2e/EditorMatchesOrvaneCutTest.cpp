@@ -9,6 +9,7 @@
 #include "KvGraphicsView.h"
 #include "KvMainForm.h"
 #include "Model.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 #include "ViewMouse.h"
 
@@ -56,12 +57,11 @@ struct Effect {
     QStringList options;
 };
 
-class EditorMatchesOrvaneCut : public ::testing::Test {
+class EditorMatchesOrvaneCut : public ::testing::Test, protected TProgramModules {
 protected:
     EditorMatchesOrvaneCut()
     {
-        application->CreateForm(CommonDataModule);
-        application->CreateForm(Module);
+        CreateProgram(*application);
         MainForm->resize(900, 700);
         MainForm->show();
         QApplication::processEvents();

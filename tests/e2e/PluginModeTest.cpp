@@ -11,6 +11,7 @@
 #include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
 #include "Program.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -30,6 +31,10 @@
 #include <memory>
 
 namespace {
+
+// The running program's modules; none while it does not run.
+TKvGraphicsEditor* GraphicsEditor() { return RunningModule() ? RunningModule()->GraphicsEditor : nullptr; }
+TMainForm* MainForm() { return RunningModule() ? RunningModule()->MainForm : nullptr; }
 
 constexpr char ReportVariable[] = "ORVANE_PLUGIN_CHILD_REPORT";
 constexpr int Width = 5;
@@ -66,7 +71,7 @@ QByteArray ReadFile(const QString& path)
 // The screen point of a toolbar button's centre as "x y".
 QString ButtonCentre(QAction* button)
 {
-    QWidget* widget = GraphicsEditor->StandardToolbar->widgetForAction(button);
+    QWidget* widget = GraphicsEditor()->StandardToolbar->widgetForAction(button);
     const QPoint centre = widget->mapToGlobal(widget->rect().center());
     return QStringLiteral("%1 %2").arg(centre.x()).arg(centre.y());
 }
@@ -82,13 +87,13 @@ TEST(PluginModeChild, Run)
     // Once the window is on the screen, the parent learns where to click.
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, [poll, report] {
-        if (!GraphicsEditor || !GraphicsEditor->OkButton || !MainForm->isVisible())
+        if (!GraphicsEditor() || !GraphicsEditor()->OkButton || !MainForm()->isVisible())
             return;
         poll->stop();
         QFile file(report + QStringLiteral(".part"));
         if (file.open(QIODevice::WriteOnly))
-            file.write((ButtonCentre(GraphicsEditor->OkButton) + QLatin1Char('\n')
-                        + ButtonCentre(GraphicsEditor->CancelButton) + QLatin1Char('\n'))
+            file.write((ButtonCentre(GraphicsEditor()->OkButton) + QLatin1Char('\n')
+                        + ButtonCentre(GraphicsEditor()->CancelButton) + QLatin1Char('\n'))
                            .toUtf8());
         file.close();
         file.rename(report);

@@ -6,6 +6,7 @@
 #include "KvMainForm.h"
 #include "KvToolPanel.h"
 #include "Program.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 
 #include <QCoreApplication>
@@ -21,13 +22,17 @@
 
 namespace {
 
+// The running program's modules; none while it does not run.
+TMainForm* MainForm() { return RunningModule() ? RunningModule()->MainForm : nullptr; }
+TKvToolPanelModule* ToolPanelModule() { return RunningModule() ? RunningModule()->ToolPanelModule : nullptr; }
+
 // Runs the program; `whileRunning` runs once the main loop is up, after
 // which the user chooses File > Exit.
 int RunProgramWith(const std::function<void()>& whileRunning, const QString& languages = BuildLanguagesFolder())
 {
     QTimer::singleShot(0, [whileRunning] {
         whileRunning();
-        MainForm->ExitMenuItem->trigger();
+        MainForm()->ExitMenuItem->trigger();
     });
     return RunProgram(languages);
 }
@@ -47,32 +52,32 @@ TEST(ProgramTest, PlacementLanguageAndToolPanelComeBackAfterARestart)
     const int firstExit = RunProgramWith([&] {
         EXPECT_FALSE(QFileInfo::exists(ConfigFile()));
         EXPECT_EQ(KvApplication->ConfigFileName(), ConfigFile());
-        EXPECT_TRUE(MainForm->isVisible());
-        EXPECT_EQ(MainForm->windowTitle(), QStringLiteral("Orvane"));
-        EXPECT_EQ(MainForm->dockWidgetArea(ToolPanelModule->Panel), Qt::RightDockWidgetArea);
+        EXPECT_TRUE(MainForm()->isVisible());
+        EXPECT_EQ(MainForm()->windowTitle(), QStringLiteral("Orvane"));
+        EXPECT_EQ(MainForm()->dockWidgetArea(ToolPanelModule()->Panel), Qt::RightDockWidgetArea);
         EXPECT_TRUE(QFileInfo::exists(
             QDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)).filePath("ClippingMutexName")));
         SetLanguage(1031);
-        MainForm->setGeometry(placed);
-        ToolPanelModule->VisibleMenuItem->trigger();
+        MainForm()->setGeometry(placed);
+        ToolPanelModule()->VisibleMenuItem->trigger();
     });
     EXPECT_EQ(firstExit, 0);
     ASSERT_TRUE(QFileInfo(ConfigFile()).isFile());
 
     RunProgramWith([&] {
         EXPECT_EQ(CurrentLanguage(), 1031);
-        EXPECT_EQ(MainForm->FileMenuItem->title(), QStringLiteral("Datei"));
-        EXPECT_EQ(ToolPanelModule->Panel->windowTitle(), QStringLiteral("Werkzeuge"));
-        EXPECT_EQ(MainForm->normalGeometry(), placed);
-        EXPECT_FALSE(ToolPanelModule->PanelVisible());
-        ToolPanelModule->VisibleMenuItem->trigger();
-        MainForm->showMaximized();
+        EXPECT_EQ(MainForm()->FileMenuItem->title(), QStringLiteral("Datei"));
+        EXPECT_EQ(ToolPanelModule()->Panel->windowTitle(), QStringLiteral("Werkzeuge"));
+        EXPECT_EQ(MainForm()->normalGeometry(), placed);
+        EXPECT_FALSE(ToolPanelModule()->PanelVisible());
+        ToolPanelModule()->VisibleMenuItem->trigger();
+        MainForm()->showMaximized();
     });
 
     RunProgramWith([&] {
-        EXPECT_TRUE(MainForm->isMaximized());
-        EXPECT_EQ(MainForm->normalGeometry(), placed);
-        EXPECT_TRUE(ToolPanelModule->PanelVisible());
+        EXPECT_TRUE(MainForm()->isMaximized());
+        EXPECT_EQ(MainForm()->normalGeometry(), placed);
+        EXPECT_TRUE(ToolPanelModule()->PanelVisible());
     });
 }
 
@@ -84,8 +89,8 @@ TEST(ProgramTest, WithoutLanguageFilesTheProgramStillStartsAndEnds)
         [&] {
             ran = true;
             EXPECT_EQ(CurrentLanguage(), 0);
-            EXPECT_TRUE(MainForm->isVisible());
-            EXPECT_TRUE(MainForm->LanguageMenuItem->isEmpty());
+            EXPECT_TRUE(MainForm()->isVisible());
+            EXPECT_TRUE(MainForm()->LanguageMenuItem->isEmpty());
         },
         QDir(folders.Root()).filePath(QStringLiteral("no-such-folder")));
     EXPECT_TRUE(ran);
@@ -108,8 +113,8 @@ TEST(ProgramTest, ABrokenConfigurationFileStartsWithDefaultsAndIsReplacedOnExit)
     }
     RunProgramWith([&] {
         EXPECT_EQ(CurrentLanguage(), DefaultLanguage());
-        EXPECT_TRUE(ToolPanelModule->PanelVisible());
-        EXPECT_EQ(MainForm->dockWidgetArea(ToolPanelModule->Panel), Qt::RightDockWidgetArea);
+        EXPECT_TRUE(ToolPanelModule()->PanelVisible());
+        EXPECT_EQ(MainForm()->dockWidgetArea(ToolPanelModule()->Panel), Qt::RightDockWidgetArea);
     });
     QFile file(ConfigFile());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

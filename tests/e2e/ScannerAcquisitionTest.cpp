@@ -11,6 +11,7 @@
 #include "Model.h"
 #include "ModalAnswers.h"
 #include "SaneTestBackend.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ namespace {
 
 constexpr int WaitMs = 60000; // a bound for hangs, never reached by a working scan
 
-class ScannerAcquisition : public ::testing::Test {
+class ScannerAcquisition : public ::testing::Test, protected TProgramModules {
 protected:
     // The whole program on the given scanners, with transfer files in a
     // folder of the test's own.
@@ -41,8 +42,7 @@ protected:
         backend = std::move(scanners);
         qputenv("TMPDIR", transfers.path().toLocal8Bit());
         application->SetTitle(QStringLiteral("Orvane"));
-        application->CreateForm(CommonDataModule);
-        application->CreateForm(Module);
+        CreateProgram(*application);
         editor = GraphicsEditor;
         ASSERT_TRUE(WaitUntil([&] { return editor->ImportSubmenu->menuAction()->isEnabled(); }, WaitMs));
     }
@@ -198,8 +198,7 @@ TEST_F(ScannerAcquisition, WithoutScannersTheItemsStayOff)
 {
     backend = TSaneTestBackend::WithoutScanners();
     application->SetTitle(QStringLiteral("Orvane"));
-    application->CreateForm(CommonDataModule);
-    application->CreateForm(Module);
+    CreateProgram(*application);
     editor = GraphicsEditor;
     // The search ends with nothing found: the items stay disabled, nothing is reported.
     QSignalSpy listed(editor->Scanner(), &TKvScanner::SourcesChanged);

@@ -44,6 +44,7 @@ public:
         Pixel = pixel;
         ++PointerReports;
     }
+    TProgressMeter* ProgressMeter() const override { return nullptr; }
 
     TKvGraphicsTool* Active = nullptr;
     TKvGraphicsTool* Previous = nullptr;

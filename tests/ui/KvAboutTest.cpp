@@ -50,15 +50,15 @@ protected:
         TKvAboutDescription description;
         description.Picture = PicturePath();
         description.Entries = {
-            {156, QStringLiteral("Orvane"), AboutBold, 80, 96, 0, 0, 0, -1},
-            {0, QStringLiteral("1.2.3"), AboutBold | AboutSameLine, 0, 0, 0, 0, 0, -1},
-            {54, QString(), AboutRightAligned | AboutColon, 16, 132, 75, 0, 0, 0},
-            {0, QStringLiteral("https://host.example/path"), AboutLink | AboutSameLine, 0, 0, 0, 0, 0, 0},
-            {56, QString(), AboutRightAligned | AboutColon, 0, 0, 75, 0, 0.5f, 0},
-            {0, QStringLiteral("file:///nowhere/LICENSE"), AboutLink | AboutSameLine, 0, 0, 0, 0, 0, 0},
-            {0, QStringLiteral("Notice"), 0, 0, 275, 0, 0, 0, -1},
-            {53, QString(), AboutBold, 16, 132, 0, 0, 0, 1},
-            {0, QStringLiteral("A line"), 0, 0, 0, 0, 0, 0, 1},
+            {156, QStringLiteral("Orvane"), AboutBold, 80, 96, 0, 0, 0, -1, {}},
+            {0, QStringLiteral("1.2.3"), AboutBold | AboutSameLine, 0, 0, 0, 0, 0, -1, {}},
+            {54, QString(), AboutRightAligned | AboutColon, 16, 132, 75, 0, 0, 0, {}},
+            {0, QStringLiteral("https://host.example/path"), AboutLink | AboutSameLine, 0, 0, 0, 0, 0, 0, {}},
+            {56, QString(), AboutRightAligned | AboutColon, 0, 0, 75, 0, 0.5f, 0, {}},
+            {0, QStringLiteral("file:///nowhere/LICENSE"), AboutLink | AboutSameLine, 0, 0, 0, 0, 0, 0, {}},
+            {0, QStringLiteral("Notice"), 0, 0, 275, 0, 0, 0, -1, {}},
+            {53, QString(), AboutBold, 16, 132, 0, 0, 0, 1, {}},
+            {0, QStringLiteral("A line"), 0, 0, 0, 0, 0, 0, 1, {}},
         };
         return description;
     }

@@ -174,9 +174,9 @@ TEST_F(GraphicsToolTest, ItsScriptNameActivatesItAndIsRecordedWhenItIsActivated)
     first.ScriptName = QStringLiteral("Crop");
     bool handled = false;
     TKvProperties params;
-    second.ExecuteScriptCommand(nullptr, QStringLiteral("CROP"), handled, nullptr, params);
+    second.ExecuteScriptCommand(QStringLiteral("CROP"), handled, params);
     EXPECT_FALSE(handled);
-    first.ExecuteScriptCommand(nullptr, QStringLiteral("CROP"), handled, nullptr, params);
+    first.ExecuteScriptCommand(QStringLiteral("CROP"), handled, params);
     EXPECT_TRUE(handled);
     EXPECT_EQ(f.tools.ActiveTool(), &first);
 

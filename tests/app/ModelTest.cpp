@@ -1,0 +1,112 @@
+// The composition root, the status bar's progress meter and the shared
+// image list.
+#include "CommonData.h"
+#include "KvAbout.h"
+#include "KvClippingTool.h"
+#include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
+#include "KvMainForm.h"
+#include "KvPanelToolbar.h"
+#include "KvScrollTool.h"
+#include "KvSystemInfo.h"
+#include "KvToolPanel.h"
+#include "Model.h"
+#include "ProgramTestSupport.h"
+#include "ShellTestSupport.h"
+
+#include <QDockWidget>
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ModelTest : public ::testing::Test, protected TProgramModules {
+protected:
+    void SetUp() override
+    {
+        application->SetTitle(QStringLiteral("Orvane"));
+        CreateProgram(*application);
+    }
+    void TearDown() override { application = nullptr; }
+
+    TTempUserFolders folders;
+    TTestLocalizer localizer;
+    std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+};
+
+TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
+{
+    const std::vector<QObject*> expected{CommonDataModule, Module, GraphicsEditor,  MainForm,    ScrollTool,
+                                         SystemInfo,       GraphicsPrint, About, ToolPanelModule, ClippingTool};
+    ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
+    for (int i = 0; i < application->ComponentCount(); ++i)
+        EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;
+    EXPECT_EQ(application->MainForm(), MainForm);
+    EXPECT_EQ(MainForm->Images(), CommonDataModule->New24TBXImageList);
+    EXPECT_TRUE(ToolPanelModule->Toolbar->Wrapping());
+}
+
+TEST_F(ModelTest, TheClippingToolIsActiveWithItsPictureAndASeparatorAfterItsButton)
+{
+    ASSERT_NE(ClippingTool, nullptr);
+    EXPECT_EQ(GraphicsEditor->ActiveTool(), ClippingTool);
+    EXPECT_EQ(ImageIndex(ClippingTool->ToolButton), 77);
+    const QList<QAction*> buttons = ToolPanelModule->Toolbar->actions();
+    const qsizetype at = buttons.indexOf(ClippingTool->ToolButton);
+    ASSERT_GE(at, 0);
+    ASSERT_LT(at + 1, buttons.size());
+    EXPECT_TRUE(buttons[at + 1]->isSeparator());
+    EXPECT_TRUE(ToolPanelModule->Panel->isAncestorOf(ClippingTool->ClippingFrame()));
+    EXPECT_EQ(ToolPanelModule->Panel->widget()->maximumWidth(), TKvClippingTool::PanelWidth);
+}
+
+TEST_F(ModelTest, TheProgressMeterDrivesTheStatusBarsLastPanel)
+{
+    TKvProgressBarMeter* meter = Module->ProgressMeter();
+    ASSERT_NE(meter, nullptr);
+    EXPECT_EQ(GraphicsEditor->ProgressMeter(), meter);
+    QProgressBar* bar = meter->Bar();
+    EXPECT_EQ(bar->parentWidget(), MainForm->StatusBar);
+    EXPECT_EQ(bar->width(), TModule::ProgressBarWidth);
+    // Reset: an empty bar, not Qt's busy animation of a 0..0 range.
+    EXPECT_EQ(bar->value(), bar->minimum());
+    EXPECT_LT(bar->minimum(), bar->maximum());
+
+    meter->StartProgress(3);
+    EXPECT_EQ(bar->maximum(), 3);
+    EXPECT_EQ(bar->value(), 0);
+    const int expected[] = {1, 2, 3, 0, 1};
+    for (int value : expected) {
+        meter->StepIt();
+        EXPECT_EQ(bar->value(), value);
+    }
+
+    meter->DefaultMax = 50;
+    meter->StartProgress(0);
+    EXPECT_EQ(bar->maximum(), 50);
+    EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(ModelTest, TheSharedImageListHas80EntriesWithPicturesWhereTheProgramUsesThem)
+{
+    const TKvImageList* images = CommonDataModule->New24TBXImageList;
+    ASSERT_EQ(images->Count(), TCommonDataModule::ImageCount);
+    EXPECT_EQ(images->Size(), QSize(24, 24));
+    for (int index : {1, 2, 3, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 31, 32, 33, 34, 77, 78, 79}) {
+        const QIcon icon = images->Icon(index);
+        EXPECT_FALSE(icon.isNull()) << index;
+        EXPECT_FALSE(icon.pixmap(24, 24).toImage().isNull()) << index;
+    }
+    EXPECT_TRUE(images->Icon(0).isNull());
+    // Standard actions take the installed icon theme's pictures.
+    EXPECT_TRUE(QIcon::hasThemeIcon(QStringLiteral("document-open")));
+}
+
+TEST_F(ModelTest, TheMainFormIsCaptionedWithTheTitle)
+{
+    EXPECT_EQ(MainForm->windowTitle(), QStringLiteral("Orvane"));
+}
+
+} // namespace
