@@ -255,10 +255,18 @@ TColumnPass StartClear(TMarkedRegion& region)
 TRect BuildObjectMatte(const TMarkedRegion& region, TAlphaChanal& matte)
 {
     const TRect bounds = region.LabelBounds(LabelRange(FirstSegment, LastSegment));
-    matte.SetSize(bounds.Width(), bounds.Height());
-    for (int x = bounds.Left; x < bounds.Right; ++x)
-        for (int y = bounds.Top; y < bounds.Bottom; ++y)
-            matte.SetAlpha(x - bounds.Left, y - bounds.Top, region.LabelAt(x, y) >= BackgroundBase ? 0 : 255);
-    matte.Smooth();
+    BuildObjectMatte(region, bounds, matte);
     return bounds;
+}
+
+void BuildObjectMatte(const TMarkedRegion& region, const TRect& bounds, TAlphaChanal& matte)
+{
+    matte.SetSize(bounds.Width(), bounds.Height());
+    for (int x = bounds.Left; x < bounds.Right; ++x) {
+        const TMarkedPoint* marks = region.MarksColumn(x);
+        std::uint8_t* column = matte.Column(x - bounds.Left);
+        for (int y = bounds.Top; y < bounds.Bottom; ++y)
+            column[y - bounds.Top] = marks[y].Label >= BackgroundBase ? 0 : 255;
+    }
+    matte.Smooth();
 }

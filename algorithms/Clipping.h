@@ -148,3 +148,5 @@ TColumnPass StartClear(TMarkedRegion& region);
 // background effect, softened once.  Returns that rectangle (inverted, and
 // the matte empty, when no object is shown).
 TRect BuildObjectMatte(const TMarkedRegion& region, TAlphaChanal& matte);
+// The same over bounds, the object's bounding rectangle already known.
+void BuildObjectMatte(const TMarkedRegion& region, const TRect& bounds, TAlphaChanal& matte);

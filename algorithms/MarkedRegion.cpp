@@ -24,8 +24,7 @@ void TMarkedPointArray::SetSize(int width, int height)
 
 void TMarkedPointArray::Zero()
 {
-    if (m_points.size() != 0)
-        std::memset(static_cast<void*>(m_points.data()), 0, m_points.size() * sizeof(TMarkedPoint));
+    m_points.Zero();
 }
 
 TLabelSet LabelRange(int lo, int hi)

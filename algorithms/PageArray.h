@@ -56,6 +56,9 @@ public:
     T* begin() { return m_data; }
     T* end() { return m_data + m_count; }
 
+    // Every element zero again, without writing the pages (see ZeroPages).
+    void Zero() { ZeroPages(reinterpret_cast<std::uint8_t*>(m_data), m_count * sizeof(T)); }
+
     // Frees the pages; the array is empty afterwards.
     void Release()
     {

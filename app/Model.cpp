@@ -3,14 +3,18 @@
 #include "AboutPage.h"
 #include "CommonData.h"
 #include "KvAbout.h"
+#include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
+#include "KvCropTool.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsPrint.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
+#include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
 #include "KvProgramData.h"
+#include "KvRotateTool.h"
 #include "KvScanner.h"
 #include "KvScrollTool.h"
 #include "KvSystemInfo.h"
@@ -93,7 +97,23 @@ void TModule::DataModuleCreate()
     ToolPanelModule->Toolbar->SetWrapping(true);
     MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
 
-    // The tools.
+    // The tools, in the program's order. Rotate and flip, brightness and
+    // contrast and crop are reached from the editor's toolbar (and by
+    // scripts and the object library), not from the tool panel: their panel
+    // buttons are hidden.
+    QToolBar* standard = GraphicsEditor->StandardToolbar;
+    CreateGraphicsTool(OriginalImageTool, GraphicsEditor);
+    OriginalImageTool->AddEditorButtons(MainForm, standard);
+    CreateGraphicsTool(RotateTool, GraphicsEditor, ToolPanelModule);
+    SetImageIndex(RotateTool->ToolButton, MainForm->AddResourceImage(QStringLiteral("Right")));
+    RotateTool->HideToolButton();
+    RotateTool->AddEditorButtons(MainForm, standard);
+    CreateGraphicsTool(BrightnessContrastTool, GraphicsEditor, ToolPanelModule);
+    SetImageIndex(BrightnessContrastTool->ToolButton, MainForm->AddResourceImage(QStringLiteral("Contrast")));
+    BrightnessContrastTool->HideToolButton();
+    BrightnessContrastTool->AddEditorButtons(MainForm, standard);
+    CreateGraphicsTool(CropTool, GraphicsEditor, ToolPanelModule);
+    CropTool->HideToolButton();
     CreateGraphicsTool(ClippingTool, GraphicsEditor, ToolPanelModule);
     SetImageIndex(ClippingTool->ToolButton, 77);
     MainForm->AddSeparator(ToolPanelModule->Toolbar);

@@ -14,12 +14,16 @@
 class QProgressBar;
 class TCommonDataModule;
 class TKvAbout;
+class TKvBrightnessContrastTool;
 class TKvClippingTool;
-class TKvGraphicsPrintModule;
-class TKvSystemInfoModule;
+class TKvCropTool;
 class TKvGraphicsEditor;
+class TKvGraphicsPrintModule;
+class TKvOriginalImageTool;
+class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
+class TKvSystemInfoModule;
 class TKvToolPanelModule;
 class TMainForm;
 
@@ -67,6 +71,10 @@ public:
     TKvGraphicsPrintModule* GraphicsPrint = nullptr;
     TKvAbout* About = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvOriginalImageTool* OriginalImageTool = nullptr;
+    TKvRotateTool* RotateTool = nullptr;
+    TKvBrightnessContrastTool* BrightnessContrastTool = nullptr;
+    TKvCropTool* CropTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
     // Owned by the graphics editor.
     TKvScanner* Scanner = nullptr;

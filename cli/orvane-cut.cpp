@@ -3,17 +3,22 @@
 //
 //   orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB]
 //              [--level N] [--swap K] [--out PICTURE] [--segments MAP.pgm]
-//              [--matte MATTE.pgm]
+//              [--matte MATTE.pgm] [--save-object [DIR]] [--quality N]
 //
 // BAND is a picture of INPUT's size whose non-black pixels are the painted
 // band.  The program separates (the unmarked areas numbered, GrowCut over the
 // band), shows segment 9 as the object with the background effect, swaps the
-// object K times and writes what was asked for.  Exit status: 0 done, 1 bad
-// input or options or a failed write, 2 the band encloses no area (nothing
-// is written).
+// object K times and writes what was asked for.  --save-object stores the
+// object as a new entry of the object library in DIR (default: the user's
+// library), exactly as the editor's Save Object would, and prints the
+// entry's name; --quality is the JPEG quality of the entry's picture when
+// INPUT is no JPEG (whose own coding is kept).  Exit status: 0 done, 1 bad
+// input or options or a failed write, 2 the band encloses no area or no
+// object is shown (nothing is written).
 #include "ClippingSession.h"
 #include "KvGraphicsFormats.h"
 #include "KvLocalizer.h"
+#include "KvObjectLibrary.h"
 #include "KvPictureLoader.h"
 #include "Progress.h"
 
@@ -77,6 +82,9 @@ struct TOptions {
     QString out;
     QString segments;
     QString matte;
+    bool saveObject = false;
+    QString library; // empty: the user's object library
+    int quality = 90;
 };
 
 std::optional<int> ParseEffect(const QString& name)
@@ -122,6 +130,21 @@ bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& opti
     return true;
 }
 
+// --save-object=DIR as --save-object DIR: the option's folder is optional,
+// so the parser takes it as a flag and the folder is found among the names.
+QStringList SplitSaveObjectValue(const QStringList& arguments)
+{
+    const QString prefix = QStringLiteral("--save-object=");
+    QStringList split;
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(prefix))
+            split << QStringLiteral("--save-object") << argument.mid(prefix.size());
+        else
+            split << argument;
+    }
+    return split;
+}
+
 // The options, or a message saying what is wrong with them.
 std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& error)
 {
@@ -133,12 +156,22 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
     const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("PICTURE"));
     const QCommandLineOption segments(QStringLiteral("segments"), QString(), QStringLiteral("MAP"));
     const QCommandLineOption matte(QStringLiteral("matte"), QString(), QStringLiteral("MATTE"));
-    parser.addOptions({effect, color, level, swap, out, segments, matte});
-    if (!parser.parse(arguments)) {
+    const QCommandLineOption saveObject(QStringLiteral("save-object"));
+    const QCommandLineOption quality(QStringLiteral("quality"), QString(), QStringLiteral("N"));
+    parser.addOptions({effect, color, level, swap, out, segments, matte, saveObject, quality});
+    const QStringList split = SplitSaveObjectValue(arguments);
+    if (!parser.parse(split)) {
         error = parser.errorText();
         return std::nullopt;
     }
-    const QStringList positional = parser.positionalArguments();
+    QStringList positional = parser.positionalArguments();
+    QString library;
+    if (parser.isSet(saveObject) && positional.size() == 3) {
+        // The folder is the name right after --save-object.
+        const qsizetype at = split.indexOf(QStringLiteral("--save-object")) + 1;
+        if (at > 0 && at < split.size() && positional.removeOne(split[at]))
+            library = split[at];
+    }
     if (positional.size() != 2) {
         error = QStringLiteral("expected a picture and a band, got %1 file names").arg(positional.size());
         return std::nullopt;
@@ -149,12 +182,16 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
     options.out = parser.value(out);
     options.segments = parser.value(segments);
     options.matte = parser.value(matte);
+    options.saveObject = parser.isSet(saveObject);
+    options.library = library;
     const auto level1To5 = [](const QString& text) { return ParseInt(text, 1, 5); };
     const auto count = [](const QString& text) { return ParseInt(text, 0, INT_MAX); };
     if (!ReadOption(parser, effect, ParseEffect, "color, shadow, blur or mono", options.effect, error)
         || !ReadOption(parser, color, ParseColor, "six hexadecimal digits, red first", options.color, error)
         || !ReadOption(parser, level, level1To5, "a number from 1 to 5", options.level, error)
-        || !ReadOption(parser, swap, count, "a number from 0 up", options.swaps, error))
+        || !ReadOption(parser, swap, count, "a number from 0 up", options.swaps, error)
+        || !ReadOption(parser, quality, [](const QString& text) { return ParseInt(text, 1, 100); },
+                       "a number from 1 to 100", options.quality, error))
         return std::nullopt;
     return options;
 }
@@ -211,9 +248,21 @@ int Run(const TOptions& options)
     // painted over the editor's picture fits.
     TKvLTBitmap picture;
     TKvPictureLoad load;
+    // A JPEG stays in the codec, so that an object saved from it keeps the
+    // source's coding as the editor's Save Object does.
+    JpegCodec codec;
+    load.Codec = &codec;
     if (!LoadUprightPicture(options.input, picture, load)) {
         Report(LocalFormat(1030, {options.input}, QStringLiteral("Cannot open %s.")));
         return kExitBadInput;
+    }
+    // The picture as decoded, which the editor keeps as the document's
+    // original: blocks that still show it are written from the source.
+    TKvPixelBuffer original;
+    if (options.saveObject && codec.HasImage()) {
+        if (!original.SetFormat(PixelFormatBGR24, picture.Pixels().GetBounds()))
+            throw std::bad_alloc();
+        original.Assign(picture.Pixels());
     }
     TKvLTBitmap band;
     if (!LoadUprightPicture(options.band, band)) {
@@ -258,6 +307,11 @@ int Run(const TOptions& options)
     for (int i = 0; i < options.swaps % areas; ++i)
         session.StartSwap().Run();
 
+    if (options.saveObject && !session.ShowsObject()) {
+        Report(QStringLiteral("no object is shown: nothing to save"));
+        return kExitNoArea;
+    }
+
     bool written = true;
     const auto check = [&written](bool ok, const QString& path) {
         if (!ok) {
@@ -278,6 +332,23 @@ int Run(const TOptions& options)
     }
     if (!options.out.isEmpty())
         check(WritePicture(options.out, picture, load.Metadata), options.out);
+    if (options.saveObject) {
+        const std::filesystem::path folder =
+            options.library.isEmpty() ? ObjectLibraryFolder() : std::filesystem::path(options.library.toStdString());
+        const TKvObjectSave save = SaveObjectToLibrary(
+            region, EntryJpegEncoder(&codec, codec.HasImage() ? &original : nullptr, options.quality), folder);
+        switch (save.Result) {
+        case TKvObjectSave::Saved:
+            std::printf("%s\n", qPrintable(save.Name));
+            break;
+        case TKvObjectSave::NoObject:
+            return kExitNoArea;
+        case TKvObjectSave::Failed:
+            Report(save.Message);
+            written = false;
+            break;
+        }
+    }
     return written ? 0 : kExitBadInput;
 }
 
@@ -293,7 +364,8 @@ int main(int argc, char* argv[])
     if (!options) {
         Report(error);
         std::fputs("usage: orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB] [--level N]\n"
-                   "                  [--swap K] [--out PICTURE] [--segments MAP.pgm] [--matte MATTE.pgm]\n",
+                   "                  [--swap K] [--out PICTURE] [--segments MAP.pgm] [--matte MATTE.pgm]\n"
+                   "                  [--save-object [DIR]] [--quality N]\n",
                    stderr);
         return kExitBadInput;
     }

@@ -1139,7 +1139,11 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
     Compressor writer;
     ApplyLayout(writer.Info, layout);
     ApplyFileSettings(writer.Info, source);
-    writer.Info.optimize_coding = TRUE;
+    // One pass over the coefficients with the standard Huffman tables, as
+    // jpegtran writes by default: a lossless turn or crop and its save take
+    // little more than jpegtran's time, the file a few percent more than
+    // tables fitted to it in a second pass would need.
+    writer.Info.optimize_coding = FALSE;
     std::vector<jvirt_barray_ptr> arrays;
     for (const TPlane& plane : layout.Planes) {
         const int blockColumns = DivideUp(layout.Width * plane.H, layout.UnitWidth());

@@ -10,6 +10,7 @@
 #include <numbers>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 int MulDiv(int a, int b, int c)
 {
@@ -275,6 +276,11 @@ std::size_t TKvPixelBuffer::StorageSize() const
 
 bool TKvPixelBuffer::SetBounds(const TRect& rect, bool keepContents)
 {
+    return Reshape(rect, keepContents, false);
+}
+
+bool TKvPixelBuffer::Reshape(const TRect& rect, bool keepContents, bool forOverwrite)
+{
     if (rect == GetBounds())
         return true;
     const int width = std::max(rect.Width(), 0);
@@ -282,7 +288,8 @@ bool TKvPixelBuffer::SetBounds(const TRect& rect, bool keepContents)
     const int stride = PaddedStride(Format, width);
     uint8_t* block = nullptr;
     if (stride != 0 && height > 0) {
-        block = stride < 0 ? nullptr : AllocatePages(std::size_t(stride) * std::size_t(height));
+        const std::size_t size = std::size_t(std::max(stride, 0)) * std::size_t(height);
+        block = stride < 0 ? nullptr : forOverwrite ? AllocatePagesForOverwrite(size) : AllocatePages(size);
         if (!block) {
             Release();
             return false;
@@ -292,24 +299,53 @@ bool TKvPixelBuffer::SetBounds(const TRect& rect, bool keepContents)
     fresh.Init(RectOfSize(rect.Left, rect.Top, width, height), block, Format, std::max(stride, 0));
     if (keepContents)
         fresh.Assign(*this);
-    FreePages(Data, StorageSize());
+    RecyclePages(Data, StorageSize());
     static_cast<TKvPixels&>(*this) = fresh;
     return true;
 }
 
+void TKvPixelBuffer::TakeFormat(TKvPixelFormat format)
+{
+    if (format == Format)
+        return;
+    Release(); // a new pixel size needs new storage even for the same rectangle
+    Format = format;
+    BytesPerPixel = BitsPerPixel(format) / 8;
+}
+
 bool TKvPixelBuffer::SetFormat(TKvPixelFormat format, const TRect& rect)
 {
-    if (format != Format) {
-        Release(); // a new pixel size needs new storage even for the same rectangle
-        Format = format;
-        BytesPerPixel = BitsPerPixel(format) / 8;
+    TakeFormat(format);
+    return Reshape(rect, false, false);
+}
+
+bool TKvPixelBuffer::SetFormatForOverwrite(TKvPixelFormat format, const TRect& rect)
+{
+    TakeFormat(format);
+    return Reshape(rect, false, true);
+}
+
+void TKvPixelBuffer::ShrinkTo(const TRect& rect)
+{
+    const TRect part = IntersectRect(rect, GetBounds());
+    if (part.IsEmpty() || !Data) {
+        Release();
+        return;
     }
-    return SetBounds(rect);
+    const std::size_t before = StorageSize();
+    const int stride = PaddedStride(Format, part.Width());
+    const std::size_t rowBytes = std::size_t(part.Width()) * std::size_t(BytesPerPixel);
+    // Every row moves towards the start (never past a row still to move),
+    // so the rows go top to bottom.
+    for (int y = 0; y < part.Height(); ++y)
+        std::memmove(Data + std::size_t(y) * std::size_t(stride), PixelAt(part.Left, part.Top + y), rowBytes);
+    Init(RectOfSize(0, 0, part.Width(), part.Height()), Data, Format, stride);
+    GiveBackTail(Data, before, StorageSize());
 }
 
 void TKvPixelBuffer::Release()
 {
-    FreePages(Data, StorageSize());
+    RecyclePages(Data, StorageSize());
     Data = nullptr;
     Left = Top = Width = Height = Stride = 0;
 }

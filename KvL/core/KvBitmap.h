@@ -219,11 +219,22 @@ public:
     bool SetBounds(const TRect& rect) { return SetBounds(rect, false); }
     // Sets the pixel format, then the rectangle, discarding the contents.
     bool SetFormat(TKvPixelFormat format, const TRect& rect);
+    // The same for a caller that writes every pixel at once: the new
+    // storage's contents are unspecified (and may come from a picture
+    // freed a moment ago).
+    bool SetFormatForOverwrite(TKvPixelFormat format, const TRect& rect);
+    // Keeps only the part rect (within the bounds) in its own storage: its
+    // rows move to the start, it is placed at (0, 0), and the storage it no
+    // longer needs is given back. Needs no memory, so it cannot fail; an
+    // empty part releases the buffer.
+    void ShrinkTo(const TRect& rect);
     // Frees the storage and zeroes position, size and stride; the format stays.
     void Release();
 
 private:
     std::size_t StorageSize() const;
+    void TakeFormat(TKvPixelFormat format);
+    bool Reshape(const TRect& rect, bool keepContents, bool forOverwrite);
 };
 
 // A coverage mask, one byte per pixel (0 = not covered), that can grow.  The

@@ -130,6 +130,7 @@ TKvClippingFrame::TKvClippingFrame(QWidget* parent)
     connect(ClearTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::ClearTBXButtonClick);
     connect(EffectTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::EffectTBXButtonClick);
     connect(SwapTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::SwapTBXButtonClick);
+    connect(StoreTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::StoreTBXButtonClick);
     connect(DoneTBXButton, &QToolButton::clicked, this, &TKvClippingFrame::DoneTBXButtonClick);
     connect(m_effectItems, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked)
@@ -230,6 +231,12 @@ void TKvClippingFrame::SwapTBXButtonClick()
 {
     if (Tool)
         Tool->StepButtonClicked(QStringLiteral("Swap"), &TKvClippingTool::Swap);
+}
+
+void TKvClippingFrame::StoreTBXButtonClick()
+{
+    if (Tool)
+        Tool->StepButtonClicked(QStringLiteral("Store"), &TKvClippingTool::SaveObject);
 }
 
 void TKvClippingFrame::DoneTBXButtonClick()

@@ -59,6 +59,7 @@ public:
     void ClearTBXButtonClick();
     void EffectTBXButtonClick();
     void SwapTBXButtonClick();
+    void StoreTBXButtonClick();
     void DoneTBXButtonClick();
     void BackgroundEffectTntRadioGroupClick();
     void ColorBoxSelect();

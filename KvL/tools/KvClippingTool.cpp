@@ -7,8 +7,11 @@
 #include "KvImageList.h"
 #include "KvLiveRepaint.h"
 #include "KvLocalizer.h"
+#include "KvObjectLibrary.h"
 #include "KvSDF.h"
 #include "KvToolPanel.h"
+#include "KvToolPanelParts.h"
+#include "KvWaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -184,19 +187,8 @@ TKvClippingTool::~TKvClippingTool()
 
 void TKvClippingTool::CreateUI()
 {
-    if (m_panel) {
-        m_panel->AddToolButton(LocalStr(2858, QStringLiteral("Cut Out")),
-                               TKvMethod(static_cast<TKvGraphicsTool*>(this), &TKvGraphicsTool::Activate), ToolButton);
-        m_panel->AddToolFrame(m_frame);
-    } else {
-        // Without a tool panel the button and frame stand alone.
-        ToolButton = new QAction(this);
-        connect(ToolButton, &QAction::triggered, this, [this] { Activate(ToolButton); });
-        m_ownFrame.reset(NewInitialized<TKvClippingFrame>());
-        m_frame = m_ownFrame.get();
-    }
+    m_frame = CreateToolPanelParts(this, m_panel, LocalStr(2858, QStringLiteral("Cut Out")), m_ownFrame);
     ToolButton->setObjectName(QStringLiteral("Button"));
-    Frame = m_frame;
     ScriptName = ScriptNameText;
 }
 
@@ -215,7 +207,7 @@ void TKvClippingTool::RegisterDemoNames()
     registry.RegisterDemoControlCommand(this, name("Done"), m_frame->DoneTBXButton, [this] { Done(); });
     registry.RegisterDemoControlCommand(this, name("Swap"), m_frame->SwapTBXButton, [this] { Swap(); });
     registry.RegisterDemoControlCommand(this, name("Clear"), m_frame->ClearTBXButton, [this] { Clear(); });
-    registry.RegisterDemoControl(this, name("Store"), m_frame->StoreTBXButton);
+    registry.RegisterDemoControlCommand(this, name("Store"), m_frame->StoreTBXButton, [this] { SaveObject(); });
     registry.RegisterDemoControl(this, name("BackgroundEffect"), m_frame->BackgroundEffectTntRadioGroup);
     registry.RegisterDemoIntCommand(this, name("BackgroundEffect"), m_session.BackgroundEffect(),
                                     [this](int value) { SetBackgroundEffect(value); });
@@ -294,9 +286,7 @@ void TKvClippingTool::UpdateControls()
     m_frame->EffectTBXButton->setEnabled(usable && m_session.MayShowEffect());
     m_frame->SwapTBXButton->setEnabled(usable && m_session.MaySwap());
     m_frame->DoneTBXButton->setEnabled(usable && m_session.MayFinish());
-    // Saving an object needs the object library, which the program does
-    // not have yet.
-    m_frame->StoreTBXButton->setEnabled(false);
+    m_frame->StoreTBXButton->setEnabled(usable && m_session.ShowsObject());
     if (active && editor) {
         if (Region().IsEmpty())
             editor->EndExclusive();
@@ -312,20 +302,6 @@ void TKvClippingTool::UpdateControls()
 
 // ---------------------------------------------------------------------------
 // Documents and activation
-
-TKvGraphicsView* TKvClippingTool::DocumentView() const
-{
-    for (TKvGraphicsToolControl* control : Controls())
-        if (control->View() && control->View()->Document())
-            return control->View();
-    return nullptr;
-}
-
-TKvGraphicsDocument* TKvClippingTool::Document() const
-{
-    TKvGraphicsView* view = DocumentView();
-    return view ? view->Document() : nullptr;
-}
 
 void TKvClippingTool::Reset()
 {
@@ -616,6 +592,34 @@ void TKvClippingTool::Done()
     EndEdit();
 }
 
+void TKvClippingTool::SaveObject()
+{
+    if (!MayStartCommand() || !m_session.ShowsObject())
+        return;
+    TKvGraphicsDocument* document = Document();
+    JpegCodec& codec = document->Codec();
+    int quality = 0;
+    if (!codec.HasImage()) {
+        const std::optional<int> chosen = Editor() ? Editor()->AskJpegQuality() : std::nullopt;
+        if (!chosen)
+            return;
+        quality = *chosen;
+    }
+    // When the document's original no longer shows what the codec decodes,
+    // every block is encoded from the picture, as a save would do.
+    const TKvPixels* original = document->CodecInStep() ? &document->Original().Pixels() : nullptr;
+    TKvObjectSave save;
+    {
+        const TWaitCursor wait;
+        save = SaveObjectToLibrary(Region(), EntryJpegEncoder(&codec, original, quality), ObjectLibraryFolder());
+    }
+    if (save.Result == TKvObjectSave::Saved)
+        emit ObjectSaved(save.Name);
+    else if (save.Result == TKvObjectSave::Failed)
+        KvApplication->MessageBox(save.Message, PlainCaption(LocalStr(2862, QStringLiteral("Save Object"))), 16);
+    Activated();
+}
+
 void TKvClippingTool::Clear()
 {
     if (!MayStartCommand() || Region().IsEmpty())
@@ -717,11 +721,7 @@ void TKvClippingTool::SetShadowLevel(int level)
 
 void TKvClippingTool::StepButtonClicked(const QString& suffix, void (TKvClippingTool::*step)())
 {
-    if (IKvScriptRecorder* recorder = Recorder()) {
-        const QString name = ScriptName + suffix;
-        recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + name);
-        recorder->RecordLine(name);
-    }
+    RecordClick(suffix);
     (this->*step)();
 }
 

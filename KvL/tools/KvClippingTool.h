@@ -132,9 +132,6 @@ public:
     TAddRemoveStack& Outline() { return m_outline; }
     const TKvClippingRecord& BeforeRecord() const { return m_beforeRecord; }
     const TKvClippingRecord& AfterRecord() const { return m_afterRecord; }
-    // The document the tool works on: the one shown in the view the tool
-    // has a control in; none while no document is shown.
-    TKvGraphicsDocument* Document() const;
     // Whether a long step (Separate, Effect, Swap, Clear, a new background)
     // is running.
     bool Busy() const { return bool(m_operation.Step); }
@@ -148,6 +145,13 @@ public:
     void Clear();
     // Renders the background again with the current effect and parameters.
     void RefreshBackground();
+    // Save Object: the object shown goes into the user's object library as a
+    // new entry, built from the picture and the region alone; the document,
+    // its history and the marks stay exactly as they were. A picture whose
+    // source JPEG the document's codec holds is written losslessly where it
+    // can be; any other is encoded at the quality the user is asked for, and
+    // cancelling that question writes nothing. A failure is shown.
+    void SaveObject();
 
     // The background effect (0..3; other indexes are ignored) and its
     // parameters (levels are kept within 1..5); a change of what the
@@ -188,6 +192,12 @@ public:
     void LoadSettings(TKvSDFReader& reader) override;
     void SaveSettings(TKvSDFWriter& writer) override;
 
+signals:
+    // A new entry was saved into the object library (for the paste tool's
+    // list).
+    void ObjectSaved(const QString& name);
+
+public:
     // --- The panel's events
     // The user clicked a step's button: recorded, then done.
     void StepButtonClicked(const QString& suffix, void (TKvClippingTool::*step)());
@@ -206,7 +216,6 @@ private:
     };
 
     void CreateUI();
-    TKvGraphicsView* DocumentView() const;
     // A document is shown, no edit holds it and no step runs.
     bool MayStartCommand() const;
     // Begins the edit of a command on the document's view and updates the

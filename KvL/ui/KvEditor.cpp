@@ -81,6 +81,9 @@ bool TKvDocument::LoadFromFile(const QString& fileName)
 
 bool TKvDocument::SaveToFile(const QString& fileName, qint32 formatKey)
 {
+    // What is written is what the saved state stands for: a change still
+    // open becomes part of the history first.
+    CommitOrCancelOpenChanges();
     TKvDocumentFormats* formats = m_editor ? m_editor->Formats() : nullptr;
     if (!formats || !formats->SaveDocument(this, fileName, formatKey))
         return false;
@@ -104,6 +107,7 @@ bool TKvDocument::Save()
 
 bool TKvDocument::CloseQuery()
 {
+    CommitOrCancelOpenChanges();
     BeforeClose();
     bool mayClose = m_noSavePrompt || Saved();
     if (!mayClose && m_editor) {
@@ -592,13 +596,17 @@ bool TKvEditor::CanRedo()
 
 void TKvEditor::Undo()
 {
-    if (TKvCommandHistoryList* history = History())
+    if (TKvDocument* document = ActiveDocument())
+        document->CommitOrCancelOpenChanges();
+    if (TKvCommandHistoryList* history = History(); history && history->CanUndo())
         history->Undo();
 }
 
 void TKvEditor::Redo()
 {
-    if (TKvCommandHistoryList* history = History())
+    if (TKvDocument* document = ActiveDocument())
+        document->CommitOrCancelOpenChanges();
+    if (TKvCommandHistoryList* history = History(); history && history->CanRedo())
         history->Redo();
 }
 

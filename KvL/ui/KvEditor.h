@@ -93,6 +93,11 @@ public:
     // The view if it exists; never creates one.
     QWidget* ExistingView() const;
 
+    // Settles whatever change is still open on the document (a tool's
+    // adjustment waiting for Ok) before the document is read or written as
+    // a whole: SaveToFile, CloseQuery and the editor's undo and redo call
+    // it first.
+    virtual void CommitOrCancelOpenChanges() {}
     // Hooks: the start of CloseQuery, before the format registry writes a
     // file, after the editor opened and showed the document.
     virtual void BeforeClose() {}

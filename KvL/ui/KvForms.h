@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>

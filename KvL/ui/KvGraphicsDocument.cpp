@@ -33,6 +33,7 @@ QWidget* TKvGraphicsDocument::CreateView()
 bool TKvGraphicsDocument::ImageLoaded()
 {
     m_cropRect = {};
+    m_originalTurn = {};
     if (!m_original.AssignPixels(m_image.Pixels()))
         return false;
     ResetCommitted();
@@ -63,29 +64,35 @@ void TKvGraphicsDocument::SetCropRect(const TRect& rect)
 bool TKvGraphicsDocument::CropTo(const TRect& rect)
 {
     const TRect cut = IntersectRect(rect, m_image.GetBounds());
-    if (cut.IsEmpty() || !m_image.Crop(cut))
+    // Cut within their own storage, the pictures need no memory: the crop
+    // is made on both or, for a rectangle that misses the picture, on none.
+    if (cut.IsEmpty())
         return false;
-    // Original has the picture's size; should it lack the memory, it no
-    // longer matches the picture and the codec cannot follow.
-    if (!m_original.Crop(cut))
-        m_codecInStep = false;
+    MakeOriginal(); // the cut is in the picture's present orientation
+    if (!m_image.CropInPlace(cut))
+        return false;
+    if (!m_original.IsEmpty())
+        m_original.CropInPlace(cut);
     ClearCropRect();
-    ResetCommitted();
+    CommitLater();
     if (m_codec->HasImage() && !m_codec->CropTo(cut))
         m_codecInStep = false;
     ImageChanged();
     return true;
 }
 
-bool TKvGraphicsDocument::Transform(bool (TKvLTBitmap::*turn)(), void (JpegCodec::*codecTurn)(),
-                                    const TRect& newCropRect)
+bool TKvGraphicsDocument::Transform(TPixelTurn turn, void (JpegCodec::*codecTurn)(), const TRect& newCropRect)
 {
-    if (!(m_image.*turn)())
+    // A turn that cannot be made on both pictures leaves the document as it
+    // was, so that nothing turned is recorded and no undo turns a picture
+    // that never turned. The original takes the turn when it is next
+    // looked at (should the memory then be lacking, it is dropped).
+    if ((!m_original.IsEmpty() && m_original.Pixels().Format != PixelFormatBGR24) || !m_image.Turn(turn))
         return false;
-    if (!(m_original.*turn)())
-        m_codecInStep = false;
+    if (!m_original.IsEmpty())
+        m_originalTurn.Then(turn);
     m_cropRect = newCropRect;
-    ResetCommitted();
+    CommitLater();
     if (m_codec->HasImage())
         ((*m_codec).*codecTurn)();
     ImageChanged();
@@ -96,7 +103,7 @@ bool TKvGraphicsDocument::RotateLeft()
 {
     const TRect c = m_cropRect;
     const int w = m_image.Width();
-    return Transform(&TKvLTBitmap::RotateLeft, &JpegCodec::RotateLeft,
+    return Transform(TPixelTurn::Left, &JpegCodec::RotateLeft,
                      HasCropRect() ? TRect{c.Top, w - c.Right, c.Bottom, w - c.Left} : TRect{});
 }
 
@@ -104,7 +111,7 @@ bool TKvGraphicsDocument::RotateRight()
 {
     const TRect c = m_cropRect;
     const int h = m_image.Height();
-    return Transform(&TKvLTBitmap::RotateRight, &JpegCodec::RotateRight,
+    return Transform(TPixelTurn::Right, &JpegCodec::RotateRight,
                      HasCropRect() ? TRect{h - c.Bottom, c.Left, h - c.Top, c.Right} : TRect{});
 }
 
@@ -112,7 +119,7 @@ bool TKvGraphicsDocument::FlipHorizontal()
 {
     const TRect c = m_cropRect;
     const int w = m_image.Width();
-    return Transform(&TKvLTBitmap::FlipHorizontal, &JpegCodec::FlipHorizontal,
+    return Transform(TPixelTurn::MirrorX, &JpegCodec::FlipHorizontal,
                      HasCropRect() ? TRect{w - c.Right, c.Top, w - c.Left, c.Bottom} : TRect{});
 }
 
@@ -120,7 +127,7 @@ bool TKvGraphicsDocument::FlipVertical()
 {
     const TRect c = m_cropRect;
     const int h = m_image.Height();
-    return Transform(&TKvLTBitmap::FlipVertical, &JpegCodec::FlipVertical,
+    return Transform(TPixelTurn::MirrorY, &JpegCodec::FlipVertical,
                      HasCropRect() ? TRect{c.Left, h - c.Bottom, c.Right, h - c.Top} : TRect{});
 }
 
@@ -136,17 +143,37 @@ void TKvGraphicsDocument::ReplaceImage(const TKvPixels& image, const TKvPixels* 
                                        const TKvGraphicsGeometry* geometry)
 {
     const bool sameSize = image.Width == m_image.Width() && image.Height == m_image.Height();
-    if (original && !m_original.AssignPixels(*original))
-        m_codecInStep = false;
+    if (original) {
+        m_originalTurn = {};
+        if (!m_original.AssignPixels(*original))
+            m_codecInStep = false;
+    }
     m_image.AssignPixels(image);
-    ResetCommitted();
+    ImageReplaced(sameSize, original != nullptr, geometry);
+}
+
+void TKvGraphicsDocument::AdoptImage(TKvPixelBuffer&& image, TKvPixelBuffer* original,
+                                     const TKvGraphicsGeometry* geometry)
+{
+    const bool sameSize = image.Width == m_image.Width() && image.Height == m_image.Height();
+    if (original) {
+        m_originalTurn = {};
+        m_original.Adopt(std::move(*original));
+    }
+    m_image.Adopt(std::move(image));
+    ImageReplaced(sameSize, original != nullptr, geometry);
+}
+
+void TKvGraphicsDocument::ImageReplaced(bool sameSize, bool newOriginal, const TKvGraphicsGeometry* geometry)
+{
+    CommitLater();
     if (geometry) {
         m_cropRect = ClipCropRect(geometry->CropRect, m_image.GetBounds());
         m_codecInStep = geometry->Codec && m_codec->HasImage() && m_codec->SetGeometry(*geometry->Codec)
             && m_codec->Width() == m_image.Width() && m_codec->Height() == m_image.Height();
     } else {
         m_cropRect = ClipCropRect(m_cropRect, m_image.GetBounds());
-        if (original || !sameSize)
+        if (newOriginal || !sameSize)
             m_codecInStep = false;
     }
     ImageChanged();
@@ -160,7 +187,7 @@ void TKvGraphicsDocument::CopyImage(TKvPixelBuffer& image, TKvPixelBuffer* origi
     };
     copy(m_image.Pixels(), image);
     if (original)
-        copy(m_original.Pixels(), *original);
+        copy(Original().Pixels(), *original);
 }
 
 std::unique_ptr<TKvLTBitmap> TKvGraphicsDocument::CreateScaledCopy(int size) const
@@ -203,6 +230,11 @@ void TKvGraphicsDocument::InterruptEdit()
     if (m_lockingTool)
         m_lockingTool->EndEdit();
     m_dirtyRect = {};
+}
+
+bool TKvGraphicsDocument::LockedByOpenChange() const
+{
+    return m_locked && m_lockingTool && m_lockingTool->HasOpenChange(this);
 }
 
 void TKvGraphicsDocument::ResetLock()
@@ -260,14 +292,64 @@ bool TKvGraphicsDocument::RecordEdit(IKvGraphicsTool* tool)
     return true;
 }
 
+TKvLTBitmap& TKvGraphicsDocument::Original()
+{
+    MakeOriginal();
+    return m_original;
+}
+
+const TKvLTBitmap& TKvGraphicsDocument::Original() const
+{
+    MakeOriginal();
+    return m_original;
+}
+
+void TKvGraphicsDocument::MakeOriginal() const
+{
+    if (m_originalTurn.IsIdentity())
+        return;
+    const std::vector<TPixelTurn> steps = m_originalTurn.Steps();
+    m_originalTurn = {};
+    for (const TPixelTurn step : steps)
+        if (!m_original.Turn(step)) {
+            // An original the wrong way round would be shown and compared
+            // with: none is better.
+            m_original.Release();
+            m_codecInStep = false;
+            return;
+        }
+}
+
+TKvPixelBuffer& TKvGraphicsDocument::Committed()
+{
+    MakeCommitted();
+    return m_committed;
+}
+
+const TKvPixelBuffer& TKvGraphicsDocument::Committed() const
+{
+    MakeCommitted();
+    return m_committed;
+}
+
+void TKvGraphicsDocument::MakeCommitted() const
+{
+    if (!m_committedIsImage)
+        return;
+    m_committedIsImage = false;
+    if (m_committed.SetFormatForOverwrite(m_image.Pixels().Format, m_image.GetBounds()))
+        m_committed.Assign(m_image.Pixels());
+}
+
 void TKvGraphicsDocument::ResetCommitted()
 {
-    if (m_committed.SetFormat(m_image.Pixels().Format, m_image.GetBounds()))
-        m_committed.Assign(m_image.Pixels());
+    m_committedIsImage = true;
+    MakeCommitted();
 }
 
 void TKvGraphicsDocument::UpdateCommitted(const TRect& rect)
 {
+    MakeCommitted();
     if (m_committed.GetBounds() != m_image.GetBounds() || m_committed.Format != m_image.Pixels().Format) {
         ResetCommitted();
         return;
@@ -313,6 +395,11 @@ void TKvGraphicsDocument::BroadcastBeforeRedo()
 void TKvGraphicsDocument::BroadcastAfterRedo()
 {
     ForEachTool([&](IKvGraphicsTool* each) { each->AfterRedo(History().NextRedoState()); });
+}
+
+void TKvGraphicsDocument::CommitOrCancelOpenChanges()
+{
+    ForEachTool([&](IKvGraphicsTool* each) { each->CommitOrCancelOpenChange(this); });
 }
 
 void TKvGraphicsDocument::AfterOpen()

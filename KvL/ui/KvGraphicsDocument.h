@@ -31,6 +31,17 @@ public:
     virtual void AfterRedo(TKvCommandState* state) = 0;
     // A command state of `tool` was created, undone or redone for rect.
     virtual void StateChanged(TKvGraphicsDocument* document, IKvGraphicsTool* tool, const TRect& rect) = 0;
+    // The change the tool holds open on the document (an adjustment or a
+    // preview waiting for Ok, a rectangle being placed) is committed or
+    // cancelled now, because something is about to read or write the
+    // document as a whole: saving, printing, plug-in OK, undo and redo,
+    // closing it or opening another picture in its place. A committed
+    // change is recorded as a command before the caller goes on; a
+    // cancelled one leaves the pixels as they were before it.
+    virtual void CommitOrCancelOpenChange(TKvGraphicsDocument* document) = 0;
+    // Whether the tool holds such a change on the document: its lock on the
+    // document then waits for the user, it does not stand for running work.
+    virtual bool HasOpenChange(const TKvGraphicsDocument* document) const = 0;
 
 protected:
     ~IKvGraphicsTool() = default;
@@ -82,10 +93,16 @@ public:
 
     TKvLTBitmap& Image() { return m_image; }
     const TKvLTBitmap& Image() const { return m_image; }
-    TKvLTBitmap& Original() { return m_original; }
-    const TKvLTBitmap& Original() const { return m_original; }
-    TKvPixelBuffer& Committed() { return m_committed; }
-    const TKvPixelBuffer& Committed() const { return m_committed; }
+    // Turned and mirrored with the picture only when first looked at after
+    // the turns: turning a picture four times turns its original not at
+    // all. Should the memory for that be lacking, the original is dropped
+    // (empty) and the codec no longer counted in step.
+    TKvLTBitmap& Original();
+    const TKvLTBitmap& Original() const;
+    // Made from Image on first use after a turn, a flip or a crop, which
+    // leave the two equal: turning four times copies the picture once.
+    TKvPixelBuffer& Committed();
+    const TKvPixelBuffer& Committed() const;
     TKvGraphicsDocumentProperties& Properties() { return m_properties; }
     const TKvGraphicsDocumentProperties& Properties() const { return m_properties; }
     JpegCodec& Codec() { return *m_codec; }
@@ -112,12 +129,14 @@ public:
     // The rectangle within the picture; the whole picture is kept as none.
     void SetCropRect(const TRect& rect);
 
-    // Cuts Image and Original to rect within the picture (nothing when they
-    // do not meet) and clears the crop rectangle. The codec follows exactly:
-    // a crop off its block grid is written from pixels at the next save.
+    // Cuts Image and Original to rect within the picture and clears the
+    // crop rectangle. The codec follows exactly: a crop off its block grid
+    // is written from pixels at the next save. False, and nothing changed,
+    // when rect misses the picture or the pictures cannot both be cut.
     bool CropTo(const TRect& rect);
     // Quarter turns and mirrors of Image, Original, the crop rectangle and
-    // the codec's source.
+    // the codec's source. False, and nothing changed, when the pictures
+    // cannot both be turned.
     bool RotateLeft();
     bool RotateRight();
     bool FlipHorizontal();
@@ -132,6 +151,8 @@ public:
     // does not change.
     void ReplaceImage(const TKvPixels& image, const TKvPixels* original,
                       const TKvGraphicsGeometry* geometry = nullptr);
+    // The same with the buffers' pixels taken over instead of copied.
+    void AdoptImage(TKvPixelBuffer&& image, TKvPixelBuffer* original, const TKvGraphicsGeometry* geometry = nullptr);
     // Copies Image (and Original) into the buffers, which take their size.
     void CopyImage(TKvPixelBuffer& image, TKvPixelBuffer* original) const;
     // The picture fitted into a size x size square, Lanczos-resampled; none
@@ -152,6 +173,15 @@ public:
     void ResetLock();
     bool Locked() const { return m_locked; }
     IKvGraphicsTool* LockingTool() const { return m_lockingTool; }
+    // Locked by a tool whose change waits for the user (HasOpenChange), so
+    // that undo, for one, may go on once the change is settled.
+    bool LockedByOpenChange() const;
+
+    // Asks every tool to commit or cancel the change it holds open on the
+    // document (IKvGraphicsTool::CommitOrCancelOpenChange). Saving,
+    // closing, undo and redo call it; so does anything else that reads the
+    // whole document, printing for one.
+    void CommitOrCancelOpenChanges() override;
 
     TRect DirtyRect() const { return m_dirtyRect; }
     // Adds rect to the dirty rectangle of the edit and repaints it.
@@ -197,15 +227,26 @@ private:
     template <typename Notify>
     void ForEachTool(Notify notify);
     // The transformation applied to Image, Original and the codec.
-    bool Transform(bool (TKvLTBitmap::*turn)(), void (JpegCodec::*codecTurn)(), const TRect& newCropRect);
+    // What follows a new Image (and Original): Committed, the crop
+    // rectangle and the codec.
+    void ImageReplaced(bool sameSize, bool newOriginal, const TKvGraphicsGeometry* geometry);
+    // Committed equals Image from now on until it is first used; made then.
+    void CommitLater() { m_committedIsImage = true; }
+    void MakeCommitted() const;
+    // Original takes the turns Image took since it last followed.
+    void MakeOriginal() const;
+    bool Transform(TPixelTurn turn, void (JpegCodec::*codecTurn)(), const TRect& newCropRect);
 
     IKvGraphicsDocumentEditor* m_graphicsEditor;
     TKvLTBitmap m_image;
-    TKvLTBitmap m_original;
-    TKvPixelBuffer m_committed;
+    mutable TKvLTBitmap m_original;
+    // The turns of Image that Original has still to take.
+    mutable TPixelOrientation m_originalTurn;
+    mutable TKvPixelBuffer m_committed;
+    mutable bool m_committedIsImage = false;
     TKvGraphicsDocumentProperties m_properties;
     std::unique_ptr<JpegCodec> m_codec;
-    bool m_codecInStep = false;
+    mutable bool m_codecInStep = false;
     TRect m_cropRect;
     TRect m_dirtyRect;
     bool m_locked = false;

@@ -53,6 +53,14 @@ TKvGraphicsEditor::TKvGraphicsEditor(const TKvShellMaker& makeShell) : TKvEditor
     });
 }
 
+std::optional<int> TKvGraphicsEditor::AskJpegQuality()
+{
+    const std::optional<int> chosen = AskJPEGQuality(m_formats.JpegQuality, MainWindow());
+    if (chosen)
+        m_formats.JpegQuality = *chosen;
+    return chosen;
+}
+
 TKvGraphicsEditor::~TKvGraphicsEditor()
 {
     if (IKvShell* shell = Shell())
@@ -478,10 +486,12 @@ void TKvGraphicsEditor::StepFolder(int step)
 // ---------------------------------------------------------------------------
 // Undo and redo
 
+// A change still open (an adjustment waiting for Ok) is committed by the
+// undo and undone at once; running work keeps undo out.
 bool TKvGraphicsEditor::CanUndo()
 {
     const TKvGraphicsDocument* document = ActiveGraphicsDocument();
-    return TKvEditor::CanUndo() && document && !document->Locked();
+    return document && (document->LockedByOpenChange() || (TKvEditor::CanUndo() && !document->Locked()));
 }
 
 bool TKvGraphicsEditor::CanRedo()
@@ -497,7 +507,9 @@ template <typename Step, typename Can>
 void TKvGraphicsEditor::UndoOrRedo(Step step, Can can, void (TKvGraphicsDocument::*before)(),
                                    void (TKvGraphicsDocument::*after)())
 {
-    // Refused while an edit holds the document (a long step is running).
+    // A change still open is settled first; running work refuses the step.
+    if (TKvGraphicsDocument* document = ActiveGraphicsDocument())
+        document->CommitOrCancelOpenChanges();
     if (!can())
         return;
     do {

@@ -79,6 +79,7 @@ public:
     // report to; none while there is none.
     void SetProgressMeter(TProgressMeter* meter) { m_progressMeter = meter; }
     TProgressMeter* ProgressMeter() const override { return m_progressMeter; }
+    std::optional<int> AskJpegQuality() override;
     // The folder of the demonstration scripts (set by the composition root).
     QString DemoFolder;
     TKvGraphicsFormats& GraphicsFormats() { return m_formats; }

@@ -5,12 +5,11 @@
 #include "KvImageMetadata.h"
 #include "KvLocalizer.h"
 #include "KvPictureLoader.h"
+#include "KvWaitCursor.h"
 
 #include <QBuffer>
-#include <QCursor>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
@@ -35,26 +34,6 @@ const TKvFileFormatInfo FormatTable[] = {
 };
 constexpr int FormatCount = int(std::size(FormatTable));
 constexpr int SaveFormatCount = 4;
-
-// The hourglass while a file is read or written (when there is a screen).
-class TWaitCursor {
-public:
-    TWaitCursor() : m_shown(qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr)
-    {
-        if (m_shown)
-            QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~TWaitCursor()
-    {
-        if (m_shown)
-            QGuiApplication::restoreOverrideCursor();
-    }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    bool m_shown;
-};
 
 bool WriteFileSafely(const QString& path, const QByteArray& bytes)
 {

@@ -788,6 +788,9 @@ void TKvGraphicsPrintModule::PrintCommand(QObject*)
     }
     TKvGraphicsPrintForm* form = NewInitialized<TKvGraphicsPrintForm>(printer, KvApplication->MainForm());
     const std::unique_ptr<TKvGraphicsPrintForm> owner(form);
+    // The page shows what a save would write: a tool's change still open is
+    // committed or dropped first, exactly as before saving.
+    document->CommitOrCancelOpenChanges();
     form->SetDocument(document);
     form->exec();
 }

@@ -3,6 +3,7 @@
 #include "KvGraphicsView.h"
 
 #include <QAction>
+#include <QWidget>
 #include <QCursor>
 
 #include <algorithm>
@@ -17,6 +18,20 @@ std::map<int, QCursor>& ScreenCursors()
 }
 
 } // namespace
+
+bool ScreenCentreOf(const QAction* item, QPoint& screenPoint)
+{
+    if (!item)
+        return false;
+    for (QObject* object : item->associatedObjects()) {
+        auto* button = qobject_cast<QWidget*>(object);
+        if (button && !button->inherits("QMenu")) {
+            screenPoint = button->mapToGlobal(button->rect().center());
+            return true;
+        }
+    }
+    return false;
+}
 
 void RegisterScreenCursor(int id, const QCursor& cursor) { ScreenCursors()[id] = cursor; }
 
@@ -131,6 +146,21 @@ void TKvGraphicsTool::StartRecording(IKvScriptRecorder* recorder) { m_recorder =
 
 void TKvGraphicsTool::StopRecording() { m_recorder = nullptr; }
 
+void TKvGraphicsTool::RecordClick(const QString& suffix)
+{
+    if (!m_recorder)
+        return;
+    const QString name = ScriptName + suffix;
+    m_recorder->RecordLine(QStringLiteral("MouseCurvedMove ") + name);
+    m_recorder->RecordLine(name);
+}
+
+bool TKvGraphicsTool::ToolButtonTarget(const TKvCustomProperties& params, QPoint& screenPoint) const
+{
+    return !ScriptName.isEmpty() && ScriptParamText(params, 0).compare(ScriptName, Qt::CaseInsensitive) == 0
+        && ScreenCentreOf(ToolButton, screenPoint);
+}
+
 // ---------------------------------------------------------------------------
 // Controls
 
@@ -157,6 +187,20 @@ TKvGraphicsToolControl* TKvGraphicsTool::CreateControl(TKvGraphicsView* view)
     return control;
 }
 
+TKvGraphicsView* TKvGraphicsTool::DocumentView() const
+{
+    for (TKvGraphicsToolControl* control : m_controls)
+        if (control->View() && control->View()->Document())
+            return control->View();
+    return nullptr;
+}
+
+TKvGraphicsDocument* TKvGraphicsTool::Document() const
+{
+    TKvGraphicsView* view = DocumentView();
+    return view ? view->Document() : nullptr;
+}
+
 // ---------------------------------------------------------------------------
 // Edits
 
@@ -172,8 +216,8 @@ void TKvGraphicsTool::BeginEdit(TKvGraphicsView* view)
     document->Lock(this);
     m_editView = view;
     m_editDocument = document;
-    m_originalPixels = &document->Original().Pixels();
-    m_committedPixels = &document->Committed();
+    if (EditWritesPixels())
+        document->Committed(); // the picture as it is before the edit writes it
     m_imagePixels = &document->Image().Pixels();
 }
 
@@ -208,8 +252,6 @@ void TKvGraphicsTool::ClearEdit()
 {
     m_editView = nullptr;
     m_editDocument = nullptr;
-    m_originalPixels = nullptr;
-    m_committedPixels = nullptr;
     m_imagePixels = nullptr;
 }
 
@@ -226,9 +268,16 @@ void TKvGraphicsTool::SetAvailable(bool available)
 {
     m_available = available;
     if (ToolButton)
-        ToolButton->setVisible(available);
+        ToolButton->setVisible(available && !m_buttonHidden);
     if (Frame && !available)
         Frame->setVisible(false);
+}
+
+void TKvGraphicsTool::HideToolButton()
+{
+    m_buttonHidden = true;
+    if (ToolButton)
+        ToolButton->setVisible(false);
 }
 
 void TKvGraphicsTool::Activate(QObject*)
@@ -260,7 +309,7 @@ void TKvGraphicsTool::UpdateControls()
 {
     if (!ToolButton)
         return;
-    const bool mayAct = m_editor && m_editor->ToolMayAct(this);
+    const bool mayAct = MayAct();
     ToolButton->setCheckable(true);
     ToolButton->setChecked(m_active);
     ToolButton->setEnabled(mayAct);

@@ -20,6 +20,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -61,6 +62,10 @@ public:
     // The program's progress meter, which long picture operations report
     // to; none while there is none.
     virtual TProgressMeter* ProgressMeter() const = 0;
+    // The quality of a JPEG about to be written from pixels, asked as a save
+    // asks it (the JPEG Options dialog, preset with the quality chosen last,
+    // which it then keeps); none when the user cancelled.
+    virtual std::optional<int> AskJpegQuality() = 0;
 
 protected:
     ~IKvGraphicsEditor() = default;
@@ -72,6 +77,10 @@ enum TKvCursorId : int {
     crDefault = 0,
     crHand = 100, // the hand tool
 };
+
+// The screen position of the middle of the button that shows the item (a
+// toolbar button, hidden or not); false when no button shows it.
+bool ScreenCentreOf(const QAction* item, QPoint& screenPoint);
 
 // The program's cursors by number; crNone is the blank cursor, and any
 // other number without a cursor of its own shows the arrow.
@@ -161,6 +170,8 @@ public:
 
     bool Active() const { return m_active; }
     bool Available() const { return m_available; }
+    // The editor lets the tool act now (its button is enabled on idle).
+    bool MayAct() const { return m_editor && m_editor->ToolMayAct(this); }
 
     // --- Script client
     // The tool's script name as a command activates it.
@@ -169,6 +180,13 @@ public:
     void StartRecording(IKvScriptRecorder* recorder) override;
     void StopRecording() override;
     IKvScriptRecorder* Recorder() const { return m_recorder; }
+    // While recording: the lines of a click on the tool's control named
+    // ScriptName + suffix ("MouseCurvedMove <name>", then "<name>").
+    void RecordClick(const QString& suffix);
+    // The tool's button as a script target: when the first parameter is
+    // ScriptName (without regard to case) and the button exists, its
+    // screen position.
+    bool ToolButtonTarget(const TKvCustomProperties& params, QPoint& screenPoint) const;
 
     // --- Controls
     virtual void AddControl(TKvGraphicsToolControl* control);
@@ -179,10 +197,18 @@ public:
     // Makes a control of ControlClass, puts it on top of the view's stack
     // and initialises it.
     virtual TKvGraphicsToolControl* CreateControl(TKvGraphicsView* view);
+    // The view the tool has a control in that shows a document, and that
+    // document: what the tool works on; none while no document is shown.
+    TKvGraphicsView* DocumentView() const;
+    TKvGraphicsDocument* Document() const;
 
     // --- Edits
     // Records the edit's dirty rectangle as one command state.
     virtual void RecordState();
+    // Whether the tool's edits write pixels (the picture before them is
+    // then made ready when they begin); turns, flips and crops replace the
+    // picture whole instead.
+    virtual bool EditWritesPixels() const { return true; }
     // Locks the view's document for this tool (an open edit of another tool
     // is recorded first) and remembers the edit's view and pictures.
     virtual void BeginEdit(TKvGraphicsView* view);
@@ -196,8 +222,8 @@ public:
     TKvGraphicsView* EditView() const { return m_editView; }
     TKvGraphicsDocument* EditDocument() const { return m_editDocument; }
     // The document's pictures during the edit; none outside one.
-    TKvPixels* OriginalPixels() const { return m_originalPixels; }
-    TKvPixelBuffer* CommittedPixels() const { return m_committedPixels; }
+    TKvPixels* OriginalPixels() const { return m_editDocument ? &m_editDocument->Original().Pixels() : nullptr; }
+    TKvPixelBuffer* CommittedPixels() const { return m_editDocument ? &m_editDocument->Committed() : nullptr; }
     TKvPixels* ImagePixels() const { return m_imagePixels; }
 
     // --- Notifications
@@ -210,11 +236,18 @@ public:
     void AfterUndo(TKvCommandState*) override {}
     void AfterRedo(TKvCommandState*) override {}
     void StateChanged(TKvGraphicsDocument*, IKvGraphicsTool*, const TRect&) override {}
+    // Tools that keep a change open on a document (an adjustment, a
+    // rectangle) settle it here; the base holds none.
+    void CommitOrCancelOpenChange(TKvGraphicsDocument*) override {}
+    bool HasOpenChange(const TKvGraphicsDocument*) const override { return false; }
 
     // Runs once right after construction (see CreateGraphicsTool).
     virtual void AfterCreate() {}
     // Shows or hides the tool's button and frame.
     virtual void SetAvailable(bool available);
+    // Hides the tool's button for good (the program reaches the tool in
+    // other ways); the tool itself stays available.
+    void HideToolButton();
     // The tool's button: makes it the editor's active tool.
     virtual void Activate(QObject* sender);
     // Told by the editor.
@@ -242,11 +275,10 @@ private:
     std::vector<TKvGraphicsToolControl*> m_controls;
     bool m_active = false;
     bool m_available = true;
+    bool m_buttonHidden = false;
 
     TKvGraphicsView* m_editView = nullptr;
     TKvGraphicsDocument* m_editDocument = nullptr;
-    TKvPixels* m_originalPixels = nullptr;
-    TKvPixelBuffer* m_committedPixels = nullptr;
     TKvPixels* m_imagePixels = nullptr;
 };
 

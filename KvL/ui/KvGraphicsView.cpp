@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 // ---------------------------------------------------------------------------
@@ -48,6 +49,10 @@ TKvGraphicsView::TKvGraphicsView(TKvGraphicsDocument* document, IKvGraphicsEdito
     m_document->AddListener(this);
     m_picture = Objects().Add(std::make_unique<TKvGraphicDocumentView>(document));
     m_picture->SetActive(false);
+    m_exactTone = new QTimer(this);
+    m_exactTone->setSingleShot(true);
+    m_exactTone->setInterval(ExactToneDelayMs);
+    connect(m_exactTone, &QTimer::timeout, this, [this] { MakeToneExact(); });
 }
 
 TKvGraphicsView::~TKvGraphicsView()
@@ -71,6 +76,36 @@ void TKvGraphicsView::InvalidateImageRect(const TRect& rect)
 {
     m_picture->PixelsChanged(rect);
     update(MapMode().LogicalToDevice(ToQRect(rect)).adjusted(-1, -1, 1, 1));
+}
+
+void TKvGraphicsView::BeginToneChange() { m_picture->Painter().BeginTone(); }
+
+void TKvGraphicsView::ShowToneChange(const TKvLUT& table)
+{
+    const TRect whole = m_document->GetImageRect();
+    if (!m_picture->Painter().ShowTone(table)) {
+        InvalidateImageRect(whole);
+        return;
+    }
+    // On the screen now, before the caller works through the whole picture.
+    repaint(MapMode().LogicalToDevice(ToQRect(whole)).adjusted(-1, -1, 1, 1));
+    m_exactTone->start();
+}
+
+void TKvGraphicsView::EndToneChange()
+{
+    m_picture->Painter().EndTone();
+    if (m_exactTone->isActive()) {
+        m_exactTone->stop();
+        MakeToneExact();
+    }
+}
+
+void TKvGraphicsView::MakeToneExact()
+{
+    const TRect whole = m_document->GetImageRect();
+    m_picture->PixelsChanged(whole);
+    update(MapMode().LogicalToDevice(ToQRect(whole)).adjusted(-1, -1, 1, 1));
 }
 
 void TKvGraphicsView::ImageChanged()

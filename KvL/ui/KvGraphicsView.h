@@ -14,6 +14,8 @@
 
 #include <QPoint>
 
+class QTimer;
+
 class IKvGraphicsEditor;
 class TKvGraphicsToolControl;
 
@@ -30,6 +32,7 @@ public:
     void PictureChanged();
     // The picture's pixels inside rect (image coordinates) changed.
     void PixelsChanged(const TRect& rect);
+    TKvPicturePainter& Painter() { return m_painter; }
 
     void PaintBody(TKvViewCanvas& canvas) override;
 
@@ -64,6 +67,18 @@ public:
     // with what lies under the mouse (after the picture moved under it).
     void FollowPointer();
 
+    // A tonal curve tried on the whole picture, again and again from the
+    // picture as it was when BeginToneChange ran. ShowToneChange comes
+    // before the picture's pixels take the curve: with a scaled copy kept
+    // the view is painted from it at once, before the call returns, and
+    // scaled exactly again once the curve has rested for ExactToneDelayMs;
+    // without one it is repainted once the pixels changed. EndToneChange
+    // ends the run.
+    static constexpr int ExactToneDelayMs = 250;
+    void BeginToneChange();
+    void ShowToneChange(const TKvLUT& table);
+    void EndToneChange();
+
     // IKvDocumentListener
     void DocumentChanged(TKvDocument* document) override;
     void DocumentClosed(TKvDocument*) override {}
@@ -97,8 +112,11 @@ private:
     void RecordMouseUp(Qt::MouseButton button, const QPoint& imagePoint);
     void RecordPointLine(const QString& prefix, const QPoint& imagePoint);
 
+    void MakeToneExact();
+
     TKvGraphicsDocument* m_document;
     IKvGraphicsEditor* m_editor;
+    QTimer* m_exactTone;
     TKvGraphicDocumentView* m_picture;
     int m_cursorId = -1;
     bool m_mouseInside = false;

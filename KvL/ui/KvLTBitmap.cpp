@@ -6,35 +6,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cstring>
-
-namespace {
-
-constexpr int Step = 3; // bytes of a 24-bit pixel
-
-// Side of the square blocks the turns move pixels in, so that the rows read
-// and the rows written both stay in the cache.
-constexpr int Tile = 64;
-
-// Fills every pixel of dest with the source pixel sourceOf(x, y) names.
-template <typename SourceOf>
-void MovePixels(TKvPixels& dest, const TKvPixels& source, SourceOf sourceOf)
-{
-    for (int top = 0; top < dest.Height; top += Tile)
-        for (int left = 0; left < dest.Width; left += Tile) {
-            const int right = std::min(left + Tile, dest.Width);
-            const int bottom = std::min(top + Tile, dest.Height);
-            for (int y = top; y < bottom; ++y) {
-                uint8_t* to = dest.PixelAt(left, y);
-                for (int x = left; x < right; ++x, to += Step) {
-                    const TPoint from = sourceOf(x, y);
-                    std::memcpy(to, source.PixelAt(from.X, from.Y), Step);
-                }
-            }
-        }
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // Sizing
@@ -68,62 +39,70 @@ bool TKvLTBitmap::AssignPixels(const TKvPixels& pixels)
 // ---------------------------------------------------------------------------
 // Transformations
 
-template <typename Fill>
-bool TKvLTBitmap::Transform(int width, int height, Fill fill)
+bool TKvLTBitmap::Turned(TPixelTurn turn, TKvPixelBuffer& into) const
 {
+    into.Release();
     if (Buffer.Format != PixelFormatBGR24 || IsEmpty())
         return false;
-    TKvPixelBuffer fresh;
-    if (!fresh.SetFormat(Buffer.Format, RectOfSize(0, 0, width, height)))
+    if (!into.SetFormatForOverwrite(Buffer.Format, TurnedBounds(turn, Width(), Height())) || !TurnPixels(turn, Buffer, into)) {
+        into.Release();
         return false;
-    fill(fresh, Buffer);
-    Buffer = std::move(fresh);
+    }
+    return true;
+}
+
+bool TKvLTBitmap::Cropped(const TRect& rect, TKvPixelBuffer& into) const
+{
+    into.Release();
+    const TRect r = IntersectRect(rect, GetBounds());
+    if (r.IsEmpty() || IsEmpty() || Buffer.Format != PixelFormatBGR24
+        || !into.SetFormatForOverwrite(Buffer.Format, RectOfSize(0, 0, r.Width(), r.Height())))
+        return false;
+    into.CopyFrom(0, 0, r, Buffer);
+    return true;
+}
+
+bool TKvLTBitmap::CropInPlace(const TRect& rect)
+{
+    const TRect r = IntersectRect(rect, GetBounds());
+    if (r.IsEmpty() || IsEmpty() || Buffer.Format != PixelFormatBGR24)
+        return false;
+    Buffer.ShrinkTo(r);
+    return true;
+}
+
+void TKvLTBitmap::Adopt(TKvPixelBuffer&& pixels)
+{
+    Buffer = std::move(pixels);
+    Buffer.Left = 0;
+    Buffer.Top = 0;
+}
+
+bool TKvLTBitmap::Turn(TPixelTurn turn)
+{
+    TKvPixelBuffer turned;
+    if (!Turned(turn, turned))
+        return false;
+    Adopt(std::move(turned));
     return true;
 }
 
 bool TKvLTBitmap::Crop(const TRect& rect)
 {
-    const TRect r = IntersectRect(rect, GetBounds());
-    if (r.IsEmpty())
+    TKvPixelBuffer cut;
+    if (!Cropped(rect, cut))
         return false;
-    return Transform(r.Width(), r.Height(),
-                     [r](TKvPixels& to, const TKvPixels& from) { to.CopyFrom(0, 0, r, from); });
+    Adopt(std::move(cut));
+    return true;
 }
 
-bool TKvLTBitmap::FlipHorizontal()
-{
-    const int w = Width();
-    return Transform(w, Height(), [w](TKvPixels& to, const TKvPixels& from) {
-        MovePixels(to, from, [w](int x, int y) { return TPoint{w - 1 - x, y}; });
-    });
-}
+bool TKvLTBitmap::FlipHorizontal() { return Turn(TPixelTurn::MirrorX); }
 
-bool TKvLTBitmap::FlipVertical()
-{
-    const int h = Height();
-    return Transform(Width(), h, [h](TKvPixels& to, const TKvPixels& from) {
-        for (int y = 0; y < h; ++y)
-            std::memcpy(to.PixelAt(0, y), from.PixelAt(0, h - 1 - y), std::size_t(to.Width) * Step);
-    });
-}
+bool TKvLTBitmap::FlipVertical() { return Turn(TPixelTurn::MirrorY); }
 
-bool TKvLTBitmap::RotateLeft()
-{
-    // Old (x, y) goes to new (y, W - 1 - x).
-    const int w = Width();
-    return Transform(Height(), w, [w](TKvPixels& to, const TKvPixels& from) {
-        MovePixels(to, from, [w](int x, int y) { return TPoint{w - 1 - y, x}; });
-    });
-}
+bool TKvLTBitmap::RotateLeft() { return Turn(TPixelTurn::Left); }
 
-bool TKvLTBitmap::RotateRight()
-{
-    // Old (x, y) goes to new (H - 1 - y, x).
-    const int h = Height();
-    return Transform(h, Width(), [h](TKvPixels& to, const TKvPixels& from) {
-        MovePixels(to, from, [h](int x, int y) { return TPoint{y, h - 1 - x}; });
-    });
-}
+bool TKvLTBitmap::RotateRight() { return Turn(TPixelTurn::Right); }
 
 // ---------------------------------------------------------------------------
 // Painting and printing

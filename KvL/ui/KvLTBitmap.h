@@ -2,6 +2,7 @@
 #pragma once
 
 #include "KvBitmap.h"
+#include "PixelTurns.h"
 
 #include <QImage>
 #include <QRect>
@@ -45,15 +46,29 @@ public:
     bool AssignPixels(const TKvPixels& pixels);
 
     // Keeps only the part of the picture inside rect, which becomes (0, 0);
-    // false, and the bitmap unchanged, when rect misses the picture.
+    // and the lossless quarter turns and mirrors.  Each works on 24-bit
+    // pictures only and returns false, the bitmap unchanged, for other
+    // formats, when rect misses the picture or when the memory for the new
+    // picture cannot be had.
     bool Crop(const TRect& rect);
-    // The lossless quarter turns and mirrors.  Each works on 24-bit pictures
-    // only and returns false, the bitmap unchanged, for other formats or when
-    // the memory for the new picture cannot be had.
     bool FlipHorizontal();
     bool FlipVertical();
     bool RotateLeft();  // a quarter turn counter-clockwise
     bool RotateRight(); // a quarter turn clockwise
+    bool Turn(TPixelTurn turn);
+
+    // The same, made into a new buffer (at (0, 0)) while the bitmap stays
+    // as it is, so that a caller changing several bitmaps together can
+    // prepare every result before it changes any: false, into empty, when
+    // the bitmap cannot be turned or cut.
+    bool Turned(TPixelTurn turn, TKvPixelBuffer& into) const;
+    bool Cropped(const TRect& rect, TKvPixelBuffer& into) const;
+    // Crop without new memory: the part moves to the start of the bitmap's
+    // own storage and the rest of it is given back. False, nothing changed,
+    // when rect misses the picture or the format is not 24-bit.
+    bool CropInPlace(const TRect& rect);
+    // Takes over the buffer's pixels (placed at (0, 0)) without copying them.
+    void Adopt(TKvPixelBuffer&& pixels);
 
     // A QImage over the pixels without a copy: painting into it changes the
     // picture.  Valid until the next size change or transformation; null
@@ -63,10 +78,6 @@ public:
     QImage Image() const;
 
 private:
-    // Replaces the pixels by a width x height picture filled by fill(new, old).
-    template <typename Fill>
-    bool Transform(int width, int height, Fill fill);
-
     TKvPixelBuffer Buffer; // placed at (0, 0)
 };
 

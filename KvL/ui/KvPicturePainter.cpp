@@ -188,8 +188,35 @@ void TKvPicturePainter::Invalidate(const TRect& rect)
     m_valid -= QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
 
+void TKvPicturePainter::BeginTone()
+{
+    EndTone();
+    if (!m_scaled.Data || m_valid.isEmpty())
+        return;
+    if (m_toneBase.SetFormatForOverwrite(m_scaled.Format, m_scaled.GetBounds())) {
+        m_toneBase.Assign(m_scaled);
+        m_toneValid = m_valid;
+    }
+}
+
+bool TKvPicturePainter::ShowTone(const TKvLUT& table)
+{
+    if (!m_toneBase.Data || !m_scaled.Data || m_scaled.GetBounds() != m_toneBase.GetBounds())
+        return false;
+    ApplyLUT(m_toneBase, m_scaled, table);
+    m_valid = m_toneValid;
+    return true;
+}
+
+void TKvPicturePainter::EndTone()
+{
+    m_toneBase.Release();
+    m_toneValid = QRegion();
+}
+
 void TKvPicturePainter::Reset()
 {
+    EndTone();
     m_scaled.Release();
     m_valid = QRegion();
     m_scaledFrom = nullptr;

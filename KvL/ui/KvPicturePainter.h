@@ -4,10 +4,13 @@
 // the pixel under the mouse is the one the status bar reports), and reduced
 // pictures are resampled (Lanczos, or the mean for strong reductions) into a
 // scaled copy that is kept, region by region, until the zoom, the picture or
-// its pixels change.
+// its pixels change. While a tonal curve is being tried on the picture, the
+// kept copy follows each new curve at once (the curve applied to the copy
+// scaled from the picture as it was), until it is made exact again.
 #pragma once
 
 #include "KvBitmap.h"
+#include "KvCurves.h"
 #include "KvMapMode.h"
 
 #include <QRegion>
@@ -33,6 +36,18 @@ public:
 
     // The filter a reduction by these extents is resampled with.
     static const TPixelResampler& ReductionKernel(const QPoint& deviceExtent, const QPoint& logicalExtent);
+
+    // A run of tone changes: the picture's pixels become table(p) of what
+    // they were when the run began. BeginTone remembers the scaled copy;
+    // ShowTone makes it table(remembered) without reading the picture (the
+    // table applied after the scaling instead of before, which differs only
+    // where the curve bends) and returns false when nothing was
+    // remembered; Exact forgets the shortcut's result, so that the next
+    // paint scales the picture again; EndTone ends the run.
+    void BeginTone();
+    bool ShowTone(const TKvLUT& table);
+    void EndTone();
+    bool ShowsTone() const { return m_toneBase.Data != nullptr; }
 
     // Whether a scaled copy is kept (for tests and measurements).
     bool HasScaledCopy() const { return m_scaled.Data != nullptr; }
@@ -63,6 +78,9 @@ private:
     // (x + x origin, y + y origin). m_valid holds the parts computed.
     TKvPixelBuffer m_scaled;
     QRegion m_valid;
+    // The scaled copy and its computed parts when the tone run began.
+    TKvPixelBuffer m_toneBase;
+    QRegion m_toneValid;
     const uint8_t* m_scaledFrom = nullptr;
     int m_pictureWidth = 0;
     int m_pictureHeight = 0;

@@ -47,6 +47,9 @@ bool TKvPluginMode::Save(TKvDocument* document)
 void TKvPluginMode::Ok()
 {
     if (TKvGraphicsDocument* document = m_editor.ActiveGraphicsDocument()) {
+        // The host gets what the user sees: an open adjustment is settled
+        // before the lock of running work is dropped.
+        document->CommitOrCancelOpenChanges();
         document->Unlock();
         if (document->CanSave() && !Save(document))
             return;

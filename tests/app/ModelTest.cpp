@@ -2,7 +2,11 @@
 // image list.
 #include "CommonData.h"
 #include "KvAbout.h"
+#include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
+#include "KvCropTool.h"
+#include "KvOriginalImageTool.h"
+#include "KvRotateTool.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsPrint.h"
 #include "KvMainForm.h"
@@ -13,6 +17,8 @@
 #include "Model.h"
 #include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
+
+#include <QToolBar>
 
 #include <QDockWidget>
 #include <QProgressBar>
@@ -38,8 +44,20 @@ protected:
 
 TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
 {
-    const std::vector<QObject*> expected{CommonDataModule, Module, GraphicsEditor,  MainForm,    ScrollTool,
-                                         SystemInfo,       GraphicsPrint, About, ToolPanelModule, ClippingTool};
+    const std::vector<QObject*> expected{CommonDataModule,
+                                         Module,
+                                         GraphicsEditor,
+                                         MainForm,
+                                         ScrollTool,
+                                         SystemInfo,
+                                         GraphicsPrint,
+                                         About,
+                                         ToolPanelModule,
+                                         Module->OriginalImageTool,
+                                         Module->RotateTool,
+                                         Module->BrightnessContrastTool,
+                                         Module->CropTool,
+                                         ClippingTool};
     ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < application->ComponentCount(); ++i)
         EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;
@@ -60,6 +78,50 @@ TEST_F(ModelTest, TheClippingToolIsActiveWithItsPictureAndASeparatorAfterItsButt
     EXPECT_TRUE(buttons[at + 1]->isSeparator());
     EXPECT_TRUE(ToolPanelModule->Panel->isAncestorOf(ClippingTool->ClippingFrame()));
     EXPECT_EQ(ToolPanelModule->Panel->widget()->maximumWidth(), TKvClippingTool::PanelWidth);
+}
+
+TEST_F(ModelTest, PictureToolsSitOnTheStandardToolbarWithTheirPanelButtonsHidden)
+{
+    // The standard toolbar ends: separator, Original, separator, the four
+    // turns, separator, the four tone steps.
+    const QList<QAction*> items = GraphicsEditor->StandardToolbar->actions();
+    const qsizetype original = items.indexOf(Module->OriginalImageTool->OriginalImageToolButton);
+    ASSERT_GE(original, 1);
+    EXPECT_TRUE(items[original - 1]->isSeparator());
+    TKvRotateTool* rotate = Module->RotateTool;
+    TKvBrightnessContrastTool* tone = Module->BrightnessContrastTool;
+    const std::vector<QAction*> tail{nullptr,
+                                     rotate->RotateRightToolButton,
+                                     rotate->RotateLeftToolButton,
+                                     rotate->FlipVerticalToolButton,
+                                     rotate->FlipHorizontalToolButton,
+                                     nullptr,
+                                     tone->BrightnessUpToolButton,
+                                     tone->BrightnessDownToolButton,
+                                     tone->ContrastUpToolButton,
+                                     tone->ContrastDownToolButton};
+    ASSERT_EQ(items.size(), original + 1 + qsizetype(tail.size()));
+    for (size_t i = 0; i < tail.size(); ++i) {
+        QAction* item = items[original + 1 + qsizetype(i)];
+        if (tail[i])
+            EXPECT_EQ(item, tail[i]) << i;
+        else
+            EXPECT_TRUE(item->isSeparator()) << i;
+    }
+    const std::pair<QAction*, int> images[] = {{rotate->RotateRightToolButton, 16},  {rotate->RotateLeftToolButton, 17},
+                                               {rotate->FlipVerticalToolButton, 18}, {rotate->FlipHorizontalToolButton, 19},
+                                               {tone->BrightnessUpToolButton, 31},   {tone->BrightnessDownToolButton, 32},
+                                               {tone->ContrastUpToolButton, 33},     {tone->ContrastDownToolButton, 34}};
+    for (const auto& [button, index] : images)
+        EXPECT_EQ(ImageIndex(button), index) << button->objectName().toStdString();
+    // The panel's buttons of rotate, tone and crop exist but are hidden, and
+    // stay hidden however available the tools are made.
+    for (TKvGraphicsTool* tool : std::initializer_list<TKvGraphicsTool*>{rotate, tone, Module->CropTool}) {
+        ASSERT_NE(tool->ToolButton, nullptr);
+        EXPECT_TRUE(ToolPanelModule->Toolbar->actions().contains(tool->ToolButton));
+        tool->SetAvailable(true);
+        EXPECT_FALSE(tool->ToolButton->isVisible()) << tool->ScriptName.toStdString();
+    }
 }
 
 TEST_F(ModelTest, TheProgressMeterDrivesTheStatusBarsLastPanel)
@@ -92,7 +154,11 @@ TEST_F(ModelTest, TheProgressMeterDrivesTheStatusBarsLastPanel)
 TEST_F(ModelTest, TheSharedImageListHas80EntriesWithPicturesWhereTheProgramUsesThem)
 {
     const TKvImageList* images = CommonDataModule->New24TBXImageList;
-    ASSERT_EQ(images->Count(), TCommonDataModule::ImageCount);
+    // The 80 of the common data, then the two pictures the rotate and the
+    // tone tool add by name for their panel buttons.
+    ASSERT_EQ(images->Count(), TCommonDataModule::ImageCount + 2);
+    EXPECT_EQ(ImageIndex(Module->RotateTool->ToolButton), TCommonDataModule::ImageCount);
+    EXPECT_EQ(ImageIndex(Module->BrightnessContrastTool->ToolButton), TCommonDataModule::ImageCount + 1);
     EXPECT_EQ(images->Size(), QSize(24, 24));
     for (int index : {1, 2, 3, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 31, 32, 33, 34, 77, 78, 79}) {
         const QIcon icon = images->Icon(index);

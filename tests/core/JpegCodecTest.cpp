@@ -114,32 +114,6 @@ TBytes SaveUnchanged(JpegCodec& codec)
     return Save(codec, picture, picture);
 }
 
-::testing::AssertionResult SameCoefficients(const TJpegContent& a, const TJpegContent& b)
-{
-    if (a.Width != b.Width || a.Height != b.Height)
-        return ::testing::AssertionFailure() << "size " << a.Width << "x" << a.Height << " vs "
-                                             << b.Width << "x" << b.Height;
-    if (a.Components.size() != b.Components.size())
-        return ::testing::AssertionFailure() << "component count differs";
-    for (std::size_t c = 0; c < a.Components.size(); ++c) {
-        const auto& x = a.Components[c];
-        const auto& y = b.Components[c];
-        if (x.H != y.H || x.V != y.V || x.BlocksWide != y.BlocksWide || x.BlocksHigh != y.BlocksHigh)
-            return ::testing::AssertionFailure() << "layout of component " << c << " differs";
-        if (x.Table != y.Table)
-            return ::testing::AssertionFailure() << "table of component " << c << " differs";
-        for (std::size_t i = 0; i < x.Coefficients.size(); ++i)
-            if (x.Coefficients[i] != y.Coefficients[i]) {
-                const std::size_t block = i / 64;
-                return ::testing::AssertionFailure()
-                    << "component " << c << " block (" << block % std::size_t(x.BlocksWide) << ", "
-                    << block / std::size_t(x.BlocksWide) << ") coefficient " << i % 64 << ": "
-                    << x.Coefficients[i] << " vs " << y.Coefficients[i];
-            }
-    }
-    return ::testing::AssertionSuccess();
-}
-
 struct TDifference {
     int Max = 0;
     double Mean = 0;

@@ -1,7 +1,8 @@
 // The clipping work in the program itself on a real X server (Xvfb), on a
 // photograph: a coffee cup on its saucer, the band dragged round them with
 // the mouse (xdotool), Separate and Effect clicked, and
-// the four backgrounds chosen in turn in the panel. Each step leaves a
+// the four backgrounds chosen in turn in the panel, the object saved into
+// the object library with Save Object. Each step leaves a
 // screenshot of the main window in the build folder (screenshots/clipping_*)
 // for people to look at; the test checks what each step did to the picture.
 //
@@ -12,9 +13,12 @@
 #include "KvClippingTool.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
+#include "KvJPEGOptions.h"
 #include "KvMainForm.h"
+#include "KvObjectLibrary.h"
 #include "Program.h"
 #include "ProgramTestSupport.h"
+#include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -25,6 +29,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,6 +40,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 namespace {
@@ -60,54 +66,6 @@ constexpr QPoint InTheCup{290, 150};
 constexpr QPoint OnTheTable{8, 380};
 constexpr int BrushSize = 24;
 
-QString ScreenshotPath(const QString& step)
-{
-    return QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath(QStringLiteral("../screenshots/clipping_%1.png").arg(step));
-}
-
-// Runs the program's event loop until the condition holds (false after the
-// deadline). The loop waits for events as the program's own does, so the
-// idle updates of the panel and the editor run meanwhile.
-template <typename Condition>
-bool RunUntil(Condition condition, int deadlineMilliseconds = 60000)
-{
-    QEventLoop loop;
-    QTimer poll;
-    poll.callOnTimeout([&] {
-        if (condition())
-            loop.exit(0);
-    });
-    poll.start(20);
-    QTimer::singleShot(deadlineMilliseconds, &loop, [&loop] { loop.exit(1); });
-    return loop.exec() == 0;
-}
-
-// Runs xdotool with the arguments while the program goes on handling what
-// the X server sends it.
-bool Xdotool(const QStringList& arguments)
-{
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), arguments);
-    if (!xdotool.waitForStarted(10000))
-        return false;
-    if (!RunUntil([&] { return xdotool.state() == QProcess::NotRunning; }))
-        return false;
-    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
-}
-
-QString Number(int value)
-{
-    return QString::number(value);
-}
-
-// A click on the widget's point (its centre when none is given).
-bool ClickAt(QWidget* widget, std::optional<QPoint> point = std::nullopt)
-{
-    const QPoint at = widget->mapToGlobal(point.value_or(widget->rect().center()));
-    return Xdotool({QStringLiteral("mousemove"), Number(at.x()), Number(at.y()), QStringLiteral("sleep"),
-                    QStringLiteral("0.2"), QStringLiteral("click"), QStringLiteral("1")});
-}
-
 // A click on a radio button's round mark: the button is as wide as the
 // longest item, its short captions end well before its middle.
 bool ClickRadioButton(QRadioButton* button)
@@ -123,7 +81,7 @@ bool DragRoundTheSubject(TKvGraphicsView* view)
     const auto moveTo = [&](const QPointF& p) {
         const QPoint picture(int(std::lround(p.x())), int(std::lround(p.y())));
         const QPoint screen = view->mapToGlobal(view->ImageToClient(picture));
-        arguments << QStringLiteral("mousemove") << Number(screen.x()) << Number(screen.y()) << QStringLiteral("sleep")
+        arguments << QStringLiteral("mousemove") << QString::number(screen.x()) << QString::number(screen.y()) << QStringLiteral("sleep")
                   << QStringLiteral("0.015");
     };
     moveTo(SubjectOutline[0]);
@@ -139,20 +97,10 @@ bool DragRoundTheSubject(TKvGraphicsView* view)
     return Xdotool(arguments);
 }
 
-bool TakeScreenshot(const QString& step)
+// A screenshot of the window (the main window when none is given).
+bool TakeScreenshot(const QString& step, QWidget* window = nullptr)
 {
-    // Whatever was asked to repaint is on the screen first, and the idle
-    // update has set the panel.
-    QElapsedTimer settle;
-    settle.start();
-    RunUntil([&] { return settle.elapsed() > 300; });
-    QDir().mkpath(QFileInfo(ScreenshotPath(step)).absolutePath());
-    QFile::remove(ScreenshotPath(step));
-    return QProcess::execute(QStringLiteral("/usr/bin/import"),
-                             {QStringLiteral("-window"), QStringLiteral("0x%1").arg(MainForm()->winId(), 0, 16),
-                              ScreenshotPath(step)})
-        == 0
-        && !QImage(ScreenshotPath(step)).isNull();
+    return ::TakeScreenshot(window ? window : MainForm(), QStringLiteral("clipping_") + step);
 }
 
 bool Idle()
@@ -210,6 +158,48 @@ bool DiffersFrom(const std::uint8_t* now, const std::uint8_t* before)
     return std::memcmp(now, before, 3) != 0;
 }
 
+// Save Object, pressed on the screen: the photograph is no JPEG, so the JPEG
+// Options dialog asks for the quality and is answered with OK. The entry
+// lands in the user's library; its thumbnail is written beside the
+// screenshots as a picture, four times enlarged.
+void SaveTheObject()
+{
+    TKvClippingFrame* frame = ClippingTool()->ClippingFrame();
+    ASSERT_TRUE(frame->StoreTBXButton->isEnabled());
+    bool answered = false;
+    QTimer answer;
+    answer.callOnTimeout([&] {
+        auto* form = qobject_cast<TKvJPEGOptionsForm*>(QApplication::activeModalWidget());
+        if (!form || answered)
+            return;
+        answered = true;
+        EXPECT_TRUE(TakeScreenshot(QStringLiteral("save_object_quality"), form));
+        EXPECT_TRUE(ClickAt(form->OkButton));
+    });
+    answer.start(50);
+    ASSERT_TRUE(ClickAt(frame->StoreTBXButton));
+    const std::filesystem::path library = ObjectLibraryFolder();
+    ASSERT_TRUE(RunUntil([&] { return Idle() && std::filesystem::exists(library / "000001.tmb"); }));
+    answer.stop();
+    EXPECT_TRUE(answered);
+    EXPECT_TRUE(frame->StoreTBXButton->isEnabled()) << "the object is still shown and can be saved again";
+    EXPECT_TRUE(TakeScreenshot(QStringLiteral("save_object")));
+
+    const TThumbnail thumbnail = TThumbnail::ReadThumbnail(library, "000001");
+    ASSERT_TRUE(thumbnail.IsValid());
+    QImage picture(thumbnail.Width(), thumbnail.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < thumbnail.Height(); ++y)
+        for (int x = 0; x < thumbnail.Width(); ++x) {
+            const TColorTriple c = thumbnail.GetPixel(x, y);
+            picture.setPixel(x, y, qRgb(c.Red, c.Green, c.Blue));
+        }
+    EXPECT_TRUE(picture.scaled(picture.size() * 4).save(ScreenshotPath(QStringLiteral("clipping_save_object_thumbnail"))));
+    // The cup in the middle, the checkerboard in the corner.
+    const TColorTriple middle = thumbnail.GetPixel(36, 36);
+    EXPECT_FALSE(middle == RGBToTriple(0xA9, 0xA9, 0xA9) || middle == RGBToTriple(0xFE, 0xFF, 0xFF));
+    EXPECT_EQ(thumbnail.GetPixel(0, 0), RGBToTriple(0xA9, 0xA9, 0xA9));
+}
+
 // Drives the program through the clipping work, with a screenshot of each
 // step, then closes it.
 void CutOutTheSaucer(const QImage& photograph)
@@ -253,6 +243,7 @@ void CutOutTheSaucer(const QImage& photograph)
         return now[0] == 255 && now[1] == 255 && now[2] == 255; // white, the panel's colour
     });
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("effect_color")));
+    SaveTheObject();
 
     // The other backgrounds, chosen in the panel: each is shown at once.
     struct Choice {
@@ -316,6 +307,7 @@ TEST(ClippingOnScreen, CutOutOfAPhotographWithEveryBackground)
     EXPECT_EQ(RunThisProgramOn(server, ChildVariable, QStringLiteral("ClippingOnScreenChild.Run"), {photograph}, 300000),
               0);
     server.Stop();
-    for (const char* step : {"band", "separated", "effect_color", "effect_shadow", "effect_blur", "effect_mono"})
-        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QLatin1String(step)))) << step;
+    for (const char* step : {"band", "separated", "effect_color", "save_object_quality", "save_object",
+                             "save_object_thumbnail", "effect_shadow", "effect_blur", "effect_mono"})
+        EXPECT_TRUE(QFileInfo::exists(ScreenshotPath(QStringLiteral("clipping_") + QLatin1String(step)))) << step;
 }

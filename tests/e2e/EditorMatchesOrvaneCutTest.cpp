@@ -7,7 +7,10 @@
 #include "KvClippingTool.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
+#include "KvJPEGOptions.h"
 #include "KvMainForm.h"
+#include "KvObjectLibrary.h"
+#include "ModalAnswers.h"
 #include "Model.h"
 #include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
@@ -16,12 +19,15 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QPushButton>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -125,6 +131,7 @@ protected:
     TTestLocalizer localizer;
     QTemporaryDir folder;
     std::unique_ptr<TKvApplication> application = std::make_unique<TKvApplication>();
+    TModalAnswers answers;
 };
 
 // The positions of the pixels in which the two differ, and how many.
@@ -187,6 +194,62 @@ TEST_F(EditorMatchesOrvaneCut, SeparateAndEffectGiveTheSamePixelsWithEveryBackgr
         GraphicsEditor->Undo();
         ASSERT_TRUE(ClippingTool->Region().HasLabel(LabelCutLine));
     }
+}
+
+TEST_F(EditorMatchesOrvaneCut, SaveObjectWritesTheSameEntryAsOrvaneCut)
+{
+    // A JPEG, saved in the source's coding; a PNG, encoded at the quality
+    // chosen in the dialog and given to orvane-cut.
+    struct Source {
+        const char* name;
+        QStringList options;
+    };
+    const Source sources[] = {{"picture.jpg", {}}, {"picture.png", {QStringLiteral("--quality"), QStringLiteral("70")}}};
+    int saved = 0;
+    for (const Source& source : sources) {
+        SCOPED_TRACE(source.name);
+        ASSERT_TRUE(TexturedDisc().save(Path(source.name), nullptr, 92));
+        TKvDocument* opened = nullptr;
+        ASSERT_TRUE(GraphicsEditor->OpenFile(Path(source.name), opened, false));
+        ClippingTool->UpdateControls();
+        PaintRingOverTheEdge();
+        ASSERT_TRUE(PaintedBand().save(Path("band.png")));
+        TKvClippingFrame* frame = ClippingTool->ClippingFrame();
+        Click(frame->SeparateTBXButton);
+        Click(frame->EffectTBXButton);
+        if (!source.options.isEmpty())
+            answers.Then([](QWidget* modal) {
+                if (auto* form = qobject_cast<TKvJPEGOptionsForm*>(modal)) {
+                    form->SetQuality(70);
+                    form->OkButton->click();
+                }
+            });
+        Click(frame->StoreTBXButton);
+        EXPECT_TRUE(answers.Done());
+        const std::string name = "00000" + std::to_string(++saved);
+
+        const QString library = Path("cli-library");
+        QDir(library).removeRecursively();
+        QProcess process;
+        process.start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/orvane-cut"),
+                      QStringList{Path(source.name), Path("band.png"), QStringLiteral("--save-object"), library}
+                          + source.options);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        ASSERT_EQ(process.readAllStandardOutput(), QByteArray("000001\n"));
+        for (const char* extension : {".jpg", ".alp", ".tmb"}) {
+            const auto read = [](const std::filesystem::path& path) {
+                std::ifstream file(path, std::ios::binary);
+                return std::string(std::istreambuf_iterator<char>(file), {});
+            };
+            const std::string editor = read(ObjectLibraryFolder() / (name + extension));
+            ASSERT_FALSE(editor.empty()) << extension;
+            EXPECT_TRUE(editor == read(std::filesystem::path(library.toStdString()) / (std::string("000001") + extension)))
+                << extension << " differs";
+        }
+        static_cast<TKvGraphicsDocument*>(opened)->SetNoSavePrompt(true);
+    }
+    EXPECT_EQ(answers.Unexpected, 0);
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 // orvane-cut from the outside: a textured disc on a contrasting background,
 // a ring-shaped band over its edge, every effect, and the refusals.
+#include "BGRAlpha.h"
+#include "Files.h"
 #include "QtPrinters.h"
+#include "ThumbnailList.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +17,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include <sys/stat.h>
+#include <zlib.h>
 
 namespace {
 
@@ -101,17 +111,35 @@ protected:
     int Run(const QStringList& arguments)
     {
         QProcess process;
-        process.start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/orvane-cut"), arguments);
+        Start(process, arguments);
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
             return -1;
         errors = QString::fromLocal8Bit(process.readAllStandardError());
+        output = QString::fromLocal8Bit(process.readAllStandardOutput());
         return process.exitCode();
+    }
+
+    // Starts orvane-cut with the user's data folder inside the test's.
+    void Start(QProcess& process, const QStringList& arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), Path("data"));
+        process.setProcessEnvironment(environment);
+        process.start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/orvane-cut"), arguments);
+    }
+
+    // The entries' files in a library folder, sorted.
+    QStringList LibraryFiles(const QString& folder) const
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                      QDir::Name);
     }
 
     QStringList WrittenFiles() const { return QDir(dir.path()).entryList({QStringLiteral("out*")}, QDir::Files); }
 
     QTemporaryDir dir;
     QString errors;
+    QString output;
 };
 
 // What the background shows, per effect, for a pixel of the given colour.
@@ -214,10 +242,13 @@ TEST_F(OrvaneCut, ABandEnclosingNoAreaWritesNothing)
     ASSERT_TRUE(RingBand(0, 1000).save(Path("everything.png")));
     ASSERT_TRUE(RingBand(2000, 3000).save(Path("nothing.png")));
     for (const char* band : {"everything.png", "nothing.png"}) {
-        EXPECT_EQ(Run({Path("disc.png"), Path(band), "--out", Path("out.png"), "--segments", Path("out.pgm")}), 2)
+        EXPECT_EQ(Run({Path("disc.png"), Path(band), "--out", Path("out.png"), "--segments", Path("out.pgm"),
+                       "--save-object", Path("out-library")}),
+                  2)
             << band;
         EXPECT_FALSE(errors.isEmpty());
         EXPECT_TRUE(WrittenFiles().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(Path("out-library")));
     }
 }
 
@@ -248,11 +279,16 @@ TEST_F(OrvaneCut, RefusesBadInputAndOptions)
         {disc, band, "--level", "6", "--out", out},
         {disc, band, "--swap", "-1", "--out", out},
         {disc, band, "--frobnicate", "--out", out},
+        {disc, band, "--quality", "0", "--save-object", Path("out-library")},
+        {disc, band, "--quality", "101", "--save-object", Path("out-library")},
+        {disc, band, "--quality", "high", "--save-object", Path("out-library")},
+        {disc, band, Path("out-library"), "--save-object"},
     };
     for (const QStringList& arguments : cases) {
         EXPECT_EQ(Run(arguments), 1) << arguments.join(' ').toStdString();
         EXPECT_FALSE(errors.isEmpty());
         EXPECT_TRUE(WrittenFiles().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(Path("out-library")));
     }
 }
 
@@ -275,6 +311,128 @@ TEST_F(OrvaneCut, PicturesOneColumnWideAndOnePixelSmall)
     dot.fill(Qt::white);
     ASSERT_TRUE(dot.save(Path("dot.png")));
     EXPECT_EQ(Run({Path("dot.png"), Path("dot.png")}), 2);
+}
+
+// ---------------------------------------------------------------------------
+// --save-object
+
+TEST_F(OrvaneCut, SavesTheObjectIntoTheLibraryGivenOrTheUsersOwn)
+{
+    const QString library = Path("library");
+    const QList<QStringList> runs = {
+        {Path("disc.png"), Path("band.png"), "--save-object", library},
+        {"--save-object", library, Path("disc.png"), Path("band.png")},
+        {Path("disc.png"), Path("band.png"), "--save-object=" + library, "--quality", "40"},
+    };
+    for (int i = 0; i < runs.size(); ++i) {
+        ASSERT_EQ(Run(runs[i]), 0) << errors.toStdString();
+        EXPECT_EQ(output, QStringLiteral("00000%1\n").arg(i + 1));
+    }
+    EXPECT_EQ(LibraryFiles(library).size(), 9);
+    // The disc's bounding box, as the matte test above finds it.
+    TBGRWithAlpha object;
+    ASSERT_TRUE(object.LoadObject(library.toStdString(), "000003"));
+    EXPECT_EQ(object.Width() - 2 * object.Matte().MarginX(), 66);
+    EXPECT_GT(QFileInfo(library + "/000001.jpg").size(), QFileInfo(library + "/000003.jpg").size())
+        << "quality 40 writes a smaller picture than the default 90";
+
+    // Without a folder: the user's library, created with its parents.
+    ASSERT_EQ(Run({Path("disc.png"), Path("band.png"), "--save-object"}), 0) << errors.toStdString();
+    EXPECT_EQ(output, QStringLiteral("000001\n"));
+    EXPECT_EQ(LibraryFiles(Path("data/orvane/library")).size(), 3);
+}
+
+TEST_F(OrvaneCut, EightRunsAtOnceSaveEightWholeEntriesUnderEightNames)
+{
+    const QString library = Path("library");
+    constexpr int Runs = 8;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int i = 0; i < Runs; ++i) {
+        processes.push_back(std::make_unique<QProcess>());
+        Start(*processes.back(), {Path("disc.png"), Path("band.png"), "--effect", "shadow", "--swap", QString::number(i % 2),
+                                  "--save-object", library});
+    }
+    QStringList names;
+    for (const auto& process : processes) {
+        ASSERT_TRUE(process->waitForFinished(180000));
+        ASSERT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
+        names << QString::fromLocal8Bit(process->readAllStandardOutput()).trimmed();
+    }
+    names.sort();
+    names.removeDuplicates();
+    ASSERT_EQ(names.size(), Runs);
+    EXPECT_EQ(LibraryFiles(library).size(), 3 * Runs) << LibraryFiles(library).join(' ').toStdString();
+    for (const QString& name : names) {
+        TBGRWithAlpha object;
+        EXPECT_TRUE(object.LoadObject(library.toStdString(), name.toStdString())) << name.toStdString();
+        EXPECT_TRUE(TThumbnail::ReadThumbnail(library.toStdString(), name.toStdString()).IsValid());
+    }
+}
+
+// Broken and hostile things in the library: nothing hangs or crashes, the
+// new entry takes the name above the highest six-digit one, and everything
+// that was there stays as it was.
+TEST_F(OrvaneCut, HostileThingsInTheLibraryStayAsTheyWere)
+{
+    const std::filesystem::path library = Path("library").toStdString();
+    std::filesystem::create_directories(library);
+    const auto write = [&](const char* name, const std::string& bytes) {
+        std::ofstream(library / name, std::ios::binary) << bytes;
+    };
+    write("000001.tmb", std::string("\x01\x48\x48", 3));                   // truncated
+    write("000001.alp", std::string(100, '\xA5'));                           // garbage
+    write("000001.jpg", "not a picture");
+    write("000002.tmb", std::string(20000, '\0'));                           // wrong length
+    write("000002.alp", std::string("\x78\xDA\x03\x00\x00\x00\x00\x01", 8)); // an empty stream
+    write("000003.alp", "2\r\n-5\r\n-5\r\n3\r\n3\r\n");                     // negative margins, not even compressed
+    write("0000100.tmb", std::string(15555, 'x'));                              // seven digits: no entry
+    write("00005x.alp", "x");
+    write(".000011.jpg.part", "leftover");
+    std::filesystem::create_directory(library / "000007.tmb");
+    std::filesystem::create_directory(library / "000008.alp");
+    ASSERT_EQ(mkfifo((library / "000009.tmb").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((library / "000010.alp").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", library / "000012.jpg");
+    // A zlib bomb: 64 MB of blanks after a sound header.
+    {
+        std::string bomb = "2\r\n0\r\n0\r\n1\r\n1\r\n";
+        bomb += std::string(64u << 20, ' ');
+        std::vector<std::uint8_t> compressed(compressBound(uLong(bomb.size())));
+        uLongf size = uLongf(compressed.size());
+        compress2(compressed.data(), &size, reinterpret_cast<const Bytef*>(bomb.data()), uLong(bomb.size()), 9);
+        write("000013.alp", std::string(reinterpret_cast<const char*>(compressed.data()), size));
+    }
+    const auto snapshot = [&] {
+        std::map<std::string, std::string> contents;
+        for (const auto& entry : std::filesystem::directory_iterator(library)) {
+            const std::string name = entry.path().filename().string();
+            if (entry.is_symlink())
+                contents[name] = "link";
+            else if (entry.is_regular_file()) {
+                std::ifstream file(entry.path(), std::ios::binary);
+                contents[name] = std::string(std::istreambuf_iterator<char>(file), {});
+            } else
+                contents[name] = entry.is_directory() ? "directory" : "other";
+        }
+        return contents;
+    };
+    const auto before = snapshot();
+
+    TThumbnailList list(library);
+    LoadLibraryList(list);
+    EXPECT_EQ(list.Count(), 2); // the two regular .tmb files with six-digit names
+    for (int i = 0; i < list.Count(); ++i) {
+        TBGRWithAlpha object;
+        EXPECT_FALSE(object.LoadObject(library, list.NameOf(i))) << list.NameOf(i);
+        EXPECT_TRUE(object.IsEmpty());
+    }
+
+    ASSERT_EQ(Run({Path("disc.png"), Path("band.png"), "--save-object", Path("library")}), 0) << errors.toStdString();
+    EXPECT_EQ(output, QStringLiteral("000014\n"));
+    auto after = snapshot();
+    for (const char* extension : {".jpg", ".alp", ".tmb"})
+        EXPECT_EQ(after.erase(std::string("000014") + extension), 1u);
+    EXPECT_EQ(after, before);
 }
 
 } // namespace

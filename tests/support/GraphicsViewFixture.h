@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TestToolEditor : public IKvGraphicsEditor {
@@ -45,6 +46,11 @@ public:
         ++PointerReports;
     }
     TProgressMeter* ProgressMeter() const override { return nullptr; }
+    std::optional<int> AskJpegQuality() override
+    {
+        ++QualityQuestions;
+        return Quality;
+    }
 
     TKvGraphicsTool* Active = nullptr;
     TKvGraphicsTool* Previous = nullptr;
@@ -58,6 +64,9 @@ public:
     QPoint Pointer;
     TColorTriple Pixel;
     int PointerReports = 0;
+    // The answer to the JPEG quality question (none: cancelled).
+    std::optional<int> Quality = 90;
+    int QualityQuestions = 0;
 };
 
 // The document stand-in whose documents get graphics views.

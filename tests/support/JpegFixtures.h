@@ -6,6 +6,8 @@
 #include "JpegCodec.h"
 #include "KvBitmap.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -62,6 +64,10 @@ struct TJpegContent {
 
 // Throws on error.
 TJpegContent ReadJpegContent(const TBytes& jpeg);
+
+// Whether two JPEGs have the same size, component layout, quantisation
+// tables and every DCT coefficient; the first difference otherwise.
+::testing::AssertionResult SameCoefficients(const TJpegContent& a, const TJpegContent& b);
 
 TBytes ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const TBytes& bytes);

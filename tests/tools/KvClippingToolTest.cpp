@@ -6,6 +6,7 @@
 #include "KvColorBox.h"
 #include "KvDemoRegistry.h"
 #include "KvImageList.h"
+#include "KvObjectLibrary.h"
 #include "KvSDF.h"
 #include "ShellTestSupport.h"
 
@@ -173,7 +174,7 @@ TEST(KvClippingToolTest, EachStateEnablesItsButtons)
     f.Click(f.Frame()->SeparateTBXButton);
     EXPECT_EQ(EnabledButtons(f), (std::vector<bool>{true, true, true, false, false, false})) << "separated";
     f.Click(f.Frame()->EffectTBXButton);
-    EXPECT_EQ(EnabledButtons(f), (std::vector<bool>{false, false, false, true, false, true})) << "object shown";
+    EXPECT_EQ(EnabledButtons(f), (std::vector<bool>{false, false, false, true, true, true})) << "object shown";
     EXPECT_TRUE(f.tools.Exclusive) << "other tools wait while marks exist";
 
     // Locked by an edit: nothing can be pressed, the group boxes stay enabled.
@@ -475,6 +476,36 @@ TEST(KvClippingToolTest, ButtonClicksAndSettingChangesAreRecorded)
                            QStringLiteral("EdgeIndicationBlurRadius 4"),
                            QStringLiteral("MouseCurvedMove EdgeIndicationBackgroundEffect"),
                            QStringLiteral("EdgeIndicationBackgroundEffect 3")}));
+}
+
+TEST(KvClippingToolTest, SaveObjectIsRecordedAndWritesAnEntryWithoutAnEditOrACommand)
+{
+    const TTempUserFolders userFolders;
+    ClippingFixture f;
+    f.tool->AfterCreate();
+    f.PaintRing(60, 50, 25, 11);
+    f.Click(f.Frame()->SeparateTBXButton);
+    f.Click(f.Frame()->EffectTBXButton);
+    const int states = f.document->History().Count();
+    TestRecorder recorder;
+    f.tool->StartRecording(&recorder);
+    QStringList saved;
+    QObject::connect(f.tool.get(), &TKvClippingTool::ObjectSaved, [&](const QString& name) { saved << name; });
+    f.Click(f.Frame()->StoreTBXButton);
+    EXPECT_EQ(recorder.Lines, (QStringList{QStringLiteral("MouseCurvedMove EdgeIndicationStore"),
+                                           QStringLiteral("EdgeIndicationStore")}));
+    EXPECT_EQ(saved, QStringList{QStringLiteral("000001")});
+    EXPECT_EQ(f.tools.QualityQuestions, 1) << "a picture without a source JPEG is encoded at a quality asked for";
+    EXPECT_TRUE(std::filesystem::is_regular_file(ObjectLibraryFolder() / "000001.tmb"));
+    EXPECT_EQ(f.document->History().Count(), states);
+    EXPECT_FALSE(f.document->Locked());
+    EXPECT_TRUE(HasObject(f.Region())) << "the object is still shown";
+
+    // The demonstration command saves as the button does.
+    const TKvDemoRegistry::TCommandInfo* store = DemoRegistry().FindCommand(QStringLiteral("EdgeIndicationStore"));
+    ASSERT_NE(store, nullptr);
+    store->Procedure();
+    EXPECT_EQ(saved.size(), 2);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The application object: components, idle dispatch, posted calls, message
 // boxes, the configuration file; and the frames' ControlsEnabled.
+#include "FileSizeLimit.h"
 #include "KvForms.h"
 #include "KvSDF.h"
 #include "ShellTestSupport.h"
@@ -17,9 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <stdexcept>
-#include <sys/resource.h>
 
 namespace {
 
@@ -636,29 +635,6 @@ TEST_F(KvConfigurationTest, UnreadableOrDamagedFilesStartWithDefaults)
     }
     QDir(ConfigFile()).removeRecursively();
 }
-
-// Limits the size of files this process writes for the life of the object,
-// as a full disk would.
-class TFileSizeLimit {
-public:
-    explicit TFileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~TFileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_savedHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_savedHandler)(int) = nullptr;
-};
 
 TEST_F(KvConfigurationTest, AFailedWriteLeavesTheOldFileIntact)
 {

@@ -38,6 +38,8 @@ public:
     void AfterUndo(TKvCommandState*) override { m_log.push_back(Name + " after undo"); }
     void BeforeRedo(TKvCommandState*) override { m_log.push_back(Name + " before redo"); }
     void AfterRedo(TKvCommandState*) override { m_log.push_back(Name + " after redo"); }
+    void CommitOrCancelOpenChange(TKvGraphicsDocument*) override {}
+    bool HasOpenChange(const TKvGraphicsDocument*) const override { return false; }
     void StateChanged(TKvGraphicsDocument*, IKvGraphicsTool* tool, const TRect& rect) override
     {
         const auto* by = static_cast<LoggingTool*>(tool);

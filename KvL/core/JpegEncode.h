@@ -1,0 +1,15 @@
+// Plain JPEG encoding of a 24-bit picture at a chosen quality (libjpeg's
+// standard tables scaled to it, 4:2:0 sampling): how a library entry's
+// picture is written when its source is no JPEG the lossless codec holds.
+// The editor and orvane-cut call the same function, so that they write the
+// same bytes.
+#pragma once
+
+#include "KvBitmap.h"
+
+#include <cstdint>
+#include <vector>
+
+// Encodes the picture's pixels (24-bit BGR) at quality 1..100 (clamped);
+// false, jpeg empty, when the picture is empty or the encoder fails.
+bool EncodeJpegAtQuality(const TKvPixels& picture, int quality, std::vector<std::uint8_t>& jpeg);

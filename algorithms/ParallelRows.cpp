@@ -1,0 +1,21 @@
+#include "ParallelRows.h"
+
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+void ForEachRowBand(int height, long long pixels, const std::function<void(int y0, int y1)>& work)
+{
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    if (pixels < ParallelRowsMinimum || cores < 2 || height < 8) {
+        work(0, height);
+        return;
+    }
+    const int band = (height / int(cores) + 3) / 4 * 4;
+    std::vector<std::thread> helpers;
+    for (int y = band; y < height; y += band)
+        helpers.emplace_back(work, y, std::min(y + band, height));
+    work(0, std::min(band, height));
+    for (std::thread& helper : helpers)
+        helper.join();
+}

@@ -1,0 +1,16 @@
+// Whole-picture pixel loops split among the processor's cores: the rows of
+// a large picture are cut into bands, one per core (at most four), each
+// worked on by its own thread while the caller waits. Small pictures stay
+// on the calling thread. Used by the turns and mirrors and by the tonal
+// curve, whose bands never share a pixel.
+#pragma once
+
+#include <functional>
+
+// Pictures with fewer pixels than this are not split.
+constexpr long long ParallelRowsMinimum = 1 << 20;
+
+// Calls work(y0, y1) for bands of rows that together cover 0 .. height - 1,
+// each band a whole number of 4-row blocks except the last; returns when
+// every band is done.
+void ForEachRowBand(int height, long long pixels, const std::function<void(int y0, int y1)>& work);
