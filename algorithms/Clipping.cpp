@@ -119,22 +119,52 @@ int TSeparation::Step(TDirtyTiles& dirty)
     if (!m_growCut)
         return 0;
     const int touched = m_growCut->Step();
-    for (int i = 0; i < touched; ++i) {
-        if (!m_growCut->ActiveChanged(i))
-            continue;
-        const TPoint p = m_growCut->ActivePoint(i);
-        ShowCut(p.X, p.Y);
-        if (p.Y + 1 < m_region.Height())
-            ShowCut(p.X, p.Y + 1);
-        if (p.X + 1 < m_region.Width())
-            ShowCut(p.X + 1, p.Y);
-        if (p.Y > 0)
-            ShowCut(p.X, p.Y - 1);
-        if (p.X > 0)
-            ShowCut(p.X - 1, p.Y);
-        dirty.Add({p.X - 1, p.Y - 1, p.X + 2, p.Y + 2});
-    }
+    for (int i = 0; i < touched; ++i)
+        ShowCutAround(i, dirty);
     return touched;
+}
+
+int TSeparation::StepPart(TDirtyTiles& dirty, std::size_t cells)
+{
+    if (!m_growCut)
+        return 0;
+    if (m_touched < 0) {
+        if (!m_growCut->AttackPart(cells))
+            return 1;
+        m_touched = m_growCut->Commit();
+        m_shown = 0;
+        if (m_touched == 0) {
+            m_touched = -1;
+            return 0;
+        }
+        return m_touched;
+    }
+    const int end = int(std::min<std::size_t>(std::size_t(m_touched), std::size_t(m_shown) + cells));
+    for (; m_shown < end; ++m_shown)
+        ShowCutAround(m_shown, dirty);
+    const int touched = m_touched;
+    if (m_shown == m_touched)
+        m_touched = -1;
+    return touched;
+}
+
+// The cut line around active cell i of the generation, when its label
+// changed.
+void TSeparation::ShowCutAround(int cell, TDirtyTiles& dirty)
+{
+    if (!m_growCut->ActiveChanged(cell))
+        return;
+    const TPoint p = m_growCut->ActivePoint(cell);
+    ShowCut(p.X, p.Y);
+    if (p.Y + 1 < m_region.Height())
+        ShowCut(p.X, p.Y + 1);
+    if (p.X + 1 < m_region.Width())
+        ShowCut(p.X + 1, p.Y);
+    if (p.Y > 0)
+        ShowCut(p.X, p.Y - 1);
+    if (p.X > 0)
+        ShowCut(p.X - 1, p.Y);
+    dirty.Add({p.X - 1, p.Y - 1, p.X + 2, p.Y + 2});
 }
 
 void TSeparation::RunGrowCut()

@@ -86,6 +86,11 @@ public:
     // label changed).  Returns the number of cells the generation touched,
     // 0 when the segmentation is finished (or was never started).
     int Step(TDirtyTiles& dirty);
+    // The same work in parts of at most `cells` cells (attacking, or showing
+    // the cut around them), so that a caller can let other work run within
+    // a generation; the results are Step's.  Returns 0 once the
+    // segmentation is finished, a positive number while there is more.
+    int StepPart(TDirtyTiles& dirty, std::size_t cells);
     // All generations at once.
     void RunGrowCut();
 
@@ -98,11 +103,16 @@ public:
 
 private:
     void ShowCut(int x, int y);
+    void ShowCutAround(int cell, TDirtyTiles& dirty);
 
     TMarkedRegion& m_region;
     std::unique_ptr<TGrowCut> m_growCut;
     int m_areas = 0;
     bool m_finished = false;
+    // A generation shown in parts: its cells, and those shown so far; -1
+    // while its attacks are under way.
+    int m_touched = -1;
+    int m_shown = 0;
 };
 
 // One pass over the picture's columns, one column per Next.

@@ -106,13 +106,20 @@ inline void TGrowCut::Attack(std::uint32_t target, std::uint8_t weight, float st
 
 int TGrowCut::Step()
 {
+    AttackPart(m_activeCount);
+    return Commit();
+}
+
+bool TGrowCut::AttackPart(std::size_t attackers)
+{
     const std::uint32_t column = std::uint32_t(m_boxHeight);
+    const std::size_t stop = m_activeCount - std::min(attackers, m_activeCount);
     // Attacks: the most recently pushed attacker first, each on the cell
     // below, right, above and left.  Only Strength and Label of the attackers
     // are read and only the Next fields written, so every attack sees the
     // previous generation; equal forces leave the first one delivered.  A
     // weight of 0 marks a missing neighbour as well as a hopeless attack.
-    while (m_activeCount > 0) {
+    while (m_activeCount > stop) {
         const std::uint32_t a = m_active[--m_activeCount];
         const TGrowCutCell& attacker = m_cells[a];
         const float strength = attacker.Strength;
@@ -126,6 +133,11 @@ int TGrowCut::Step()
         if (a >= column && m_cells[a - column].WeightRight != 0)
             Attack(a - column, m_cells[a - column].WeightRight, strength, label);
     }
+    return m_activeCount == 0;
+}
+
+int TGrowCut::Commit()
+{
     // Commit: the last queued cell becomes the first active one, so the
     // next generation attacks in the order the cells were queued.
     while (m_nextCount > 0) {

@@ -41,6 +41,13 @@ public:
     // stronger (the active cells, 0 .. result - 1).  0 means the segmentation
     // is finished.
     int Step();
+    // A generation in parts, for callers that must let other work run
+    // within one: AttackPart lets at most `attackers` more of the
+    // generation's attackers attack, in the order Step does, and says
+    // whether all of them have; Commit then ends the generation as Step
+    // does.  Parts of any size give exactly Step's results.
+    bool AttackPart(std::size_t attackers);
+    int Commit();
     // Active cell i of the last generation.
     TPoint ActivePoint(int i) const;
     // Whether that cell's label changed in the last generation (it may only

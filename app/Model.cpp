@@ -6,15 +6,17 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
+#include "KvDemonstration.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsPrint.h"
+#include "KvHelp.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
 #include "KvObjectLibrary.h"
-#include "KvPasteTool.h"
 #include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
+#include "KvPasteTool.h"
 #include "KvProgramData.h"
 #include "KvRotateTool.h"
 #include "KvScanner.h"
@@ -91,6 +93,12 @@ void TModule::DataModuleCreate()
     KvApplication->CreateComponent(ScrollTool, GraphicsEditor);
     SetImageIndices();
 
+    KvApplication->CreateComponent(Help, MainForm);
+    // The tools made below register their demonstration names with the
+    // demonstration module, through the editor.
+    KvApplication->CreateComponent(DemonstrationModule, MainForm);
+    DemonstrationModule->DemoFolder = GraphicsEditor->DemoFolder;
+    GraphicsEditor->SetDemoRegistry(&DemonstrationModule->Registry());
     KvApplication->CreateComponent(SystemInfo);
     KvApplication->CreateComponent(GraphicsPrint, GraphicsEditor);
     KvApplication->CreateComponent(About, MainForm);

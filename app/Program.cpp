@@ -4,8 +4,10 @@
 #include "KvForms.h"
 #include "KvLocalizer.h"
 #include "Model.h"
+#include "PlayRun.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QIcon>
 #include <QLockFile>
@@ -37,10 +39,23 @@ QString RunningMarkPath()
 
 } // namespace
 
+void PreferX11UnderWayland()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
 int RunProgram(const QString& languagesFolder)
 {
     TKvApplication application;
     TLocalizerScope localizer(languagesFolder);
+    QString usageError;
+    const std::optional<TPlayOptions> play = ParsePlayArguments(QCoreApplication::arguments(), usageError);
+    if (!usageError.isEmpty()) {
+        PrintPlayMessage(usageError);
+        return PlayUsageError;
+    }
     QLockFile runningMark(RunningMarkPath());
     runningMark.setStaleLockTime(0);
     runningMark.tryLock(0);
@@ -57,7 +72,18 @@ int RunProgram(const QString& languagesFolder)
     TModule* module = nullptr;
     application.CreateForm(commonData);
     application.CreateForm(module, commonData);
+    std::unique_ptr<TPlayRun> playRun;
+    if (play) {
+        QString error;
+        playRun = TPlayRun::Create(*play, *module->GraphicsEditor, *module->DemonstrationModule, error);
+        if (!playRun) {
+            PrintPlayMessage(error);
+            application.DestroyComponents();
+            return PlayUsageError;
+        }
+    }
     const int exitCode = application.Run();
+    playRun.reset();
     // The components go while the localizer they are registered with is
     // still there.
     application.DestroyComponents();

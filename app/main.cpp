@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv)
 {
+    PreferX11UnderWayland();
     QApplication application(argc, argv);
     return RunProgram(TKvLocalizer::DefaultLanguagesFolder());
 }

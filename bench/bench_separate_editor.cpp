@@ -15,21 +15,14 @@
 // work costs when no other process competes for memory and the processor.
 // Target: the editor within 1.5 times the engine alone.
 #include "BenchClock.h"
-#include "CommonData.h"
+#include "EditorScene.h"
 #include "KvClippingTool.h"
-#include "KvForms.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
-#include "KvLocalizer.h"
 #include "KvMainForm.h"
-#include "Model.h"
-#include "PhotoScene.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -112,51 +105,19 @@ TTimes EngineAlone(const TKvPixels& original, const TKvPixelMask& band, int& gen
     });
 }
 
-// The picture's band painted in the tool's region as strokes leave it: the
-// marks committed, the outline listed.
-void PaintBandInTool(TKvClippingTool* tool, TKvGraphicsDocument* document, const TKvPixelMask& band)
-{
-    tool->Reset();
-    TMarkedRegion& region = tool->Region();
-    PaintBand(region, band.GetBounds(), band, LabelBand);
-    region.Commit({0, 0, Width, Height});
-    document->ResetCommitted();
-    tool->Outline().Rebuild(region);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication qtApplication(argc, argv);
-    QTemporaryDir folder;
-    // Settings and recent files go to a folder of this run's own.
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"})
-        qputenv(name, QFile::encodeName(folder.path()));
-    SetGlobalLocalizer(std::make_unique<TKvLocalizer>());
-    auto application = std::make_unique<TKvApplication>();
-    TCommonDataModule* commonData = nullptr;
-    TModule* module = nullptr;
-    application->CreateForm(commonData);
-    application->CreateForm(module, commonData);
-    TKvGraphicsEditor* graphicsEditor = module->GraphicsEditor;
-    TKvClippingTool* clippingTool = module->ClippingTool;
-    TMainForm* mainForm = module->MainForm;
-    mainForm->resize(1280, 860);
-    mainForm->show();
-    QApplication::processEvents();
-
-    TKvPixelBuffer original;
-    TKvPixelMask band;
-    photo_scene::MakeScene(original, band);
-    const QString path = QDir(folder.path()).filePath(QStringLiteral("photo.bmp"));
-    QImage(original.Data, Width, Height, original.Stride, QImage::Format_BGR888).save(path);
-    TKvDocument* opened = nullptr;
-    if (!graphicsEditor->OpenFile(path, opened, false)) {
-        std::fprintf(stderr, "cannot open the picture\n");
+    TEditorScene scene;
+    if (!scene.Document)
         return 1;
-    }
-    auto* document = static_cast<TKvGraphicsDocument*>(opened);
+    TKvGraphicsEditor* graphicsEditor = scene.Module->GraphicsEditor;
+    TKvClippingTool* clippingTool = scene.Module->ClippingTool;
+    TMainForm* mainForm = scene.Module->MainForm;
+    const TKvPixelBuffer& original = scene.Original;
+    const TKvPixelMask& band = scene.Band;
     TKvGraphicsView* view = graphicsEditor->ActiveView();
     TPaintCounter counter;
     view->installEventFilter(&counter);
@@ -176,7 +137,7 @@ int main(int argc, char* argv[])
     int paints = 0;
     int hiddenPaints = 0;
     const auto separateOnce = [&](std::vector<TTimes>& times, int& paintCount) {
-        PaintBandInTool(clippingTool, document, band);
+        scene.PaintBandInTool();
         // The screen shows the band before Separate is pressed.
         QApplication::processEvents();
         counter.Paints = 0;
@@ -213,10 +174,5 @@ int main(int argc, char* argv[])
                 editor.Median.Cpu / alone.Median.Cpu, editor.Best.Cpu / alone.Best.Cpu,
                 editor.Median.Wall / alone.Median.Wall);
 
-    document->SetNoSavePrompt(true);
-    document->CloseQuery();
-    application->DestroyComponents();
-    application.reset();
-    SetGlobalLocalizer(nullptr);
     return 0;
 }

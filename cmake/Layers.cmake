@@ -45,8 +45,9 @@ orvane_layer(orvane_core KvL/core PRIVATE JPEG::JPEG)
 orvane_layer(orvane_algorithms algorithms PUBLIC orvane_core PRIVATE ZLIB::ZLIB)
 orvane_layer(orvane_foundation KvL/foundation PUBLIC Qt6::Core)
 # fontconfig: the generic font families the text tool falls back to.
+# X11 and XTest: demonstrations press the real pointer's buttons on an X server.
 orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets Qt6::PrintSupport
-             PRIVATE exiv2lib Fontconfig::Fontconfig)
+             PRIVATE exiv2lib Fontconfig::Fontconfig X11::X11 X11::Xtst)
 orvane_layer(orvane_tools KvL/tools PUBLIC orvane_ui)
 orvane_layer(orvane_scanner scanner PUBLIC orvane_ui PRIVATE PkgConfig::SANE)
 orvane_layer(orvane_app app PUBLIC orvane_tools orvane_scanner)

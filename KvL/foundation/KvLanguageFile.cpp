@@ -221,6 +221,14 @@ bool TKvMemIniFile::SectionExists(QByteArrayView section) const
     return FindSection(section) != nullptr;
 }
 
+QList<QByteArray> TKvMemIniFile::SectionNames() const
+{
+    QList<QByteArray> names;
+    for (const Section& section : m_sections)
+        names.append(section.Name);
+    return names;
+}
+
 const std::vector<TKvMemIniFile::Line>& TKvMemIniFile::SectionLines(QByteArrayView section) const
 {
     static const std::vector<Line> none;

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -45,6 +46,8 @@ public:
     void Clear() { m_sections.clear(); }
 
     bool SectionExists(QByteArrayView section) const;
+    // The names of the sections, in file order.
+    QList<QByteArray> SectionNames() const;
     // The lines of a section in file order; empty when it does not exist.
     const std::vector<Line>& SectionLines(QByteArrayView section) const;
     // The value of the first line with this name.

@@ -521,8 +521,11 @@ void TKvClippingTool::Separate()
     };
     auto work = std::make_shared<TWork>();
     RunOperation({[this, work](TDirtyTiles& changed) {
+                      // Generations in parts, so that events (a
+                      // demonstration's pointer among them) run on time
+                      // within a generation of a large picture.
                       if (work->Growing)
-                          return work->Separation->Step(changed) > 0;
+                          return work->Separation->StepPart(changed, SeparatePartCells) > 0;
                       if (work->Separation)
                           return false; // the band enclosed nothing
                       // The earlier cut line becomes band again and the

@@ -77,6 +77,9 @@ public:
     static constexpr int crPlus = 2;
     static constexpr int crMinus = 3;
     // The levels of the shadow and the blur.
+    // Separate lets events run after at most this many cells of a
+    // generation.
+    static constexpr std::size_t SeparatePartCells = 1 << 15;
     static constexpr int MinLevel = TClippingSession::MinLevel;
     static constexpr int MaxLevel = TClippingSession::MaxLevel;
 

@@ -329,7 +329,10 @@ void TKvEditor::LoadSettings(TKvSDFReader& reader)
 
 void TKvEditor::Start()
 {
-    OpenCommandLineFile(QCoreApplication::arguments());
+    if (!CommandLineFile)
+        OpenCommandLineFile(QCoreApplication::arguments());
+    else if (!CommandLineFile->isEmpty())
+        OpenCommandLineFile({QCoreApplication::applicationFilePath(), *CommandLineFile});
 }
 
 void TKvEditor::OpenCommandLineFile(const QStringList& arguments)

@@ -26,6 +26,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -287,6 +288,9 @@ public:
     // Opens the file named by the first argument after the program's name,
     // when it names an existing file.
     void OpenCommandLineFile(const QStringList& arguments);
+    // The file Start opens instead of the command line's first argument
+    // (none when empty), for a program whose command line says more.
+    std::optional<QString> CommandLineFile;
     // Closes the active document, if any; false when that was refused.
     bool MayReplaceDocument();
 

@@ -17,6 +17,7 @@
 #include <QTranslator>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 TKvApplication* KvApplication = nullptr;
@@ -297,7 +298,8 @@ int TKvApplication::Run()
         QApplication::exec();
         m_running = false;
     }
-    SaveAllSettings();
+    if (m_saveSettingsOnExit)
+        SaveAllSettings();
     return m_exitCode;
 }
 
@@ -375,8 +377,24 @@ void TKvApplication::RunPostedCall()
 // ---------------------------------------------------------------------------
 // Message boxes
 
+// The answer that changes nothing: Cancel where there is one, else No,
+// else the first button.
+int TKvApplication::UnattendedAnswer(unsigned flags)
+{
+    const QMessageBox::StandardButtons buttons = MessageBoxLayout(flags).Buttons;
+    for (const QMessageBox::StandardButton button : {QMessageBox::Cancel, QMessageBox::No, QMessageBox::Abort})
+        if (buttons & button)
+            return MessageBoxResult(button);
+    return buttons & QMessageBox::Retry ? idRetry : idOk;
+}
+
 int TKvApplication::MessageBox(const QString& text, const QString& caption, unsigned flags)
 {
+    if (m_unattended) {
+        std::fprintf(stderr, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        return UnattendedAnswer(flags);
+    }
     QWidget* owner = QApplication::activeModalWidget();
     if (!owner)
         owner = QApplication::activeWindow();

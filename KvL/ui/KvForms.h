@@ -156,12 +156,22 @@ public:
     void RunPostedCall();
 
     // A modal message box over the active window, captioned with the text
-    // or Title; returns the result number of the pressed button.
+    // or Title; returns the result number of the pressed button. While the
+    // program runs unattended, the text goes to standard error instead and
+    // the answer is the one that changes nothing (UnattendedAnswer).
     int MessageBox(const QString& text, const QString& caption, unsigned flags);
     int MessageBox(const QString& text, unsigned flags);
+    // A run nobody watches (a script played from the command line) shows
+    // no message box.
+    bool Unattended() const { return m_unattended; }
+    void SetUnattended(bool unattended) { m_unattended = unattended; }
+    static int UnattendedAnswer(unsigned flags);
 
     int ExitCode() const { return m_exitCode; }
     void SetExitCode(int code) { m_exitCode = code; }
+    // Whether Run saves the components' settings when the main loop ends
+    // (a run that plays a script leaves the user's settings alone).
+    void SetSaveSettingsOnExit(bool save) { m_saveSettingsOnExit = save; }
 
     // Called by a form that closed; closing the main form ends the main loop.
     void FormClosed(QWidget* form);
@@ -192,6 +202,8 @@ private:
     bool m_inIdle = false;
     bool m_running = false;
     int m_exitCode = 0;
+    bool m_saveSettingsOnExit = true;
+    bool m_unattended = false;
 };
 
 // The application object of the run; null while there is none.

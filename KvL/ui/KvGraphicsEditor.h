@@ -8,6 +8,7 @@
 // every undo and redo step.
 #pragma once
 
+#include "KvDemoRegistry.h"
 #include "KvEditor.h"
 #include "KvFolderImages.h"
 #include "KvGraphicsDocument.h"
@@ -148,6 +149,11 @@ public:
     TKvGraphicsTool* PreviousActiveTool() const override { return PreviousTool; }
     void BeginExclusive() override { ToolExclusive = true; }
     void EndExclusive() override { ToolExclusive = false; }
+    // The demonstration module's registry once the composition root has
+    // handed it over (before the tools are made); until then one of the
+    // editor's own.
+    TKvDemoRegistry& DemoRegistry() override { return m_demoRegistry ? *m_demoRegistry : *m_ownDemoRegistry; }
+    void SetDemoRegistry(TKvDemoRegistry* registry) { m_demoRegistry = registry; }
 
     // --- Zoom
     // Sets the view's zoom keeping the picture point in the middle of the
@@ -195,6 +201,8 @@ private:
     std::unique_ptr<TKvStatusPanels> m_statusPanels;
     TKvPluginMode m_pluginMode{*this};
     TKvGraphicsEditorScript m_script{*this};
+    TKvDemoRegistry* m_demoRegistry = nullptr;
+    std::unique_ptr<TKvDemoRegistry> m_ownDemoRegistry = std::make_unique<TKvDemoRegistry>();
     TKvImportSource* m_scanner = nullptr;
     TProgressMeter* m_progressMeter = nullptr;
     // The percentage of the running scan the meter shows; -1 while none runs.

@@ -1,8 +1,10 @@
 #include "KvGraphicsEditorScript.h"
 
+#include "KvDemo.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
@@ -51,12 +53,25 @@ bool TwoNumbers(const TKvCustomProperties& params, int first)
 
 } // namespace
 
+// A picture a script names without its folder is the one beside the
+// script, where demonstrations keep their pictures; failing that, the name
+// is taken as it is (from the current folder).
+QString TKvGraphicsEditorScript::ScriptFile(const QString& name) const
+{
+    const TKvDemoScriptUserAction* running = m_editor.DemoRegistry().RunningCommand();
+    if (!running || QFileInfo(name).isAbsolute())
+        return name;
+    const QString folder = running->Playback().ScriptFolder();
+    const QString beside = folder.isEmpty() ? QString() : QDir(folder).filePath(name);
+    return !beside.isEmpty() && QFileInfo(beside).isFile() ? beside : name;
+}
+
 bool TKvGraphicsEditorScript::Execute(const QString& command, const TKvCustomProperties& params)
 {
     TKvGraphicsEditor& editor = m_editor;
     if (command == QStringLiteral("IMAGEOPEN")) {
         TKvDocument* document = nullptr;
-        if (!editor.OpenFile(ScriptParamText(params, 0), document, true))
+        if (!editor.OpenFile(ScriptFile(ScriptParamText(params, 0)), document, true))
             throw EKvScriptError(QStringLiteral("Cannot open the file."));
         document->SetNoSavePrompt(true);
         if (params.Count() == 3 && TwoNumbers(params, 1)) {

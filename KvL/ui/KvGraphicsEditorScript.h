@@ -37,5 +37,7 @@ public:
     void SetMinWindowSize(int width, int height);
 
 private:
+    QString ScriptFile(const QString& name) const;
+
     TKvGraphicsEditor& m_editor;
 };

@@ -1,5 +1,6 @@
 #include "KvGraphicsTool.h"
 
+#include "KvDemoRegistry.h"
 #include "KvGraphicsView.h"
 
 #include <QAction>
@@ -126,13 +127,19 @@ void TKvGraphicsToolControl::RefreshCursor() { m_view->RefreshCursor(); }
 
 TKvGraphicsTool::TKvGraphicsTool(IKvGraphicsEditor* editor) : m_editor(editor)
 {
-    if (m_editor)
+    if (m_editor) {
+        m_demoRegistry = &m_editor->DemoRegistry();
         m_editor->AddGraphicsTool(this);
+    } else {
+        m_ownDemoRegistry = std::make_unique<TKvDemoRegistry>();
+        m_demoRegistry = m_ownDemoRegistry.get();
+    }
 }
 
 TKvGraphicsTool::~TKvGraphicsTool()
 {
     Withdraw();
+    m_demoRegistry->UnregisterOwner(this);
     if (m_editor)
         m_editor->RemoveGraphicsTool(this);
     for (TKvGraphicsToolControl* control : m_controls)
@@ -143,6 +150,11 @@ void TKvGraphicsTool::Withdraw()
 {
     if (m_editor && m_editor->ActiveTool() == this)
         m_editor->SetActiveTool(nullptr);
+}
+
+TKvDemoRegistry& TKvGraphicsTool::DemoRegistry() const
+{
+    return *m_demoRegistry;
 }
 
 // ---------------------------------------------------------------------------

@@ -28,6 +28,7 @@ class TKvFrame;
 class TKvGraphicsTool;
 class TKvGraphicsToolControl;
 class TKvGraphicsView;
+class TKvDemoRegistry;
 
 // What the tools and the views ask of the graphics editor.
 class IKvGraphicsEditor {
@@ -62,6 +63,9 @@ public:
     // The program's progress meter, which long picture operations report
     // to; none while there is none.
     virtual TProgressMeter* ProgressMeter() const = 0;
+    // The names under which demonstration scripts know the tools' controls
+    // and commands.
+    virtual TKvDemoRegistry& DemoRegistry() = 0;
     // The quality of a JPEG about to be written from pixels, asked as a save
     // asks it (the JPEG Options dialog, preset with the quality chosen last,
     // which it then keeps); none when the user cancelled.
@@ -164,6 +168,9 @@ public:
     ~TKvGraphicsTool() override;
 
     IKvGraphicsEditor* Editor() const { return m_editor; }
+    // Where the tool registers its demonstration names (its editor's
+    // registry); the tool's names leave it with the tool.
+    TKvDemoRegistry& DemoRegistry() const;
     // The editor is going away before the tool.
     void DetachEditor() { m_editor = nullptr; }
 
@@ -282,6 +289,9 @@ private:
     void ClearEdit();
 
     IKvGraphicsEditor* m_editor;
+    TKvDemoRegistry* m_demoRegistry = nullptr;
+    // The registry of a tool made without an editor.
+    std::unique_ptr<TKvDemoRegistry> m_ownDemoRegistry;
     IKvScriptRecorder* m_recorder = nullptr;
     std::vector<TKvGraphicsToolControl*> m_controls;
     bool m_active = false;

@@ -3,6 +3,7 @@
 #include <QVariant>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -30,12 +31,21 @@ bool ScriptParamIsNumber(const TKvCustomProperties& params, int index)
     return type == QMetaType::Int || type == QMetaType::Double;
 }
 
-int ScriptParamInt(const TKvCustomProperties& params, int index)
+std::optional<qint32> ScriptParamWholeNumber(const TKvCustomProperties& params, int index)
 {
     const QVariant value = Param(params, index);
-    switch (value.typeId()) {
-    case QMetaType::Int: return value.toInt();
-    case QMetaType::Double: return int(std::nearbyint(value.toDouble()));
-    default: return 0;
-    }
+    if (value.typeId() == QMetaType::Int)
+        return value.toInt();
+    if (value.typeId() != QMetaType::Double)
+        return std::nullopt;
+    const double rounded = std::nearbyint(value.toDouble());
+    if (!std::isfinite(rounded) || rounded < std::numeric_limits<qint32>::min()
+        || rounded > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return qint32(rounded);
+}
+
+int ScriptParamInt(const TKvCustomProperties& params, int index)
+{
+    return ScriptParamWholeNumber(params, index).value_or(0);
 }

@@ -10,6 +10,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <optional>
 #include <stdexcept>
 
 
@@ -58,6 +59,9 @@ protected:
 QString ScriptParamText(const TKvCustomProperties& params, int index);
 // Whether the parameter at the index is a number (integer or double).
 bool ScriptParamIsNumber(const TKvCustomProperties& params, int index);
-// The parameter at the index as an integer (a double is rounded); 0 when it
-// is not a number.
+// The parameter at the index as a whole number (a double rounded to
+// nearest, ties to even); none when it is not a number or does not fit 32
+// bits.
+std::optional<qint32> ScriptParamWholeNumber(const TKvCustomProperties& params, int index);
+// The same, 0 when there is none.
 int ScriptParamInt(const TKvCustomProperties& params, int index);

@@ -5,8 +5,10 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
+#include "KvDemonstration.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsPrint.h"
+#include "KvHelp.h"
 #include "KvMainForm.h"
 #include "KvObjectLibrary.h"
 #include "KvOriginalImageTool.h"
@@ -52,6 +54,8 @@ TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
                                          GraphicsEditor,
                                          MainForm,
                                          ScrollTool,
+                                         Help,
+                                         DemonstrationModule,
                                          SystemInfo,
                                          GraphicsPrint,
                                          About,

@@ -164,6 +164,34 @@ TEST(Clipping, SeparateFindsTheDiscInsideARing)
     EXPECT_TRUE(CountsAgree(scene.region));
 }
 
+TEST(Clipping, SeparateInPartsFindsTheSameCutAndShowsTheSamePixels)
+{
+    DiscScene whole;
+    DiscScene parts;
+    TDirtyTiles wholeDirty;
+    TDirtyTiles partsDirty;
+    wholeDirty.SetSize(21, 21);
+    partsDirty.SetSize(21, 21);
+    {
+        TSeparation wholeSeparation(whole.region);
+        TSeparation partSeparation(parts.region);
+        wholeSeparation.StartGrowCut();
+        partSeparation.StartGrowCut();
+        while (wholeSeparation.Step(wholeDirty) > 0) {
+        }
+        int calls = 0;
+        while (partSeparation.StepPart(partsDirty, 3) > 0)
+            ++calls;
+        EXPECT_GT(calls, 20);
+    }
+    for (int y = 0; y < 21; ++y)
+        for (int x = 0; x < 21; ++x) {
+            ASSERT_EQ(parts.region.LabelAt(x, y), whole.region.LabelAt(x, y)) << x << ", " << y;
+            ASSERT_EQ(parts.region.SegmentAt(x, y), whole.region.SegmentAt(x, y)) << x << ", " << y;
+        }
+    EXPECT_EQ(partsDirty.Bounds(), wholeDirty.Bounds());
+}
+
 TEST(Clipping, EachGenerationReportsTheRectangleItChanged)
 {
     DiscScene scene;

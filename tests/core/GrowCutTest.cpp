@@ -283,8 +283,18 @@ TEST(GrowCut, EveryGenerationFollowsThePlainRules)
         {
             TGrowCut growCut;
             growCut.Init(region);
+            // Every third picture runs its generations in parts of a few
+            // attackers, as the editor does on large pictures.
+            const std::size_t part = round % 3 == 2 ? 1 + std::size_t(random() % 7) : 0;
             for (int generation = 0;; ++generation) {
-                const int n = growCut.Step();
+                int n = 0;
+                if (part == 0) {
+                    n = growCut.Step();
+                } else {
+                    while (!growCut.AttackPart(part)) {
+                    }
+                    n = growCut.Commit();
+                }
                 ASSERT_EQ(n, reference.Step()) << "round " << round << " generation " << generation;
                 for (int i = 0; i < n; ++i) {
                     const TPoint p = reference.active[std::size_t(i)];

@@ -142,7 +142,7 @@ void SaveTheObject()
     answer.start(50);
     ASSERT_TRUE(ClickAt(frame->StoreTBXButton));
     const std::filesystem::path library = ObjectLibraryFolder();
-    ASSERT_TRUE(RunUntil([&] { return Idle() && std::filesystem::exists(library / "000001.tmb"); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return Idle() && std::filesystem::exists(library / "000001.tmb"); }));
     answer.stop();
     EXPECT_TRUE(answered);
     EXPECT_TRUE(frame->StoreTBXButton->isEnabled()) << "the object is still shown and can be saved again";
@@ -174,7 +174,7 @@ void CutOutTheSaucer(const QImage& photograph)
 
     ClippingTool()->SetSize(CoffeeCupBrushSize);
     ASSERT_TRUE(DragRoundTheCoffeeCup(GraphicsEditor()->ActiveView()));
-    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelOutline); }));
+    ASSERT_TRUE(RunLoopUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelOutline); }));
     // The band goes all round: the cup inside and the table outside are
     // still unmarked.
     EXPECT_EQ(ClippingTool()->Region().LabelAt(InTheCup.x(), InTheCup.y()), LabelUnmarked);
@@ -182,7 +182,7 @@ void CutOutTheSaucer(const QImage& photograph)
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("band")));
 
     ASSERT_TRUE(ClickAt(frame->SeparateTBXButton));
-    ASSERT_TRUE(RunUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelCutLine); }));
+    ASSERT_TRUE(RunLoopUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelCutLine); }));
     // The cut line shows in the inverted threshold colours.
     const TMarkedRegion& region = ClippingTool()->Region();
     int cutPixels = 0;
@@ -198,10 +198,10 @@ void CutOutTheSaucer(const QImage& photograph)
 
     // The plain colour first, white as the panel starts.
     ASSERT_TRUE(ClickRadioButton(frame->EffectItem(0)));
-    ASSERT_TRUE(RunUntil([] { return ClippingTool()->BackgroundEffect() == 0; }));
+    ASSERT_TRUE(RunLoopUntil([] { return ClippingTool()->BackgroundEffect() == 0; }));
     ASSERT_EQ(ClippingTool()->BackgroundColor(), 0xFFFFFFu);
     ASSERT_TRUE(ClickAt(frame->EffectTBXButton));
-    ASSERT_TRUE(RunUntil([] { return Idle() && HasBackground(ClippingTool()->Region()); }));
+    ASSERT_TRUE(RunLoopUntil([] { return Idle() && HasBackground(ClippingTool()->Region()); }));
     ExpectObjectKeptAndBackground(photograph, "color", [](const std::uint8_t* now, const std::uint8_t*) {
         return now[0] == 255 && now[1] == 255 && now[2] == 255; // white, the panel's colour
     });
@@ -224,7 +224,7 @@ void CutOutTheSaucer(const QImage& photograph)
     };
     for (const Choice& choice : choices) {
         ASSERT_TRUE(ClickRadioButton(frame->EffectItem(choice.item)));
-        ASSERT_TRUE(RunUntil([&] { return Idle() && ClippingTool()->Region().BackgroundEffect() == choice.item; }));
+        ASSERT_TRUE(RunLoopUntil([&] { return Idle() && ClippingTool()->Region().BackgroundEffect() == choice.item; }));
         ExpectObjectKeptAndBackground(photograph, choice.name, choice.changed);
         EXPECT_TRUE(TakeScreenshot(QStringLiteral("effect_") + QLatin1String(choice.name)));
     }

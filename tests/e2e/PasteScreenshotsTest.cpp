@@ -126,11 +126,11 @@ void CutOutAndSaveTheCup()
     TKvClippingFrame* frame = clipping->ClippingFrame();
     clipping->SetSize(CoffeeCupBrushSize);
     ASSERT_TRUE(DragRoundTheCoffeeCup(View()));
-    ASSERT_TRUE(RunUntil([&] { return ClippingIdle() && clipping->Region().HasLabel(LabelOutline); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return ClippingIdle() && clipping->Region().HasLabel(LabelOutline); }));
     ASSERT_TRUE(ClickAt(frame->SeparateTBXButton));
-    ASSERT_TRUE(RunUntil([&] { return ClippingIdle() && clipping->Region().HasLabel(LabelCutLine); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return ClippingIdle() && clipping->Region().HasLabel(LabelCutLine); }));
     ASSERT_TRUE(ClickAt(frame->EffectTBXButton));
-    ASSERT_TRUE(RunUntil([&] { return ClippingIdle() && HasBackground(clipping->Region()); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return ClippingIdle() && HasBackground(clipping->Region()); }));
 
     QTimer answer;
     answer.callOnTimeout([] {
@@ -139,7 +139,7 @@ void CutOutAndSaveTheCup()
     });
     answer.start(50);
     ASSERT_TRUE(ClickAt(frame->StoreTBXButton));
-    ASSERT_TRUE(RunUntil([&] { return ClippingIdle() && std::filesystem::exists(ObjectLibraryFolder() / "000001.tmb"); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return ClippingIdle() && std::filesystem::exists(ObjectLibraryFolder() / "000001.tmb"); }));
     answer.stop();
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("cut_out")));
 
@@ -155,7 +155,7 @@ void OpenTheRocket(const QString& rocket)
     Document()->SetNoSavePrompt(true);
     TKvDocument* opened = nullptr;
     ASSERT_TRUE(GraphicsEditor()->OpenFile(rocket, opened, false));
-    ASSERT_TRUE(RunUntil([] { return Document() && View() && Document()->FileName().endsWith(QStringLiteral("rocket.jpg")); }));
+    ASSERT_TRUE(RunLoopUntil([] { return Document() && View() && Document()->FileName().endsWith(QStringLiteral("rocket.jpg")); }));
     Settle();
 }
 
@@ -175,7 +175,7 @@ void PasteTheCup()
     const int h = before.Height;
     ASSERT_TRUE(DragOnPicture(View(), QPoint(w / 10, h * 3 / 10), QPoint(w / 2, h * 8 / 10)));
     TKvPasteToolControl* control = nullptr;
-    ASSERT_TRUE(RunUntil([&] {
+    ASSERT_TRUE(RunLoopUntil([&] {
         control = paste->ControlWithRectangle(Document());
         return control && control->State() == TPlaceState::Placed;
     }));
@@ -190,16 +190,16 @@ void PasteTheCup()
     pasted.Assign(before);
     ASSERT_FALSE(RenderPaste(pasted, paste->Object(), placement, pfHermite).IsEmpty());
     ASSERT_TRUE(PressKey("Return"));
-    ASSERT_TRUE(RunUntil([] { return Document()->History().Count() == 1; }));
+    ASSERT_TRUE(RunLoopUntil([] { return Document()->History().Count() == 1; }));
     EXPECT_EQ(control->State(), TPlaceState::Idle);
     EXPECT_TRUE(PictureIs(pasted)) << "the commit is RenderPaste with the Hermite filter";
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("committed")));
 
     ASSERT_TRUE(ClickToolbarButton(GraphicsEditor()->UndoToolButton));
-    ASSERT_TRUE(RunUntil([&] { return PictureIs(before); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return PictureIs(before); }));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("undone")));
     ASSERT_TRUE(ClickToolbarButton(GraphicsEditor()->RedoToolButton));
-    ASSERT_TRUE(RunUntil([&] { return PictureIs(pasted); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return PictureIs(pasted); }));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("redone")));
 }
 
@@ -212,7 +212,7 @@ void WriteTextInto(QPoint from, QPoint to, const QString& step)
     const int steps = Document()->History().Count();
     ASSERT_TRUE(DragOnPicture(View(), from, to));
     TKvTextToolControl* control = nullptr;
-    ASSERT_TRUE(RunUntil([&] {
+    ASSERT_TRUE(RunLoopUntil([&] {
         control = text->ControlWithRectangle(Document());
         return control && control->State() == TPlaceState::Placed;
     }));
@@ -225,7 +225,7 @@ void WriteTextInto(QPoint from, QPoint to, const QString& step)
     written.Assign(before);
     ASSERT_FALSE(BlendText(written, text->Mask(), placement, text->ColorRule()).IsEmpty());
     ASSERT_TRUE(PressKey("Return"));
-    ASSERT_TRUE(RunUntil([&] { return Document()->History().Count() == steps + 1; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return Document()->History().Count() == steps + 1; }));
     EXPECT_TRUE(PictureIs(written));
     EXPECT_TRUE(TakeScreenshot(step));
 }
@@ -240,7 +240,7 @@ void WriteTheText()
     TKvTextFrame* frame = text->TextFrame();
     ASSERT_TRUE(ClickAt(frame->TextMemo));
     ASSERT_TRUE(Xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("Orvane")}));
-    ASSERT_TRUE(RunUntil([&] { return frame->TextMemo->toPlainText() == QStringLiteral("Orvane") && !text->Mask().IsEmpty(); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return frame->TextMemo->toPlainText() == QStringLiteral("Orvane") && !text->Mask().IsEmpty(); }));
     text->SetTextColor(TextRed);
 
     const int w = Document()->Image().Width();
@@ -248,7 +248,7 @@ void WriteTheText()
     WriteTextInto(QPoint(w * 55 / 100, h / 12), QPoint(w * 95 / 100, h / 4), QStringLiteral("text_selected"));
 
     ASSERT_TRUE(ClickAt(frame->ColorItem(1), QPoint(8, frame->ColorItem(1)->height() / 2)));
-    ASSERT_TRUE(RunUntil([&] { return text->ColorMode() == tcInverted; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return text->ColorMode() == tcInverted; }));
     WriteTextInto(QPoint(w * 95 / 100, h * 3 / 10), QPoint(w * 55 / 100, h * 55 / 100), QStringLiteral("text_inverted"));
 }
 

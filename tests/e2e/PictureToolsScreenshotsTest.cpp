@@ -96,7 +96,7 @@ void ShowEveryTool(const QImage& photo)
     ASSERT_EQ(GraphicsEditor()->ActiveTool(), Module()->CropTool);
     ASSERT_TRUE(DragOnPicture(view, QPoint(160, 60), QPoint(480, 380)));
     TKvCropToolControl* control = Module()->CropTool->CropControl();
-    ASSERT_TRUE(RunUntil([&] { return control->State() == TKvCropToolControl::csPlaced; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return control->State() == TKvCropToolControl::csPlaced; }));
     const TRect rect = control->CropRect();
     EXPECT_NEAR(rect.Left, 160, 2);
     EXPECT_NEAR(rect.Bottom, 380, 2);
@@ -109,31 +109,31 @@ void ShowEveryTool(const QImage& photo)
     ASSERT_TRUE(RunScriptCommand("Rotation"));
     rotate->SetOptionsShown(true);
     ASSERT_TRUE(ClickAt(rotate->RotateFrame()->RotateLeftRadioButton, QPoint(8, 8)));
-    ASSERT_TRUE(RunUntil([&] { return rotate->RotateFrame()->RotateLeftRadioButton->isChecked(); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return rotate->RotateFrame()->RotateLeftRadioButton->isChecked(); }));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("rotate_panel")));
 
     // Each toolbar turn and flip, from the picture as opened.
     ASSERT_TRUE(ClickToolbarButton(rotate->RotateRightToolButton));
-    ASSERT_TRUE(RunUntil([&] { return document->Image().Width() == h; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return document->Image().Width() == h; }));
     EXPECT_EQ(PictureColour(h - 1, 0), PhotoColour(photo, 0, 0));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("turned_right")));
     ASSERT_TRUE(ClickToolbarButton(rotate->RotateLeftToolButton));
     ASSERT_TRUE(ClickToolbarButton(rotate->RotateLeftToolButton));
-    ASSERT_TRUE(RunUntil([&] { return document->History().Count() == 3; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return document->History().Count() == 3; }));
     EXPECT_EQ(PictureColour(0, w - 1), PhotoColour(photo, 0, 0));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("turned_left")));
     ASSERT_TRUE(ClickToolbarButton(rotate->RotateRightToolButton));
     ASSERT_TRUE(ClickToolbarButton(rotate->FlipVerticalToolButton));
-    ASSERT_TRUE(RunUntil([&] { return document->History().Count() == 5; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return document->History().Count() == 5; }));
     EXPECT_EQ(PictureColour(0, h - 1), PhotoColour(photo, 0, 0));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("flipped_vertical")));
     ASSERT_TRUE(ClickToolbarButton(rotate->FlipVerticalToolButton));
     ASSERT_TRUE(ClickToolbarButton(rotate->FlipHorizontalToolButton));
-    ASSERT_TRUE(RunUntil([&] { return document->History().Count() == 7; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return document->History().Count() == 7; }));
     EXPECT_EQ(PictureColour(w - 1, 0), PhotoColour(photo, 0, 0));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("flipped_horizontal")));
     ASSERT_TRUE(ClickToolbarButton(rotate->FlipHorizontalToolButton));
-    ASSERT_TRUE(RunUntil([&] { return document->History().Count() == 8; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return document->History().Count() == 8; }));
 
     // Brightness and contrast in the middle of an adjustment.
     TKvBrightnessContrastTool* tone = Module()->BrightnessContrastTool;
@@ -145,7 +145,7 @@ void ShowEveryTool(const QImage& photo)
     EXPECT_EQ(PictureColour(320, 200), QColor(table[before.red()], table[before.green()], table[before.blue()]));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("brightness_contrast")));
     ASSERT_TRUE(ClickAt(tone->BrightnessContrastFrame()->OkButton));
-    ASSERT_TRUE(RunUntil([&] { return !tone->Adjusting(); }));
+    ASSERT_TRUE(RunLoopUntil([&] { return !tone->Adjusting(); }));
 
     // The original while O is held, the adjusted picture after.
     view->activateWindow();
@@ -153,10 +153,10 @@ void ShowEveryTool(const QImage& photo)
     Settle();
     TKvGraphicsTool* current = GraphicsEditor()->ActiveTool();
     ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("o")}));
-    ASSERT_TRUE(RunUntil([&] { return GraphicsEditor()->ActiveTool() == Module()->OriginalImageTool; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return GraphicsEditor()->ActiveTool() == Module()->OriginalImageTool; }));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("original_held")));
     ASSERT_TRUE(Xdotool({QStringLiteral("keyup"), QStringLiteral("o")}));
-    ASSERT_TRUE(RunUntil([&] { return GraphicsEditor()->ActiveTool() == current; }));
+    ASSERT_TRUE(RunLoopUntil([&] { return GraphicsEditor()->ActiveTool() == current; }));
     EXPECT_TRUE(TakeScreenshot(QStringLiteral("original_released")));
 
     document->SetNoSavePrompt(true);

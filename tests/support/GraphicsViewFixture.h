@@ -5,6 +5,7 @@
 #pragma once
 
 #include "GraphicsEditorFixture.h"
+#include "KvDemoRegistry.h"
 #include "KvGraphicsTool.h"
 #include "KvGraphicsView.h"
 #include "TestRecorder.h"
@@ -46,6 +47,7 @@ public:
         ++PointerReports;
     }
     TProgressMeter* ProgressMeter() const override { return nullptr; }
+    TKvDemoRegistry& DemoRegistry() override { return Registry; }
     std::optional<int> AskJpegQuality() override
     {
         ++QualityQuestions;
@@ -64,6 +66,7 @@ public:
     QPoint Pointer;
     TColorTriple Pixel;
     int PointerReports = 0;
+    TKvDemoRegistry Registry;
     // The answer to the JPEG quality question (none: cancelled).
     std::optional<int> Quality = 90;
     int QualityQuestions = 0;

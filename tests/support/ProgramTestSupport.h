@@ -36,6 +36,8 @@ struct TProgramModules {
         SystemInfo = Module->SystemInfo;
         GraphicsPrint = Module->GraphicsPrint;
         About = Module->About;
+        Help = Module->Help;
+        DemonstrationModule = Module->DemonstrationModule;
         ToolPanelModule = Module->ToolPanelModule;
         TextTool = Module->TextTool;
         ClippingTool = Module->ClippingTool;
@@ -50,6 +52,8 @@ struct TProgramModules {
     TKvSystemInfoModule* SystemInfo = nullptr;
     TKvGraphicsPrintModule* GraphicsPrint = nullptr;
     TKvAbout* About = nullptr;
+    TKvHelp* Help = nullptr;
+    TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;

@@ -100,6 +100,23 @@ inline void RunEventLoopFor(int milliseconds)
     loop.exec();
 }
 
+// Runs the event loop as the program's own runs, waiting for events (so
+// that the idle updates run, which enable buttons), until the condition
+// holds; false after the deadline.
+template <class TCondition>
+bool RunLoopUntil(TCondition condition, int deadlineMilliseconds = 60000)
+{
+    QEventLoop loop;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (condition())
+            loop.exit(0);
+    });
+    poll.start(20);
+    QTimer::singleShot(deadlineMilliseconds, &loop, [&loop] { loop.exit(1); });
+    return loop.exec() == 0;
+}
+
 // Runs the event loop until the condition holds; false after the deadline
 // (a guard against hanging, not a measurement).
 template <class TCondition>

@@ -412,7 +412,7 @@ TEST(KvClippingToolTest, DemonstrationNamesReachTheControlsAndCommands)
 {
     ClippingFixture f;
     f.tool->AfterCreate();
-    const TKvDemoRegistry& registry = DemoRegistry();
+    const TKvDemoRegistry& registry = f.tools.Registry;
     EXPECT_EQ(registry.FindControl(QStringLiteral("EdgeIndication")), f.tool->ToolButton);
     EXPECT_EQ(registry.FindControl(QStringLiteral("EdgeIndicationSeparate")), f.Frame()->SeparateTBXButton);
     EXPECT_EQ(registry.FindControl(QStringLiteral("EdgeIndicationShadow")), f.Frame()->ShadowTntTrackBar);
@@ -426,7 +426,7 @@ TEST(KvClippingToolTest, DemonstrationNamesReachTheControlsAndCommands)
     registry.FindCommand(QStringLiteral("EdgeIndicationSeparate"))->Procedure();
     EXPECT_TRUE(f.Region().HasLabel(LabelCutLine));
     f.tool.reset();
-    EXPECT_EQ(DemoRegistry().FindCommand(QStringLiteral("EdgeIndicationSeparate")), nullptr);
+    EXPECT_EQ(f.tools.Registry.FindCommand(QStringLiteral("EdgeIndicationSeparate")), nullptr);
 }
 
 // Demonstration scripts find the published controls by the names they have
@@ -502,7 +502,7 @@ TEST(KvClippingToolTest, SaveObjectIsRecordedAndWritesAnEntryWithoutAnEditOrACom
     EXPECT_TRUE(HasObject(f.Region())) << "the object is still shown";
 
     // The demonstration command saves as the button does.
-    const TKvDemoRegistry::TCommandInfo* store = DemoRegistry().FindCommand(QStringLiteral("EdgeIndicationStore"));
+    const TKvDemoRegistry::TCommandInfo* store = f.tools.Registry.FindCommand(QStringLiteral("EdgeIndicationStore"));
     ASSERT_NE(store, nullptr);
     store->Procedure();
     EXPECT_EQ(saved.size(), 2);

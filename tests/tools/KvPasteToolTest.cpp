@@ -257,8 +257,8 @@ TEST(KvPasteToolTest, TheGridShowsThreeColumnsAndSelectsAsClicked)
     EXPECT_EQ(f.tool->List().Selected(), 2);
     EXPECT_EQ(grid->currentIndex().column(), 2);
     EXPECT_EQ(grid->currentIndex().row(), 0);
-    EXPECT_EQ(DemoRegistry().FindCommand(QStringLiteral("pastegridprev"))->Owner, f.tool.get());
-    DemoRegistry().FindCommand(QStringLiteral("PasteGridPrev"))->Procedure();
+    EXPECT_EQ(f.tools.Registry.FindCommand(QStringLiteral("pastegridprev"))->Owner, f.tool.get());
+    f.tools.Registry.FindCommand(QStringLiteral("PasteGridPrev"))->Procedure();
     EXPECT_EQ(f.tool->List().Selected(), 1);
 
     // A new entry saved meanwhile joins the list once, selected.
@@ -316,7 +316,7 @@ TEST(KvPasteToolTest, TheRotationIsKeptInTheSettingsWithinItsRange)
     PasteFixture f(1);
     f.tool->SetRotation(-1);
     EXPECT_EQ(f.tool->Rotation(), 359);
-    DemoRegistry().FindCommand(QStringLiteral("PasteRotation"))->IntProcedure(100000);
+    f.tools.Registry.FindCommand(QStringLiteral("PasteRotation"))->IntProcedure(100000);
     EXPECT_EQ(f.tool->Rotation(), 280);
 }
 

@@ -270,7 +270,7 @@ TEST(KvTextToolTest, ChangesAreRecordedForDemonstrations)
         QStringLiteral("MouseCurvedMove TextMaxInverse"), QStringLiteral("TextMaxInverse 1"),
     };
     EXPECT_EQ(recorder.Lines, expected);
-    DemoRegistry().FindCommand(QStringLiteral("TextFontSize"))->IntProcedure(-3);
+    f.tools.Registry.FindCommand(QStringLiteral("TextFontSize"))->IntProcedure(-3);
     EXPECT_EQ(f.tool->FontSize(), 8);
 }
 
@@ -280,7 +280,7 @@ TEST(KvTextToolTest, TheTypingAnimationLeavesTheProgramRunning)
     f.Type(QStringLiteral("old"));
     QElapsedTimer clock;
     clock.start();
-    DemoRegistry().FindCommand(QStringLiteral("TextMemoYalta"))->Procedure();
+    f.tools.Registry.FindCommand(QStringLiteral("TextMemoYalta"))->Procedure();
     // The command returned before the first letter: the memo is cleared and
     // the typing goes on from the event loop.
     EXPECT_TRUE(f.Frame()->TextMemo->toPlainText().isEmpty());
