@@ -63,8 +63,12 @@ bool TKvOutputFiles::Fail(const QString& target, const QString& reason)
     return false;
 }
 
-QIODevice* TKvOutputFiles::Add(const QString& target)
+QIODevice* TKvOutputFiles::Add(const QString& name)
 {
+    // Writing to a symbolic link writes the file it points to; the link
+    // stays.
+    const QFileInfo link(name);
+    const QString target = link.isSymLink() ? link.symLinkTarget() : name;
     const QFileInfo info(target);
     if (info.isDir()) {
         Fail(target, QStringLiteral("it is a folder"));
@@ -147,4 +151,11 @@ void TKvOutputFiles::Discard()
         }
     m_outputs.clear();
     m_finished = false;
+}
+
+bool WriteWholeFile(const QString& path, const QByteArray& bytes)
+{
+    TKvOutputFiles output;
+    QIODevice* file = output.Add(path);
+    return file && file->write(bytes) == bytes.size() && output.Commit();
 }

@@ -47,3 +47,6 @@ private:
     bool m_finished = false;
     QString m_error;
 };
+
+// Replaces the file at path by bytes, whole or not at all.
+bool WriteWholeFile(const QString& path, const QByteArray& bytes);

@@ -1,5 +1,6 @@
 // The picture formats: round trips, .kvi and exchange files, descriptions,
 // thumbnails, metadata, safe saves and damaged or hostile files.
+#include "FileSizeLimit.h"
 #include "GraphicsEditorFixture.h"
 #include "JpegFixtures.h"
 #include "KvExchangeFile.h"
@@ -7,6 +8,7 @@
 #include "KvImageMetadata.h"
 
 #include "QtPrinters.h"
+#include "SmallFileSystem.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -580,6 +582,92 @@ TEST_F(Formats, AFailedSaveLeavesTheOldFileAndNoLeftovers)
     EXPECT_FALSE(document->Saved());
     EXPECT_EQ(document->FileName(), target);
     EXPECT_EQ(QDir(Path("")).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.png")});
+}
+
+// A full disk, as a write cut short by the file-size limit (EFBIG) and, when
+// the tests may mount one, as a filled-up file system (ENOSPC). Every
+// writer keeps the old file byte for byte and leaves no temporary file; the
+// document stays unsaved under its own name and format; and once there is
+// room it writes exactly what a document fresh from the same file writes,
+// so the failed attempt changed nothing (a JPEG keeps the source's coding).
+struct FullDisk {
+    const char* name;
+    const char* source; // the document's own file
+    qint32 key;         // the format it is saved in
+};
+
+const FullDisk FullDiskCases[] = {
+    {"jpeg through the lossless codec", "camera.jpg", FormatKeyJpeg},
+    {"kvi through the lossless codec", "camera.kvi", FormatKeyKvi},
+    {"jpeg from pixels", "camera.png", FormatKeyJpeg},
+    {"png", "camera.png", FormatKeyPng},
+    {"tiff", "camera.png", FormatKeyTiff},
+    {"bmp", "camera.png", FormatKeyBmp},
+    {"exchange file", "camera.png", FormatKeyExchange},
+};
+
+struct FormatsOnAFullDisk : Formats {
+    void SetUp() override
+    {
+        const QByteArray camera = CameraJpeg(PatternPicture(64, 48, true));
+        Write("camera.jpg", camera);
+        Write("camera.kvi", Complemented(camera));
+        Write("camera.png", Encode(PatternPicture(64, 48), "png"));
+        formats.SetJpegOptionsDialog([](int) { return std::optional<int>(90); });
+    }
+    // What a document fresh from the case's file writes with room enough.
+    QByteArray WrittenWithRoom(const FullDisk& c)
+    {
+        TKvGraphicsDocument* fresh = Load(Path(c.source));
+        EXPECT_TRUE(fresh && fresh->SaveToFile(Path("with-room.bin"), c.key)) << c.name;
+        const QByteArray bytes = ReadBytes(Path("with-room.bin"));
+        QFile::remove(Path("with-room.bin"));
+        return bytes;
+    }
+    // Saves the case's document over the old file at target while
+    // runOutOfRoom is in force; then once more with room.
+    void Check(const FullDisk& c, const QString& target, const std::function<void()>& runOutOfRoom,
+               const std::function<void()>& makeRoom)
+    {
+        const QByteArray old = Encode(picture, "png");
+        ASSERT_TRUE(WriteBytes(target, old)) << c.name;
+        TKvGraphicsDocument* document = Load(Path(c.source));
+        ASSERT_TRUE(document) << c.name;
+        const qint32 sourceKey = document->FormatKey();
+        document->History().Add(std::make_unique<TKvGraphicsCommandState>(nullptr, TRect{0, 0, 1, 1}, document));
+        const QStringList before = QDir(QFileInfo(target).path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+        runOutOfRoom();
+        EXPECT_FALSE(document->SaveToFile(target, c.key)) << c.name;
+        makeRoom();
+        EXPECT_EQ(ReadBytes(target), old) << c.name;
+        EXPECT_EQ(QDir(QFileInfo(target).path()).entryList(QDir::AllEntries | QDir::Hidden), before) << c.name;
+        EXPECT_FALSE(document->Saved()) << c.name;
+        EXPECT_EQ(document->FileName(), Path(c.source)) << c.name;
+        EXPECT_EQ(document->FormatKey(), sourceKey) << c.name;
+
+        ASSERT_TRUE(document->SaveToFile(target, c.key)) << c.name;
+        EXPECT_EQ(ReadBytes(target), WrittenWithRoom(c)) << c.name;
+        EXPECT_TRUE(document->Saved()) << c.name;
+    }
+};
+
+TEST_F(FormatsOnAFullDisk, AWriteCutShortKeepsTheOldFileInEveryFormat)
+{
+    for (const FullDisk& c : FullDiskCases) {
+        std::optional<TFileSizeLimit> limit;
+        Check(c, Path("old.bin"), [&] { limit.emplace(512); }, [&] { limit.reset(); });
+    }
+}
+
+TEST_F(FormatsOnAFullDisk, AFullFileSystemKeepsTheOldFileInEveryFormat)
+{
+    TSmallFileSystem disk;
+    if (!disk.Available())
+        GTEST_SKIP() << disk.Reason();
+    const QString target = QString::fromStdString((disk.Path() / "old.bin").string());
+    for (const FullDisk& c : FullDiskCases)
+        Check(c, target, [&] { ASSERT_TRUE(disk.Fill()); }, [&] { disk.Empty(); });
 }
 
 // --- Damaged and hostile files
