@@ -24,7 +24,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
@@ -74,18 +73,15 @@ bool ClickRadioButton(QRadioButton* button)
 }
 
 // The band: the left button held down along the subject's outline, a dab
-// every few pixels, slowly enough that no move is merged with the next.
+// every few pixels.
 bool DragRoundTheSubject(TKvGraphicsView* view)
 {
-    QStringList arguments;
+    std::vector<QPoint> points;
     const auto moveTo = [&](const QPointF& p) {
         const QPoint picture(int(std::lround(p.x())), int(std::lround(p.y())));
-        const QPoint screen = view->mapToGlobal(view->ImageToClient(picture));
-        arguments << QStringLiteral("mousemove") << QString::number(screen.x()) << QString::number(screen.y()) << QStringLiteral("sleep")
-                  << QStringLiteral("0.015");
+        points.push_back(view->mapToGlobal(view->ImageToClient(picture)));
     };
     moveTo(SubjectOutline[0]);
-    arguments << QStringLiteral("mousedown") << QStringLiteral("1");
     for (std::size_t i = 1; i < std::size(SubjectOutline); ++i) {
         const QPointF from = SubjectOutline[i - 1];
         const QPointF to = SubjectOutline[i];
@@ -93,8 +89,7 @@ bool DragRoundTheSubject(TKvGraphicsView* view)
         for (int step = 1; step <= steps; ++step)
             moveTo(from + (to - from) * (double(step) / steps));
     }
-    arguments << QStringLiteral("mouseup") << QStringLiteral("1");
-    return Xdotool(arguments);
+    return DragThrough(points);
 }
 
 // A screenshot of the window (the main window when none is given).
