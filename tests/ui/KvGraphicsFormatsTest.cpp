@@ -27,6 +27,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace {
 
@@ -562,6 +563,169 @@ TEST_F(Formats, SavesThroughTheEncodersDropTheEmbeddedThumbnailOnly)
     EXPECT_EQ(jpeg->Properties().XResolution, 300);
 }
 
+// --- Damaged metadata
+
+QByteArray PutUInt32BE(QByteArray bytes, int offset, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = char(value >> (24 - 8 * i));
+    return bytes;
+}
+
+QByteArray PutUInt32LE(QByteArray bytes, int offset, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[offset + i] = char(value >> (8 * i));
+    return bytes;
+}
+
+
+// An entry of a little-endian TIFF directory; value is the value itself
+// when it fits in four bytes, else its offset in the block.
+struct TIfdEntry {
+    quint16 tag;
+    quint16 type;
+    quint32 count;
+    quint32 value;
+};
+
+// A little-endian TIFF block as EXIF carries it: the header, the first
+// directory at offset 8 with the entries, the offset of the next directory,
+// then data (at DataOffset(entries.size())).
+quint32 DataOffset(std::size_t entries)
+{
+    return quint32(8 + 2 + 12 * entries + 4);
+}
+
+QByteArray TiffBlock(const std::vector<TIfdEntry>& entries, quint32 nextDirectory, const QByteArray& data)
+{
+    QByteArray block("II\x2A\x00\x08\x00\x00\x00", 8);
+    const auto put16 = [&](quint16 v) { block.append(char(v & 0xFF)).append(char(v >> 8)); };
+    const auto put32 = [&](quint32 v) { put16(quint16(v & 0xFFFF)), put16(quint16(v >> 16)); };
+    put16(quint16(entries.size()));
+    for (const TIfdEntry& e : entries) {
+        put16(e.tag);
+        put16(e.type);
+        put32(e.count);
+        put32(e.value);
+    }
+    put32(nextDirectory);
+    return block + data;
+}
+
+// Two rationals (the X and Y resolutions) as data bytes.
+QByteArray Rationals(quint32 numerator, quint32 denominator)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 2; ++i)
+        for (const quint32 v : {numerator, denominator})
+            for (int b = 0; b < 4; ++b)
+                bytes.append(char(v >> (8 * b)));
+    return bytes;
+}
+
+// The camera's name, then the resolution numerator / denominator per unit
+// (2 inch, 3 centimetre).
+QByteArray ExifBlock(quint32 numerator, quint32 denominator, quint16 unit, quint32 nextDirectory = 0,
+                     quint32 makeCount = 8)
+{
+    const quint32 data = DataOffset(4);
+    return TiffBlock({{TagMake, 2, makeCount, data},
+                      {quint16(TagXResolution), 5, 1, data + 8},
+                      {quint16(TagYResolution), 5, 1, data + 16},
+                      {quint16(TagResolutionUnit), 3, 1, unit}},
+                     nextDirectory, QByteArray("Kestrel\0", 8) + Rationals(numerator, denominator));
+}
+
+// The JPEG with an APP1 segment holding "Exif\0\0" and the block, after its
+// JFIF segment.
+QByteArray WithExifSegment(const QByteArray& jpeg, const QByteArray& block)
+{
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + block;
+    const qsizetype length = payload.size() + 2;
+    QByteArray segment("\xFF\xE1", 2);
+    segment.append(char(length >> 8)).append(char(length & 0xFF));
+    const qsizetype afterJfif = 4 + ((quint8(jpeg[4]) << 8) | quint8(jpeg[5]));
+    return jpeg.left(afterJfif) + segment + payload + jpeg.mid(afterJfif);
+}
+
+// The PNG with its pHYs chunk replaced by one of the given data (a
+// well-formed chunk whose length is not the nine bytes pHYs has).
+QByteArray WithPhysChunk(const QByteArray& png, const QByteArray& data)
+{
+    QByteArray bytes = png;
+    const qsizetype at = bytes.indexOf("pHYs") - 4;
+    if (at > 0)
+        bytes.remove(at, 4 + 4 + 9 + 4);
+    QByteArray chunk = QByteArray("pHYs") + data;
+    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(chunk.constData()), uInt(chunk.size())));
+    QByteArray length(4, '\0');
+    QByteArray check(4, '\0');
+    for (int i = 0; i < 4; ++i) {
+        length[i] = char(quint32(data.size()) >> (24 - 8 * i));
+        check[i] = char(crc >> (24 - 8 * i));
+    }
+    const qsizetype afterHeader = 8 + 4 + 4 + 13 + 4; // signature, IHDR
+    return bytes.left(afterHeader) + length + chunk + check + bytes.mid(afterHeader);
+}
+
+// Damaged metadata never costs the picture: it opens with its pixels, its
+// resolution is the one the file states soundly or else 96 dots per inch,
+// and it is saved in its own format even when its tags cannot be written
+// back.
+TEST_F(Formats, DamagedMetadataNeverCostsThePicture)
+{
+    const QImage smooth = PatternPicture(40, 30, true);
+    const QByteArray jpeg = [&] {
+        const QImage bgr = smooth.convertToFormat(QImage::Format_BGR888);
+        TKvPixels pixels;
+        pixels.Init({0, 0, bgr.width(), bgr.height()}, const_cast<uchar*>(bgr.constBits()), PixelFormatBGR24,
+                    int(bgr.bytesPerLine()));
+        const TBytes bytes = EncodeJpeg(pixels); // JFIF without a density unit
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    }();
+    const QByteArray sound = ExifBlock(300, 1, 2);
+    struct Case {
+        const char* name;
+        const char* file;
+        QByteArray bytes;
+        qint32 dpi;
+        double tolerance; // mean channel difference from the picture
+    };
+    const Case cases[] = {
+        {"jpeg, sound exif", "sound.jpg", WithExifSegment(jpeg, sound), 300, 3},
+        {"jpeg, exif cut short", "cut.jpg", WithExifSegment(jpeg, sound.left(20)), 96, 3},
+        {"jpeg, next directory is itself", "loop.jpg", WithExifSegment(jpeg, ExifBlock(300, 1, 2, 8)), 300, 3},
+        {"jpeg, a count past the end", "count.jpg", WithExifSegment(jpeg, ExifBlock(300, 1, 2, 0, 100000)), 300, 3},
+        {"jpeg, zero denominator", "zero.jpg", WithExifSegment(jpeg, ExifBlock(300, 0, 2)), 96, 3},
+        // 118 dots per centimetre are 299.72 per inch.
+        {"jpeg, centimetres", "cm.jpg", WithExifSegment(jpeg, ExifBlock(118, 1, 3)), 300, 3},
+        {"png, pHYs of 4 bytes", "short.png", WithPhysChunk(Encode(smooth, "png"), QByteArray(4, '\x10')), 96, 0},
+        {"png, pHYs of 13 bytes", "long.png", WithPhysChunk(Encode(smooth, "png"), QByteArray(13, '\x10')), 96, 0},
+        // -3780 pixels per metre, as a signed header field.
+        {"bmp, negative pixels per metre", "negative.bmp",
+         PutUInt32LE(PutUInt32LE(Encode(smooth, "bmp"), 38, quint32(-3780)), 42, quint32(-3780)), 96, 0},
+        {"tiff, resolution 0", "zero.tif", WithExif(Encode(smooth, "tiff"), [](Exiv2::ExifData& exif) {
+             exif["Exif.Image.XResolution"] = Exiv2::URational(0, 1);
+             exif["Exif.Image.YResolution"] = Exiv2::URational(0, 1);
+         }), 96, 0},
+    };
+    for (const Case& c : cases) {
+        TKvGraphicsDocument* document = Load(Write(c.file, c.bytes));
+        ASSERT_TRUE(document) << c.name;
+        ExpectClose(DocumentPicture(*document), smooth, c.tolerance, c.name);
+        EXPECT_EQ(document->Properties().XResolution, c.dpi) << c.name;
+        EXPECT_EQ(document->Properties().YResolution, c.dpi) << c.name;
+
+        const QString saved = Path(std::string("saved-") + c.file);
+        ASSERT_TRUE(document->SaveToFile(saved, document->FormatKey())) << c.name;
+        TKvGraphicsDocument* again = Load(saved);
+        ASSERT_TRUE(again) << c.name;
+        ExpectClose(DocumentPicture(*again), smooth, c.tolerance + 1, c.name);
+        EXPECT_EQ(again->Properties().XResolution, c.dpi) << c.name;
+    }
+}
+
 // --- Safe saves
 
 TEST_F(Formats, AFailedSaveLeavesTheOldFileAndNoLeftovers)
@@ -671,20 +835,6 @@ TEST_F(FormatsOnAFullDisk, AFullFileSystemKeepsTheOldFileInEveryFormat)
 }
 
 // --- Damaged and hostile files
-
-QByteArray PutUInt32BE(QByteArray bytes, int offset, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = char(value >> (24 - 8 * i));
-    return bytes;
-}
-
-QByteArray PutUInt32LE(QByteArray bytes, int offset, quint32 value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = char(value >> (8 * i));
-    return bytes;
-}
 
 TEST_F(Formats, DamagedAndHostileFilesFailCleanly)
 {
