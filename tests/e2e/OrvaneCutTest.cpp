@@ -154,10 +154,11 @@ QRgb ExpectedBackground(const QString& effect, QRgb original)
         const auto dim = [](int v) { return int(std::nearbyint(v / (2 * std::sqrt(2.0)))); };
         return qRgb(dim(channels[0]), dim(channels[1]), dim(channels[2]));
     }
-    // Monochrome with the tint 112233: the brightest channel scaled by each.
-    const int brightest = std::max({channels[0], channels[1], channels[2]});
-    const auto tint = [brightest](int c) { return int(std::nearbyint(brightest * double(float(c / 255.0f)))); };
-    return qRgb(tint(0x11), tint(0x22), tint(0x33));
+    // Monochrome with the tint 112233: the brightest channel b scaled by
+    // each of 17, 34 and 51 out of 255, that is b/15, 2b/15 and b/5, rounded
+    // to the nearest (no whole b falls on a half).
+    const int b = std::max({channels[0], channels[1], channels[2]});
+    return qRgb((2 * b + 15) / 30, (4 * b + 15) / 30, (2 * b + 5) / 10);
 }
 
 TEST_F(OrvaneCut, FindsTheDiscWithEveryEffect)
