@@ -8,11 +8,14 @@
 #include "KvGraphicsEditor.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
+#include "KvObjectLibrary.h"
+#include "KvPasteTool.h"
 #include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
 #include "KvRotateTool.h"
 #include "KvScanner.h"
 #include "KvScrollTool.h"
+#include "KvTextTool.h"
 #include "KvToolPanel.h"
 
 #include <QCoreApplication>
@@ -106,9 +109,16 @@ void TModule::DataModuleCreate()
     BrightnessContrastTool->AddEditorButtons(MainForm, standard);
     CreateGraphicsTool(CropTool, GraphicsEditor, ToolPanelModule);
     CropTool->HideToolButton();
+    CreateGraphicsTool(TextTool, GraphicsEditor, ToolPanelModule);
+    SetImageIndex(TextTool->ToolButton, 79);
+    MainForm->AddSeparator(ToolPanelModule->Toolbar);
     CreateGraphicsTool(ClippingTool, GraphicsEditor, ToolPanelModule);
     SetImageIndex(ClippingTool->ToolButton, 77);
     MainForm->AddSeparator(ToolPanelModule->Toolbar);
+    CreateGraphicsTool(PasteTool, GraphicsEditor, ToolPanelModule, ObjectLibraryFolder());
+    SetImageIndex(PasteTool->ToolButton, 78);
+    // An object saved by the clipping tool shows at once in the paste tool's list.
+    connect(ClippingTool, &TKvClippingTool::ObjectSaved, PasteTool, &TKvPasteTool::AddNewestEntry);
 
     GraphicsEditor->SetActiveTool(ClippingTool);
 

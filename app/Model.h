@@ -18,9 +18,11 @@ class TKvClippingTool;
 class TKvCropTool;
 class TKvGraphicsEditor;
 class TKvOriginalImageTool;
+class TKvPasteTool;
 class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
+class TKvTextTool;
 class TKvToolPanelModule;
 class TMainForm;
 
@@ -69,7 +71,9 @@ public:
     TKvRotateTool* RotateTool = nullptr;
     TKvBrightnessContrastTool* BrightnessContrastTool = nullptr;
     TKvCropTool* CropTool = nullptr;
+    TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
     // Owned by the graphics editor.
     TKvScanner* Scanner = nullptr;
 

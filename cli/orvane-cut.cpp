@@ -18,6 +18,7 @@
 // write, 2 the band encloses no area or no object is shown (nothing is
 // written).
 #include "ClippingSession.h"
+#include "CommandLine.h"
 #include "Files.h"
 #include "KvGraphicsFormats.h"
 #include "KvLocalizer.h"
@@ -28,10 +29,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
 
 #include <climits>
 #include <cstdio>
@@ -45,7 +44,7 @@ constexpr int kExitNoArea = 2;
 
 void Report(const QString& message)
 {
-    std::fprintf(stderr, "orvane-cut: %s\n", qPrintable(message));
+    ReportError("orvane-cut", message);
 }
 
 int ReportWriteFailure(const TKvOutputFiles& outputs)
@@ -112,31 +111,6 @@ std::optional<TColor> ParseColor(const QString& text)
     if (!ok || text.size() != 6 || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
         return std::nullopt;
     return TColor(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
-}
-
-std::optional<int> ParseInt(const QString& text, int lo, int hi)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok && value >= lo && value <= hi ? std::optional<int>(value) : std::nullopt;
-}
-
-// Stores the value of option in target when the option is given; false, with
-// error saying what is wrong, when the value does not parse.
-template <typename T, typename Parse>
-bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& option, Parse parse,
-                const char* expected, T& target, QString& error)
-{
-    if (!parser.isSet(option))
-        return true;
-    const QString text = parser.value(option);
-    const auto value = parse(text);
-    if (!value) {
-        error = QStringLiteral("--%1 '%2': expected %3").arg(option.names().constFirst(), text, QLatin1String(expected));
-        return false;
-    }
-    target = *value;
-    return true;
 }
 
 // --save-object=DIR as --save-object DIR: the option's folder is optional,
@@ -233,19 +207,6 @@ void WritePgm(QIODevice& file, int width, int height, Value value)
     }
 }
 
-// Writes the picture in the format path's extension names (PNG for an
-// unknown one), with the resolution it was read with.
-bool WritePicture(QIODevice& file, const QString& path, const TKvLTBitmap& bitmap,
-                  const TKvGraphicsDocumentProperties& metadata)
-{
-    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (!QImageWriter::supportedImageFormats().contains(format))
-        format = "png";
-    QImageWriter writer(&file, format);
-    return writer.write(picture);
-}
-
 int Run(const TOptions& options)
 {
     // Pictures are read upright, as the editor shows them, so that a band
@@ -334,15 +295,8 @@ int Run(const TOptions& options)
         BuildObjectMatte(region, matte);
         WritePgm(*file, matte.Width(), matte.Height(), [&](int x, int y) { return matte.GetAlpha(x, y); });
     }
-    if (!options.out.isEmpty()) {
-        QIODevice* file = outputs.Add(options.out);
-        if (!file)
-            return ReportWriteFailure(outputs);
-        if (!WritePicture(*file, options.out, picture, load.Metadata)) {
-            Report(QStringLiteral("cannot write %1").arg(options.out));
-            return kExitBadInput;
-        }
-    }
+    if (!options.out.isEmpty() && !AddPicture(outputs, options.out, picture, load.Metadata))
+        return ReportWriteFailure(outputs);
     if (!outputs.Finish())
         return ReportWriteFailure(outputs);
     if (options.saveObject) {

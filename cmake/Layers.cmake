@@ -44,7 +44,8 @@ orvane_layer(orvane_core KvL/core PRIVATE JPEG::JPEG)
 # zlib: the object library's matte files.
 orvane_layer(orvane_algorithms algorithms PUBLIC orvane_core PRIVATE ZLIB::ZLIB)
 orvane_layer(orvane_foundation KvL/foundation PUBLIC Qt6::Core)
-orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets PRIVATE exiv2lib)
+# fontconfig: the generic font families the text tool falls back to.
+orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets PRIVATE exiv2lib Fontconfig::Fontconfig)
 orvane_layer(orvane_tools KvL/tools PUBLIC orvane_ui)
 orvane_layer(orvane_scanner scanner PUBLIC orvane_ui PRIVATE PkgConfig::SANE)
 orvane_layer(orvane_app app PUBLIC orvane_tools orvane_scanner)

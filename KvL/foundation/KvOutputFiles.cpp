@@ -142,6 +142,12 @@ bool TKvOutputFiles::Commit()
     return true;
 }
 
+bool TKvOutputFiles::Abandon(const QString& target, const QString& reason)
+{
+    Discard();
+    return Fail(target, reason);
+}
+
 void TKvOutputFiles::Discard()
 {
     for (TOutput& output : m_outputs)

@@ -33,6 +33,10 @@ public:
     bool Commit();
     // Removes every temporary file; no target is touched.
     void Discard();
+    // Gives the set up because target could not be written (its encoder
+    // failed, say): Error names it with the reason, the set is discarded.
+    // Always false.
+    bool Abandon(const QString& target, const QString& reason);
 
     const QString& Error() const { return m_error; }
 

@@ -13,7 +13,11 @@ namespace {
 
 std::map<int, QCursor>& ScreenCursors()
 {
-    static std::map<int, QCursor> cursors;
+    static std::map<int, QCursor> cursors = {
+        {crSizeAll, QCursor(Qt::SizeAllCursor)},  {crSizeNS, QCursor(Qt::SizeVerCursor)},
+        {crSizeNESW, QCursor(Qt::SizeBDiagCursor)}, {crSizeWE, QCursor(Qt::SizeHorCursor)},
+        {crSizeNWSE, QCursor(Qt::SizeFDiagCursor)},
+    };
     return cursors;
 }
 
@@ -41,6 +45,18 @@ QCursor ScreenCursor(int id)
         return QCursor(Qt::BlankCursor);
     const auto found = ScreenCursors().find(id);
     return found != ScreenCursors().end() ? found->second : QCursor(Qt::ArrowCursor);
+}
+
+int HandleCursor(int handle)
+{
+    switch (handle) {
+    case HandleBody: return crSizeAll;
+    case HandleTop: case HandleBottom: return crSizeNS;
+    case HandleTopRight: case HandleBottomLeft: return crSizeNESW;
+    case HandleRight: case HandleLeft: return crSizeWE;
+    case HandleBottomRight: case HandleTopLeft: return crSizeNWSE;
+    default: return crDefault;
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -76,7 +76,18 @@ enum TKvCursorId : int {
     crNone = -1, // no pointer at all: a tool that draws its own (a brush outline)
     crDefault = 0,
     crHand = 100, // the hand tool
+    // Over a rectangle the user moves by its inside and resizes by its
+    // handles (crop, paste, text).
+    crSizeAll = 110,
+    crSizeNS = 111,
+    crSizeNESW = 112,
+    crSizeWE = 113,
+    crSizeNWSE = 114,
 };
+
+// The resize cursor of a rectangle's handle (HitHandle's numbers; the
+// inside moves it); crDefault for none.
+int HandleCursor(int handle);
 
 // The screen position of the middle of the button that shows the item (a
 // toolbar button, hidden or not); false when no button shows it.

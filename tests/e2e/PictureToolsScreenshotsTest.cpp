@@ -20,6 +20,7 @@
 #include "Model.h"
 #include "ProgramTestSupport.h"
 #include "Program.h"
+#include "ScreenDrags.h"
 #include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
@@ -53,17 +54,6 @@ TModule* Module() { return RunningModule(); }
 bool ClickToolbarButton(QAction* button)
 {
     return ClickAt(GraphicsEditor()->StandardToolbar->widgetForAction(button));
-}
-
-// A drag of the left button from one picture point to another.
-bool DragOnPicture(TKvGraphicsView* view, QPoint from, QPoint to)
-{
-    const QPoint a = view->mapToGlobal(view->ImageToClient(from));
-    const QPoint b = view->mapToGlobal(view->ImageToClient(to));
-    std::vector<QPoint> points;
-    for (int step = 0; step <= 10; ++step)
-        points.push_back(a + (b - a) * step / 10);
-    return DragThrough(points);
 }
 
 bool TakeScreenshot(const QString& step)

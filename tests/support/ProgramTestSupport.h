@@ -34,7 +34,9 @@ struct TProgramModules {
         MainForm = Module->MainForm;
         ScrollTool = Module->ScrollTool;
         ToolPanelModule = Module->ToolPanelModule;
+        TextTool = Module->TextTool;
         ClippingTool = Module->ClippingTool;
+        PasteTool = Module->PasteTool;
     }
 
     TCommonDataModule* CommonDataModule = nullptr;
@@ -43,5 +45,7 @@ struct TProgramModules {
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
 };
