@@ -1,24 +1,28 @@
 #include "Model.h"
 
+#include "AboutPage.h"
 #include "CommonData.h"
+#include "KvAbout.h"
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
 #include "KvObjectLibrary.h"
 #include "KvPasteTool.h"
 #include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
+#include "KvProgramData.h"
 #include "KvRotateTool.h"
 #include "KvScanner.h"
 #include "KvScrollTool.h"
+#include "KvSystemInfo.h"
 #include "KvTextTool.h"
 #include "KvToolPanel.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -82,11 +86,15 @@ void TModule::DataModuleCreate()
     // The graphics editor has the main form made, and creates the File and
     // Edit menus and the standard toolbar.
     KvApplication->CreateComponent(GraphicsEditor, TMainForm::Maker(MainForm));
-    GraphicsEditor->DemoFolder = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo"))
-        + QDir::separator();
+    GraphicsEditor->DemoFolder = ProgramDataPath(QStringLiteral("Demo")) + QDir::separator();
     GraphicsEditor->SetImportSource(Scanner = new TKvScanner(GraphicsEditor));
     KvApplication->CreateComponent(ScrollTool, GraphicsEditor);
     SetImageIndices();
+
+    KvApplication->CreateComponent(SystemInfo);
+    KvApplication->CreateComponent(GraphicsPrint, GraphicsEditor);
+    KvApplication->CreateComponent(About, MainForm);
+    About->Description = ProgramAboutDescription(SystemInfo->Version());
 
     KvApplication->CreateComponent(ToolPanelModule, MainForm);
     ToolPanelModule->Toolbar->SetWrapping(true);

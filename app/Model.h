@@ -13,15 +13,18 @@
 
 class QProgressBar;
 class TCommonDataModule;
+class TKvAbout;
 class TKvBrightnessContrastTool;
 class TKvClippingTool;
 class TKvCropTool;
 class TKvGraphicsEditor;
+class TKvGraphicsPrintModule;
 class TKvOriginalImageTool;
 class TKvPasteTool;
 class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
+class TKvSystemInfoModule;
 class TKvTextTool;
 class TKvToolPanelModule;
 class TMainForm;
@@ -66,6 +69,9 @@ public:
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvSystemInfoModule* SystemInfo = nullptr;
+    TKvGraphicsPrintModule* GraphicsPrint = nullptr;
+    TKvAbout* About = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvOriginalImageTool* OriginalImageTool = nullptr;
     TKvRotateTool* RotateTool = nullptr;

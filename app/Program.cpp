@@ -5,7 +5,9 @@
 #include "KvLocalizer.h"
 #include "Model.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLockFile>
 #include <QStandardPaths>
 
@@ -45,6 +47,12 @@ int RunProgram(const QString& languagesFolder)
 
     application.Initialize();
     application.SetTitle(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
+    // The desktop entry the windows belong to, and its icon: the installed
+    // theme's, else the one compiled in.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("org.orvane.Orvane"), QIcon(QStringLiteral(":/images/Orvane.svg"))));
     TCommonDataModule* commonData = nullptr;
     TModule* module = nullptr;
     application.CreateForm(commonData);

@@ -1,8 +1,8 @@
 #include "KvLocalizer.h"
 
 #include "KvLanguageFile.h"
+#include "KvProgramData.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -154,16 +154,7 @@ void TKvLocalizer::RemoveLocalizeHandler(const TKvMethod& method)
 
 QString TKvLocalizer::DefaultLanguagesFolder()
 {
-    const QString executableFolder = QCoreApplication::instance()
-                                         ? QCoreApplication::applicationDirPath()
-                                         : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
-    const QDir folder(executableFolder);
-    const std::array<QString, 3> candidates{QStringLiteral("Languages"), QStringLiteral("../../Languages"),
-                                            QStringLiteral("../share/orvane/Languages")};
-    for (const QString& candidate : candidates)
-        if (QFileInfo(folder.filePath(candidate)).isDir())
-            return QDir::cleanPath(folder.filePath(candidate));
-    return QDir::cleanPath(folder.filePath(candidates.front()));
+    return ProgramDataPath(QStringLiteral("Languages"));
 }
 
 quint16 TKvLocalizer::SystemLangId()

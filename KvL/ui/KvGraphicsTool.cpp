@@ -132,13 +132,17 @@ TKvGraphicsTool::TKvGraphicsTool(IKvGraphicsEditor* editor) : m_editor(editor)
 
 TKvGraphicsTool::~TKvGraphicsTool()
 {
-    if (m_editor) {
-        if (m_editor->ActiveTool() == this)
-            m_editor->SetActiveTool(nullptr);
+    Withdraw();
+    if (m_editor)
         m_editor->RemoveGraphicsTool(this);
-    }
     for (TKvGraphicsToolControl* control : m_controls)
         control->DetachTool();
+}
+
+void TKvGraphicsTool::Withdraw()
+{
+    if (m_editor && m_editor->ActiveTool() == this)
+        m_editor->SetActiveTool(nullptr);
 }
 
 // ---------------------------------------------------------------------------

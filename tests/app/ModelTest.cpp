@@ -1,10 +1,12 @@
 // The composition root, the status bar's progress meter and the shared
 // image list.
 #include "CommonData.h"
+#include "KvAbout.h"
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvMainForm.h"
 #include "KvObjectLibrary.h"
 #include "KvOriginalImageTool.h"
@@ -12,6 +14,7 @@
 #include "KvPasteTool.h"
 #include "KvRotateTool.h"
 #include "KvScrollTool.h"
+#include "KvSystemInfo.h"
 #include "KvTextTool.h"
 #include "KvToolPanel.h"
 #include "Model.h"
@@ -49,6 +52,9 @@ TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
                                          GraphicsEditor,
                                          MainForm,
                                          ScrollTool,
+                                         SystemInfo,
+                                         GraphicsPrint,
+                                         About,
                                          ToolPanelModule,
                                          Module->OriginalImageTool,
                                          Module->RotateTool,

@@ -33,6 +33,9 @@ struct TProgramModules {
         GraphicsEditor = Module->GraphicsEditor;
         MainForm = Module->MainForm;
         ScrollTool = Module->ScrollTool;
+        SystemInfo = Module->SystemInfo;
+        GraphicsPrint = Module->GraphicsPrint;
+        About = Module->About;
         ToolPanelModule = Module->ToolPanelModule;
         TextTool = Module->TextTool;
         ClippingTool = Module->ClippingTool;
@@ -44,6 +47,9 @@ struct TProgramModules {
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvSystemInfoModule* SystemInfo = nullptr;
+    TKvGraphicsPrintModule* GraphicsPrint = nullptr;
+    TKvAbout* About = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
