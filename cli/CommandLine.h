@@ -1,16 +1,16 @@
 // What the command-line front ends share: messages on standard error that
 // start with the program's name, whole numbers within a range, options read
-// with a message that says what was expected, and pictures written whole or
-// not at all, with the resolution they were read with.
+// with a message that says what was expected, and pictures added to the
+// outputs a run writes all or none, with the resolution they were read with.
 #pragma once
 
 #include "KvGraphicsFormats.h"
 #include "KvLTBitmap.h"
+#include "KvOutputFiles.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 
 #include <cstdio>
@@ -46,17 +46,19 @@ bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& opti
     return true;
 }
 
-// Writes the picture in the format its name's extension names (PNG for an
-// unknown one) under a temporary name, renamed once complete.
-inline bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata)
+// Adds the picture to the outputs under path, in the format its name's
+// extension names (PNG for an unknown one), with the resolution it was read
+// with; false, with the outputs' Error saying why, when it cannot be.
+inline bool AddPicture(TKvOutputFiles& outputs, const QString& path, const TKvLTBitmap& bitmap,
+                       const TKvGraphicsDocumentProperties& metadata)
 {
-    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QIODevice* file = outputs.Add(path);
+    if (!file)
         return false;
+    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
     QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
     if (!QImageWriter::supportedImageFormats().contains(format))
         format = "png";
-    QImageWriter writer(&file, format);
-    return writer.write(picture) && file.commit();
+    QImageWriter writer(file, format);
+    return writer.write(picture) || outputs.Abandon(path, writer.errorString());
 }

@@ -11,47 +11,23 @@
 #include "KvPrinter.h"
 #include "ModalAnswers.h"
 #include "ProgramTestSupport.h"
+#include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabBar>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 constexpr char ChildVariable[] = "ORVANE_SCREENSHOT_CHILD";
-
-QString ScreenshotPath(const QString& name)
-{
-    return QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath(QStringLiteral("../screenshots/%1.png").arg(name));
-}
-
-// Lets the window paint, then takes its picture.
-bool Screenshot(QWidget* window, const QString& name)
-{
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 400) {
-        QApplication::processEvents();
-        QThread::msleep(20);
-    }
-    const QString path = ScreenshotPath(name);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile::remove(path);
-    return QProcess::execute(QStringLiteral("/usr/bin/import"),
-                             {QStringLiteral("-window"), QStringLiteral("0x%1").arg(window->winId(), 0, 16), path})
-               == 0
-           && !QImage(path).isNull();
-}
 
 // Every label shown lies inside the picture and touches no other.
 void ExpectLabelsApart(const TKvAboutForm& form, const QString& where)
@@ -106,7 +82,7 @@ TEST(PrintAndAboutOnScreen, ChildShowsTheAboutBoxAndThePrintDialogInEachLanguage
                     form->AboutTabs->setCurrentIndex(tab);
                     const QString name = QStringLiteral("about_%1_%2").arg(suffix).arg(tab);
                     ExpectLabelsApart(*form, name);
-                    EXPECT_TRUE(Screenshot(form, name)) << name.toStdString();
+                    EXPECT_TRUE(TakeScreenshot(form, name)) << name.toStdString();
                 }
                 form->close();
             });
@@ -122,13 +98,13 @@ TEST(PrintAndAboutOnScreen, ChildShowsTheAboutBoxAndThePrintDialogInEachLanguage
             printing.Then([&](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
                 ASSERT_NE(box, nullptr);
-                EXPECT_TRUE(Screenshot(box, QStringLiteral("print_no_printer_%1").arg(suffix)));
+                EXPECT_TRUE(TakeScreenshot(box, QStringLiteral("print_no_printer_%1").arg(suffix)));
                 box->button(QMessageBox::Yes)->click();
             });
         printing.Then([&](QWidget* modal) {
             auto* form = qobject_cast<TKvGraphicsPrintForm*>(modal);
             ASSERT_NE(form, nullptr);
-            EXPECT_TRUE(Screenshot(form, QStringLiteral("print_dialog_%1").arg(suffix)));
+            EXPECT_TRUE(TakeScreenshot(form, QStringLiteral("print_dialog_%1").arg(suffix)));
             form->CancelButton->click();
         });
         program.GraphicsPrint->PrintCommand(nullptr);
