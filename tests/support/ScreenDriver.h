@@ -8,6 +8,7 @@
 
 #include "ShellTestSupport.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDir>
 #include <QFile>
@@ -139,12 +140,10 @@ inline QString ScreenshotPath(const QString& name)
     return QDir(qEnvironmentVariable("ORVANE_BIN_DIR")).filePath(QStringLiteral("../screenshots/%1.png").arg(name));
 }
 
-// A screenshot of the X window ("root": the whole screen), once what it was
-// asked to show is on the screen, as ScreenshotPath(name).
+// A screenshot of the X window ("root": the whole screen) as
+// ScreenshotPath(name); the callers below wait for the pixels first.
 inline bool TakeScreenshotOfXWindow(const QString& windowId, const QString& name)
 {
-    if (!Settle(window))
-        return false;
     const QString path = ScreenshotPath(name);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile::remove(path);
@@ -154,10 +153,14 @@ inline bool TakeScreenshotOfXWindow(const QString& windowId, const QString& name
 
 inline bool TakeScreenshot(QWidget* window, const QString& name)
 {
-    return TakeScreenshotOfXWindow(QStringLiteral("0x%1").arg(window->winId(), 0, 16), name);
+    return Settle(window) && TakeScreenshotOfXWindow(QStringLiteral("0x%1").arg(window->winId(), 0, 16), name);
 }
 
 inline bool TakeScreenshotOfTheScreen(const QString& name)
 {
+    // Every window shown (a balloon among them) is on the screen first.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && !Settle(window))
+            return false;
     return TakeScreenshotOfXWindow(QStringLiteral("root"), name);
 }
