@@ -1,23 +1,27 @@
 #include "Model.h"
 
+#include "AboutPage.h"
 #include "CommonData.h"
+#include "KvAbout.h"
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
-#include "KvDataFolders.h"
 #include "KvDemonstration.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvHelp.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
 #include "KvObjectLibrary.h"
-#include "KvPasteTool.h"
 #include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
+#include "KvPasteTool.h"
+#include "KvProgramData.h"
 #include "KvRotateTool.h"
 #include "KvScanner.h"
 #include "KvScrollTool.h"
+#include "KvSystemInfo.h"
 #include "KvTextTool.h"
 #include "KvToolPanel.h"
 
@@ -84,7 +88,7 @@ void TModule::DataModuleCreate()
     // The graphics editor has the main form made, and creates the File and
     // Edit menus and the standard toolbar.
     KvApplication->CreateComponent(GraphicsEditor, TMainForm::Maker(MainForm));
-    GraphicsEditor->DemoFolder = ProgramDataFolder(QStringLiteral("Demo")) + QDir::separator();
+    GraphicsEditor->DemoFolder = ProgramDataPath(QStringLiteral("Demo")) + QDir::separator();
     GraphicsEditor->SetImportSource(Scanner = new TKvScanner(GraphicsEditor));
     KvApplication->CreateComponent(ScrollTool, GraphicsEditor);
     SetImageIndices();
@@ -95,6 +99,10 @@ void TModule::DataModuleCreate()
     KvApplication->CreateComponent(DemonstrationModule, MainForm);
     DemonstrationModule->DemoFolder = GraphicsEditor->DemoFolder;
     GraphicsEditor->SetDemoRegistry(&DemonstrationModule->Registry());
+    KvApplication->CreateComponent(SystemInfo);
+    KvApplication->CreateComponent(GraphicsPrint, GraphicsEditor);
+    KvApplication->CreateComponent(About, MainForm);
+    About->Description = ProgramAboutDescription(SystemInfo->Version());
 
     KvApplication->CreateComponent(ToolPanelModule, MainForm);
     ToolPanelModule->Toolbar->SetWrapping(true);

@@ -13,17 +13,20 @@
 
 class QProgressBar;
 class TCommonDataModule;
+class TKvAbout;
 class TKvBrightnessContrastTool;
 class TKvClippingTool;
 class TKvCropTool;
 class TKvDemonstrationModule;
 class TKvGraphicsEditor;
+class TKvGraphicsPrintModule;
 class TKvHelp;
 class TKvOriginalImageTool;
 class TKvPasteTool;
 class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
+class TKvSystemInfoModule;
 class TKvTextTool;
 class TKvToolPanelModule;
 class TMainForm;
@@ -68,6 +71,9 @@ public:
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvSystemInfoModule* SystemInfo = nullptr;
+    TKvGraphicsPrintModule* GraphicsPrint = nullptr;
+    TKvAbout* About = nullptr;
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;

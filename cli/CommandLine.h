@@ -1,10 +1,11 @@
 // What the command-line front ends share: messages on standard error that
 // start with the program's name, whole numbers within a range, options read
-// with a message that says what was expected, and pictures written whole or
-// not at all, with the resolution they were read with.
+// with a message that says what was expected, and pictures added to the
+// outputs a run writes all or none, with the resolution they were read with.
 #pragma once
 
 #include "KvLTBitmap.h"
+#include "KvOutputFiles.h"
 #include "KvPictureWriter.h"
 
 #include <QCommandLineParser>
@@ -43,11 +44,16 @@ bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& opti
     return true;
 }
 
-// Writes the picture in the format its name's extension names (PNG for an
-// unknown one) under a temporary name, renamed once complete; a JPEG goes
-// straight from the pixels through libjpeg-turbo at the quality given.
-inline bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata,
-                         int jpegQuality = 90)
+// Adds the picture to the outputs under path, in the format its name's
+// extension names (PNG for an unknown one), with the resolution it was read
+// with; a JPEG goes straight from the pixels through libjpeg-turbo at the
+// quality given. False, with the outputs' Error saying why, when it cannot be.
+inline bool AddPicture(TKvOutputFiles& outputs, const QString& path, const TKvLTBitmap& bitmap,
+                       const TKvGraphicsDocumentProperties& metadata, int jpegQuality = 90)
 {
-    return WritePictureFile(path, bitmap.Pixels(), metadata, jpegQuality);
+    QIODevice* file = outputs.Add(path);
+    if (!file)
+        return false;
+    QString error;
+    return WritePicture(*file, path, bitmap.Pixels(), metadata, jpegQuality, error) || outputs.Abandon(path, error);
 }

@@ -15,14 +15,17 @@
 // entry's name; --quality is the JPEG quality of the entry's picture when
 // INPUT is no JPEG (whose own coding is kept).  --threads limits the threads
 // of the extraction engine (default: every core; 1 runs it all on one
-// thread).  Exit status: 0 done, 1 bad
-// input or options or a failed write, 2 the band encloses no area or no
+// thread).  The outputs are written all or none: a failed write leaves every
+// file given as it was and adds no library entry.  Exit status: 0 done, 1
+// bad input or options or a failed write, 2 the band encloses no area or no
 // object is shown (nothing is written).
 #include "ClippingSession.h"
 #include "CommandLine.h"
+#include "Files.h"
 #include "KvGraphicsFormats.h"
 #include "KvLocalizer.h"
 #include "KvObjectLibrary.h"
+#include "KvOutputFiles.h"
 #include "KvPictureLoader.h"
 #include "Progress.h"
 
@@ -30,7 +33,6 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QImageReader>
-#include <QSaveFile>
 
 #include <climits>
 #include <cstdio>
@@ -45,6 +47,12 @@ constexpr int kExitNoArea = 2;
 void Report(const QString& message)
 {
     ReportError("orvane-cut", message);
+}
+
+int ReportWriteFailure(const TKvOutputFiles& outputs)
+{
+    Report(outputs.Error());
+    return kExitBadInput;
 }
 
 // Shows the blur preparation's progress on a terminal.
@@ -203,11 +211,8 @@ TKvPixelMask BandMask(const TKvLTBitmap& band)
 
 // Writes a binary 8-bit PGM of width x height whose byte (x, y) is value(x, y).
 template <typename Value>
-bool WritePgm(const QString& path, int width, int height, Value value)
+void WritePgm(QIODevice& file, int width, int height, Value value)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     file.write(QStringLiteral("P5\n%1 %2\n255\n").arg(width).arg(height).toLatin1());
     QByteArray row(width, '\0');
     for (int y = 0; y < height; ++y) {
@@ -215,7 +220,6 @@ bool WritePgm(const QString& path, int width, int height, Value value)
             row[x] = char(value(x, y));
         file.write(row);
     }
-    return file.commit();
 }
 
 int Run(const TOptions& options)
@@ -292,26 +296,28 @@ int Run(const TOptions& options)
         return kExitNoArea;
     }
 
-    bool written = true;
-    const auto check = [&written](bool ok, const QString& path) {
-        if (!ok) {
-            Report(QStringLiteral("cannot write %1").arg(path));
-            written = false;
-        }
-    };
-    if (!options.segments.isEmpty())
-        check(WritePgm(options.segments, region.Width(), region.Height(),
-                       [&](int x, int y) { return region.SegmentAt(x, y); }),
-              options.segments);
+    // Every output is written in full beside its target before any target
+    // is replaced, and the library entry is added only then: a run that
+    // fails writes nothing.
+    TKvOutputFiles outputs;
+    if (!options.segments.isEmpty()) {
+        QIODevice* file = outputs.Add(options.segments);
+        if (!file)
+            return ReportWriteFailure(outputs);
+        WritePgm(*file, region.Width(), region.Height(), [&](int x, int y) { return region.SegmentAt(x, y); });
+    }
     if (!options.matte.isEmpty()) {
+        QIODevice* file = outputs.Add(options.matte);
+        if (!file)
+            return ReportWriteFailure(outputs);
         TAlphaChanal matte;
         BuildObjectMatte(region, matte);
-        check(WritePgm(options.matte, matte.Width(), matte.Height(),
-                       [&](int x, int y) { return matte.GetAlpha(x, y); }),
-              options.matte);
+        WritePgm(*file, matte.Width(), matte.Height(), [&](int x, int y) { return matte.GetAlpha(x, y); });
     }
-    if (!options.out.isEmpty())
-        check(WritePicture(options.out, picture, load.Metadata, options.quality), options.out);
+    if (!options.out.isEmpty() && !AddPicture(outputs, options.out, picture, load.Metadata, options.quality))
+        return ReportWriteFailure(outputs);
+    if (!outputs.Finish())
+        return ReportWriteFailure(outputs);
     if (options.saveObject) {
         const std::filesystem::path folder =
             options.library.isEmpty() ? ObjectLibraryFolder() : std::filesystem::path(options.library.toStdString());
@@ -319,17 +325,22 @@ int Run(const TOptions& options)
             region, EntryJpegEncoder(&codec, codec.HasImage() ? &original : nullptr, options.quality), folder);
         switch (save.Result) {
         case TKvObjectSave::Saved:
-            std::printf("%s\n", qPrintable(save.Name));
             break;
         case TKvObjectSave::NoObject:
             return kExitNoArea;
         case TKvObjectSave::Failed:
             Report(save.Message);
-            written = false;
-            break;
+            return kExitBadInput;
         }
+        if (!outputs.Commit()) {
+            // The files could not take their places: the entry goes too.
+            DeleteObjectFiles(folder, save.Name.toStdString());
+            return ReportWriteFailure(outputs);
+        }
+        std::printf("%s\n", qPrintable(save.Name));
+        return 0;
     }
-    return written ? 0 : kExitBadInput;
+    return outputs.Commit() ? 0 : ReportWriteFailure(outputs);
 }
 
 } // namespace

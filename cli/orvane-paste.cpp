@@ -144,8 +144,9 @@ int Run(const TOptions& options)
         return kExitBadInput;
     }
     RenderPaste(picture.Pixels(), object, {options.rect, options.angle, options.flipX, options.flipY}, options.filter);
-    if (!WritePicture(options.out, picture, load.Metadata)) {
-        Report(QStringLiteral("cannot write %1").arg(options.out));
+    TKvOutputFiles outputs;
+    if (!AddPicture(outputs, options.out, picture, load.Metadata) || !outputs.Commit()) {
+        Report(outputs.Error());
         return kExitBadInput;
     }
     return 0;

@@ -179,6 +179,9 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor, TKvToolPanelModule* 
 
 TKvClippingTool::~TKvClippingTool()
 {
+    // The tool controls paint from the marked region.
+    Withdraw();
+    DemoRegistry().UnregisterOwner(this);
     if (m_frame)
         m_frame->Tool = nullptr;
 }

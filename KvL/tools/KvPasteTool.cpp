@@ -324,12 +324,7 @@ TPastePlacement TKvPasteTool::PlacementOf(const TKvPasteToolControl& control) co
 
 TKvPasteToolControl* TKvPasteTool::ControlWithRectangle(const TKvGraphicsDocument* document) const
 {
-    for (TKvGraphicsToolControl* control : Controls()) {
-        auto* paste = static_cast<TKvPasteToolControl*>(control);
-        if (paste->Placement().Active() && (!document || paste->View()->Document() == document))
-            return paste;
-    }
-    return nullptr;
+    return static_cast<TKvPasteToolControl*>(ControlWithPlacement(Controls(), document));
 }
 
 void TKvPasteTool::CommitPaste(TKvPasteToolControl* control)

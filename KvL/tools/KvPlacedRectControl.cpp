@@ -211,3 +211,14 @@ bool TKvPlacedRectControl::KeyDown(int key, Qt::KeyboardModifiers)
     }
     return false;
 }
+
+TKvPlacedRectControl* ControlWithPlacement(const std::vector<TKvGraphicsToolControl*>& controls,
+                                           const TKvGraphicsDocument* document)
+{
+    for (TKvGraphicsToolControl* control : controls) {
+        auto* placed = static_cast<TKvPlacedRectControl*>(control);
+        if (placed->Placement().Active() && (!document || placed->View()->Document() == document))
+            return placed;
+    }
+    return nullptr;
+}

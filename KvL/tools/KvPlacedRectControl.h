@@ -66,3 +66,9 @@ private:
     // What InvalidatePlacement last repainted, in view coordinates.
     QRect m_shown;
 };
+
+// The first of a tool's controls whose rectangle is being drawn or is placed,
+// on a view of the document (of any document when none is given); null when
+// there is none. The tools' controls must all be placed-rectangle controls.
+TKvPlacedRectControl* ControlWithPlacement(const std::vector<TKvGraphicsToolControl*>& controls,
+                                           const TKvGraphicsDocument* document);

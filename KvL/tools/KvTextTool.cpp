@@ -291,12 +291,7 @@ TTextPlacement TKvTextTool::PlacementOf(const TKvTextToolControl& control) const
 
 TKvTextToolControl* TKvTextTool::ControlWithRectangle(const TKvGraphicsDocument* document) const
 {
-    for (TKvGraphicsToolControl* control : Controls()) {
-        auto* text = static_cast<TKvTextToolControl*>(control);
-        if (text->Placement().Active() && (!document || text->View()->Document() == document))
-            return text;
-    }
-    return nullptr;
+    return static_cast<TKvTextToolControl*>(ControlWithPlacement(Controls(), document));
 }
 
 void TKvTextTool::CommitText(TKvTextToolControl* control)

@@ -138,14 +138,18 @@ TKvGraphicsTool::TKvGraphicsTool(IKvGraphicsEditor* editor) : m_editor(editor)
 
 TKvGraphicsTool::~TKvGraphicsTool()
 {
+    Withdraw();
     m_demoRegistry->UnregisterOwner(this);
-    if (m_editor) {
-        if (m_editor->ActiveTool() == this)
-            m_editor->SetActiveTool(nullptr);
+    if (m_editor)
         m_editor->RemoveGraphicsTool(this);
-    }
     for (TKvGraphicsToolControl* control : m_controls)
         control->DetachTool();
+}
+
+void TKvGraphicsTool::Withdraw()
+{
+    if (m_editor && m_editor->ActiveTool() == this)
+        m_editor->SetActiveTool(nullptr);
 }
 
 TKvDemoRegistry& TKvGraphicsTool::DemoRegistry() const

@@ -279,6 +279,12 @@ public:
     // may act; the frame's controls are enabled while both hold.
     void UpdateControls() override;
 
+protected:
+    // Stops being the editor's active tool. A tool whose controls reach into
+    // its own derived parts calls this first in its destructor, so that they
+    // are deactivated while the whole tool still exists.
+    void Withdraw();
+
 private:
     void ClearEdit();
 

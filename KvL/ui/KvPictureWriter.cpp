@@ -5,36 +5,45 @@
 
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace {
 
-bool IsJpegName(const QString& path)
+bool IsJpegName(const QString& name)
 {
-    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QString suffix = QFileInfo(name).suffix().toLower();
     return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg") || suffix == QLatin1String("jpe")
         || suffix == QLatin1String("jfif");
 }
 
+bool WriteJpeg(QIODevice& device, const TKvPixels& pixels, const TKvGraphicsDocumentProperties& metadata,
+               int quality, QString& error)
+{
+    // No 32-bit copy of the picture on the way, as Qt's writer would make.
+    std::vector<std::uint8_t> jpeg;
+    if (!EncodeJpegAtQuality(pixels, quality, jpeg, {metadata.XResolution, metadata.YResolution})) {
+        error = QStringLiteral("the JPEG encoder failed");
+        return false;
+    }
+    if (device.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size())) != qint64(jpeg.size())) {
+        error = device.errorString();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
-bool WritePictureFile(const QString& path, const TKvPixels& pixels, const TKvGraphicsDocumentProperties& metadata,
-                      int jpegQuality)
+bool WritePicture(QIODevice& device, const QString& name, const TKvPixels& pixels,
+                  const TKvGraphicsDocumentProperties& metadata, int jpegQuality, QString& error)
 {
-    QSaveFile file(path);
-    if (IsJpegName(path)) {
-        // No 32-bit copy of the picture on the way, as Qt's writer would make.
-        std::vector<std::uint8_t> jpeg;
-        return EncodeJpegAtQuality(pixels, jpegQuality, jpeg, {metadata.XResolution, metadata.YResolution})
-            && file.open(QIODevice::WriteOnly)
-            && file.write(reinterpret_cast<const char*>(jpeg.data()), qint64(jpeg.size())) == qint64(jpeg.size())
-            && file.commit();
-    }
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
+    if (IsJpegName(name))
+        return WriteJpeg(device, pixels, metadata, jpegQuality, error);
+    QByteArray format = QFileInfo(name).suffix().toLower().toLatin1();
     if (!QImageWriter::supportedImageFormats().contains(format))
         format = "png";
-    QImageWriter writer(&file, format);
-    return writer.write(PictureImage(pixels, pixels.GetBounds(), metadata)) && file.commit();
+    QImageWriter writer(&device, format);
+    if (writer.write(PictureImage(pixels, pixels.GetBounds(), metadata)))
+        return true;
+    error = writer.errorString();
+    return false;
 }

@@ -1,11 +1,13 @@
 // The composition root, the status bar's progress meter and the shared
 // image list.
 #include "CommonData.h"
+#include "KvAbout.h"
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
 #include "KvDemonstration.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvHelp.h"
 #include "KvMainForm.h"
 #include "KvObjectLibrary.h"
@@ -14,6 +16,7 @@
 #include "KvPasteTool.h"
 #include "KvRotateTool.h"
 #include "KvScrollTool.h"
+#include "KvSystemInfo.h"
 #include "KvTextTool.h"
 #include "KvToolPanel.h"
 #include "Model.h"
@@ -53,6 +56,9 @@ TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
                                          ScrollTool,
                                          Help,
                                          DemonstrationModule,
+                                         SystemInfo,
+                                         GraphicsPrint,
+                                         About,
                                          ToolPanelModule,
                                          Module->OriginalImageTool,
                                          Module->RotateTool,

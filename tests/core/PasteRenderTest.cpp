@@ -61,12 +61,18 @@ TEST(PasteFilters, WeightsFollowTheirFormulas)
         double d;
         double weight;
     };
+    // Worked out from each filter's formula at distance d: triangle 1 - d;
+    // Hermite 2d^3 - 3d^2 + 1; bell 3/4 - d^2 below 1/2, (d - 3/2)^2 / 2
+    // below 3/2; B-spline d^3/2 - d^2 + 2/3 below 1; Mitchell (B = C = 1/3)
+    // (7d^3 - 12d^2 + 16/3) / 6 below 1; Lanczos sinc(d) sinc(d/3), which is
+    // (2/pi) (3/pi) at 1/2 and 0 at every other whole d.
     const Case cases[] = {
         {pfNearest, 0, 1},         {pfNearest, 0.5, 0},        {pfTriangle, 0.25, 0.75},  {pfTriangle, 1, 0},
         {pfHermite, 0, 1},         {pfHermite, 0.5, 0.5},      {pfHermite, 1, 0},         {pfBell, 0, 0.75},
         {pfBell, 0.5, 0.5},        {pfBell, 1, 0.125},         {pfBell, 1.5, 0},          {pfBSpline, 0, 2.0 / 3},
         {pfBSpline, 1, 1.0 / 6},   {pfBSpline, 2, 0},          {pfMitchell, 0, 8.0 / 9},  {pfMitchell, 1, 1.0 / 18},
         {pfMitchell, 2, 0},        {pfLanczos3, 0, 1},         {pfLanczos3, 1, 0},        {pfLanczos3, 3, 0},
+        {pfLanczos3, 0.5, 6 / (M_PI * M_PI)},
     };
     for (const Case& c : cases)
         EXPECT_NEAR(PasteFilterWeight(c.filter, c.d), c.weight, 1e-12) << PasteFilterName(c.filter) << " at " << c.d;

@@ -1,6 +1,7 @@
 // orvane-cut from the outside: a textured disc on a contrasting background,
 // a ring-shaped band over its edge, every effect, and the refusals.
 #include "BGRAlpha.h"
+#include "FileSizeLimit.h"
 #include "Files.h"
 #include "QtPrinters.h"
 #include "ThumbnailList.h"
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include <sys/stat.h>
 #include <zlib.h>
@@ -152,10 +154,11 @@ QRgb ExpectedBackground(const QString& effect, QRgb original)
         const auto dim = [](int v) { return int(std::nearbyint(v / (2 * std::sqrt(2.0)))); };
         return qRgb(dim(channels[0]), dim(channels[1]), dim(channels[2]));
     }
-    // Monochrome with the tint 112233: the brightest channel scaled by each.
-    const int brightest = std::max({channels[0], channels[1], channels[2]});
-    const auto tint = [brightest](int c) { return int(std::nearbyint(brightest * double(float(c / 255.0f)))); };
-    return qRgb(tint(0x11), tint(0x22), tint(0x33));
+    // Monochrome with the tint 112233: the brightest channel b scaled by
+    // each of 17, 34 and 51 out of 255, that is b/15, 2b/15 and b/5, rounded
+    // to the nearest (no whole b falls on a half).
+    const int b = std::max({channels[0], channels[1], channels[2]});
+    return qRgb((2 * b + 15) / 30, (4 * b + 15) / 30, (2 * b + 5) / 10);
 }
 
 TEST_F(OrvaneCut, FindsTheDiscWithEveryEffect)
@@ -315,6 +318,63 @@ TEST_F(OrvaneCut, PicturesOneColumnWideAndOnePixelSmall)
     dot.fill(Qt::white);
     ASSERT_TRUE(dot.save(Path("dot.png")));
     EXPECT_EQ(Run({Path("dot.png"), Path("dot.png")}), 2);
+}
+
+// The segments and the matte (16 515 bytes each) fit under the file-size
+// limit, the picture as a bitmap (49 554 bytes) does not: the outputs
+// written before it must not stay behind, nor the library entry be added.
+TEST_F(OrvaneCut, AFailingOutputLeavesEveryFileAsItWas)
+{
+    struct Case {
+        const char* name;
+        QStringList outputs;
+        rlim_t fileSizeLimit; // 0: none
+    };
+    const QString library = Path("out-library");
+    const Case cases[] = {
+        {"picture in a missing folder",
+         {"--segments", Path("out.pgm"), "--matte", Path("out-matte.pgm"), "--out", Path("missing/out.png")}, 0},
+        {"disk full at the picture", {"--segments", Path("out.pgm"), "--out", Path("out.bmp")}, 20000},
+        {"disk full at the picture, with an object to save",
+         {"--segments", Path("out.pgm"), "--matte", Path("out-matte.pgm"), "--out", Path("out.bmp"), "--save-object",
+          library},
+         20000},
+    };
+    const std::map<QString, QByteArray> old = {
+        {"out.pgm", "old segments"}, {"out-matte.pgm", "old matte"}, {"out.bmp", "old picture"}};
+    for (const Case& c : cases) {
+        for (const auto& [name, bytes] : old) {
+            QFile file(Path(name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        int status = 0;
+        {
+            const std::optional<TFileSizeLimit> limit =
+                c.fileSizeLimit ? std::optional<TFileSizeLimit>(std::in_place, c.fileSizeLimit) : std::nullopt;
+            status = Run(QStringList{Path("disc.png"), Path("band.png")} + c.outputs);
+        }
+        EXPECT_EQ(status, 1) << c.name;
+        EXPECT_TRUE(errors.contains(QStringLiteral("cannot write"))) << c.name << ": " << errors.toStdString();
+        EXPECT_TRUE(output.isEmpty()) << c.name;
+        for (const auto& [name, bytes] : old) {
+            QFile file(Path(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), bytes) << c.name << ": " << name.toStdString();
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before)
+            << c.name;
+        EXPECT_TRUE(LibraryFiles(library).isEmpty()) << c.name;
+    }
+    // With room, the same run writes every output and the entry.
+    ASSERT_EQ(Run({Path("disc.png"), Path("band.png"), "--segments", Path("out.pgm"), "--out", Path("out.bmp"),
+                   "--save-object", library}),
+              0)
+        << errors.toStdString();
+    EXPECT_EQ(ReadPgm(Path("out.pgm")).width, kWidth);
+    EXPECT_EQ(QImage(Path("out.bmp")).size(), QSize(kWidth, kHeight));
+    EXPECT_EQ(LibraryFiles(library).size(), 3);
 }
 
 // ---------------------------------------------------------------------------

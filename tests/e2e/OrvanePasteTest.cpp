@@ -1,6 +1,7 @@
 // orvane-paste from the outside: an entry pasted by path and by name gives
 // the pixels RenderPaste gives, odd but sound input is pasted, and every
-// refusal exits with 1, says why and writes nothing.
+// refusal (a full disk too) exits with 1, says why and writes nothing.
+#include "FileSizeLimit.h"
 #include "KvLTBitmap.h"
 #include "KvPictureLoader.h"
 #include "ObjectLibraryFixture.h"
@@ -190,6 +191,31 @@ TEST_F(OrvanePasteTest, RefusalsSayWhyAndWriteNothing)
         EXPECT_FALSE(QFile::exists(Path(QStringLiteral("nowhere/out.png"))));
     }
     EXPECT_EQ(QDir(Path(QString())).entryList(QDir::Files).size(), 2) << "no temporary file is left";
+}
+
+// A full disk (a file-size limit of 4 KB against a 32 KB bitmap): the old
+// output stays byte for byte and nothing is left beside it.
+TEST_F(OrvanePasteTest, AFullDiskLeavesTheOldOutputAsItWas)
+{
+    const QString out = Path(QStringLiteral("out.bmp"));
+    {
+        QFile old(out);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old picture");
+    }
+    const QStringList before = QDir(Path(QString())).entryList(QDir::Files | QDir::Hidden);
+    Result result;
+    {
+        const TFileSizeLimit full(4096);
+        result = Run({Path(QStringLiteral("picture.png")), EntryPath(), QStringLiteral("--rect"),
+                      QStringLiteral("10,10,60,60"), QStringLiteral("--out"), out});
+    }
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.errors.contains(QStringLiteral("cannot write"))) << result.errors.toStdString();
+    QFile old(out);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old picture"));
+    EXPECT_EQ(QDir(Path(QString())).entryList(QDir::Files | QDir::Hidden), before);
 }
 
 } // namespace

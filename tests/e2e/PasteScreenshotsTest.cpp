@@ -32,7 +32,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
@@ -88,8 +87,7 @@ bool PressKey(const char* key)
 {
     View()->activateWindow();
     View()->setFocus();
-    Settle();
-    return Xdotool({QStringLiteral("key"), QLatin1String(key)});
+    return RunLoopUntil([] { return View()->window()->isActiveWindow() && View()->hasFocus(); }) && Xdotool({QStringLiteral("key"), QLatin1String(key)});
 }
 
 TKvPixelBuffer Snapshot()
@@ -156,7 +154,7 @@ void OpenTheRocket(const QString& rocket)
     TKvDocument* opened = nullptr;
     ASSERT_TRUE(GraphicsEditor()->OpenFile(rocket, opened, false));
     ASSERT_TRUE(RunLoopUntil([] { return Document() && View() && Document()->FileName().endsWith(QStringLiteral("rocket.jpg")); }));
-    Settle();
+    ASSERT_TRUE(Settle(View()->window()));
 }
 
 // The cup pasted, turned by 30 degrees; Enter commits it, the toolbar's

@@ -27,7 +27,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
@@ -150,7 +149,7 @@ void ShowEveryTool(const QImage& photo)
     // The original while O is held, the adjusted picture after.
     view->activateWindow();
     view->setFocus();
-    Settle();
+    ASSERT_TRUE(RunLoopUntil([&] { return view->window()->isActiveWindow() && view->hasFocus(); }));
     TKvGraphicsTool* current = GraphicsEditor()->ActiveTool();
     ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("o")}));
     ASSERT_TRUE(RunLoopUntil([&] { return GraphicsEditor()->ActiveTool() == Module()->OriginalImageTool; }));

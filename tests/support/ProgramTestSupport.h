@@ -33,6 +33,9 @@ struct TProgramModules {
         GraphicsEditor = Module->GraphicsEditor;
         MainForm = Module->MainForm;
         ScrollTool = Module->ScrollTool;
+        SystemInfo = Module->SystemInfo;
+        GraphicsPrint = Module->GraphicsPrint;
+        About = Module->About;
         Help = Module->Help;
         DemonstrationModule = Module->DemonstrationModule;
         ToolPanelModule = Module->ToolPanelModule;
@@ -46,6 +49,9 @@ struct TProgramModules {
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvSystemInfoModule* SystemInfo = nullptr;
+    TKvGraphicsPrintModule* GraphicsPrint = nullptr;
+    TKvAbout* About = nullptr;
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;

@@ -13,19 +13,17 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <vector>
 
 // A drag of the left button from one picture point to another, in ten steps.
 inline bool DragOnPicture(TKvGraphicsView* view, QPoint from, QPoint to)
 {
     const QPoint a = view->mapToGlobal(view->ImageToClient(from));
     const QPoint b = view->mapToGlobal(view->ImageToClient(to));
-    QStringList arguments{QStringLiteral("mousemove"), QString::number(a.x()), QString::number(a.y()), QStringLiteral("sleep"),
-                          QStringLiteral("0.1"), QStringLiteral("mousedown"), QStringLiteral("1")};
-    for (int step = 1; step <= 10; ++step)
-        arguments << QStringLiteral("mousemove") << QString::number(a.x() + (b.x() - a.x()) * step / 10)
-                  << QString::number(a.y() + (b.y() - a.y()) * step / 10) << QStringLiteral("sleep") << QStringLiteral("0.03");
-    arguments << QStringLiteral("mouseup") << QStringLiteral("1");
-    return Xdotool(arguments);
+    std::vector<QPoint> points;
+    for (int step = 0; step <= 10; ++step)
+        points.push_back(a + (b - a) * step / 10);
+    return DragThrough(points);
 }
 
 // Round the cup and its saucer in the coffee photograph, clockwise from the
@@ -44,18 +42,15 @@ constexpr QPoint OnTheTable{8, 380};
 constexpr int CoffeeCupBrushSize = 24;
 
 // The band: the left button held down along the cup's outline, a dab every
-// few pixels, slowly enough that no move is merged with the next.
+// few pixels.
 inline bool DragRoundTheCoffeeCup(TKvGraphicsView* view)
 {
-    QStringList arguments;
+    std::vector<QPoint> points;
     const auto moveTo = [&](const QPointF& p) {
         const QPoint picture(int(std::lround(p.x())), int(std::lround(p.y())));
-        const QPoint screen = view->mapToGlobal(view->ImageToClient(picture));
-        arguments << QStringLiteral("mousemove") << QString::number(screen.x()) << QString::number(screen.y()) << QStringLiteral("sleep")
-                  << QStringLiteral("0.015");
+        points.push_back(view->mapToGlobal(view->ImageToClient(picture)));
     };
     moveTo(CoffeeCupOutline[0]);
-    arguments << QStringLiteral("mousedown") << QStringLiteral("1");
     for (std::size_t i = 1; i < std::size(CoffeeCupOutline); ++i) {
         const QPointF from = CoffeeCupOutline[i - 1];
         const QPointF to = CoffeeCupOutline[i];
@@ -63,6 +58,5 @@ inline bool DragRoundTheCoffeeCup(TKvGraphicsView* view)
         for (int step = 1; step <= steps; ++step)
             moveTo(from + (to - from) * (double(step) / steps));
     }
-    arguments << QStringLiteral("mouseup") << QStringLiteral("1");
-    return Xdotool(arguments);
+    return DragThrough(points);
 }
