@@ -5,6 +5,7 @@
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
 #include "KvDataFolders.h"
+#include "KvDemoEditor.h"
 #include "KvDemonstration.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
@@ -92,8 +93,11 @@ void TModule::DataModuleCreate()
     KvApplication->CreateComponent(DemonstrationModule, MainForm);
     DemonstrationModule->DemoFolder = GraphicsEditor->DemoFolder;
     GraphicsEditor->SetDemoRegistry(&DemonstrationModule->Registry());
+    DemonstrationModule->SetEditor(GraphicsEditor);
+    KvApplication->CreateComponent(DemoEditorModule, MainForm, DemonstrationModule);
 
     KvApplication->CreateComponent(ToolPanelModule, MainForm);
+    DemonstrationModule->SetToolPanel(ToolPanelModule);
     ToolPanelModule->Toolbar->SetWrapping(true);
     MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
 

@@ -16,6 +16,7 @@ class TCommonDataModule;
 class TKvBrightnessContrastTool;
 class TKvClippingTool;
 class TKvCropTool;
+class TKvDemoEditorModule;
 class TKvDemonstrationModule;
 class TKvGraphicsEditor;
 class TKvHelp;
@@ -68,6 +69,7 @@ public:
     TKvScrollTool* ScrollTool = nullptr;
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
+    TKvDemoEditorModule* DemoEditorModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvOriginalImageTool* OriginalImageTool = nullptr;
     TKvRotateTool* RotateTool = nullptr;

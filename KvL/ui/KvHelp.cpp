@@ -102,7 +102,7 @@ void TKvHelpWindow::ShowFile(const QString& path)
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         m_browser->clearHistory();
         m_browser->setSource(QUrl());
-        m_browser->setPlainText(LocalFormat(3103, {QDir::toNativeSeparators(m_pages.HelpFolder())},
+        m_browser->setPlainText(LocalFormat(3111, {QDir::toNativeSeparators(m_pages.HelpFolder())},
                                             QStringLiteral("The help pages are not installed. They are looked for in %s.")));
         UpdateTitle();
         return;
@@ -119,8 +119,8 @@ void TKvHelpWindow::UpdateTitle()
 
 void TKvHelpWindow::Localize()
 {
-    m_backButton->setText(LocalStr(3100, QStringLiteral("Back")));
-    m_forwardButton->setText(LocalStr(3101, QStringLiteral("Forward")));
+    m_backButton->setText(LocalStr(3109, QStringLiteral("Back")));
+    m_forwardButton->setText(LocalStr(3110, QStringLiteral("Forward")));
     m_contentsButton->setText(LocalStr(128, QStringLiteral("Contents")));
     // The page shown, in the new language.
     const QUrl source = m_browser->source();

@@ -38,6 +38,8 @@ protected:
     void SetUp() override
     {
         CreateProgram(*application);
+        // The scripts here work on the picture the test opened.
+        DemonstrationModule->CloseDocument = false;
         application->LoadAllSettings();
         // Within the offscreen screen (800 x 600): targets off every screen
         // are refused.

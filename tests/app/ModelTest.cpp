@@ -4,13 +4,14 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
+#include "KvDemoEditor.h"
 #include "KvDemonstration.h"
+#include "KvOriginalImageTool.h"
+#include "KvRotateTool.h"
 #include "KvGraphicsEditor.h"
 #include "KvHelp.h"
 #include "KvMainForm.h"
-#include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
-#include "KvRotateTool.h"
 #include "KvScrollTool.h"
 #include "KvToolPanel.h"
 #include "Model.h"
@@ -50,6 +51,7 @@ TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
                                          ScrollTool,
                                          Help,
                                          DemonstrationModule,
+                                         Module->DemoEditorModule,
                                          ToolPanelModule,
                                          Module->OriginalImageTool,
                                          Module->RotateTool,

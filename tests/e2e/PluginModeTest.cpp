@@ -99,6 +99,7 @@ TEST(PluginModeChild, Run)
         file.rename(report);
     });
     poll->start(50);
+    SkipDemonstrationsAtStartup();
     const int exitCode = RunProgram(BuildLanguagesFolder());
     std::fflush(nullptr);
     std::_Exit(exitCode);
