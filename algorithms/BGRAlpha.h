@@ -57,6 +57,15 @@ public:
         return {pixel[0], pixel[1], pixel[2]};
     }
     std::uint8_t GetAlpha(int x, int y) const { return m_matte.GetAlpha(x, y); }
+    // Objects made in memory (tests, benchmarks) set their pixels here.
+    void SetColor(int x, int y, TColorTriple color)
+    {
+        std::uint8_t* pixel = m_colors.PixelAt(x, y);
+        pixel[0] = color.Blue;
+        pixel[1] = color.Green;
+        pixel[2] = color.Red;
+    }
+    void SetAlpha(int x, int y, std::uint8_t value) { m_matte.SetAlpha(x, y, value); }
     const TAlphaChanal& Matte() const { return m_matte; }
     const TKvPixels& Colors() const { return m_colors; }
 

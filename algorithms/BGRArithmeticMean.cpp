@@ -1,6 +1,7 @@
 #include "BGRArithmeticMean.h"
 
 #include "Progress.h"
+#include "WorkerPool.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,16 +51,21 @@ struct TColumnSum {
     }
 };
 
-// The box mean of `lanes` parallel lines of `length` colours: the three
-// channels of element k of lane j are source[(k * lanes + j) * 3 ...], so the
-// lanes' colours at one k form one run of floats.  For every lane the sum
-// starts with the first `radius` elements; at element k the element
-// k - radius - 1 leaves the window, then the element k + radius enters it,
-// and the mean is the sum times the reciprocal of the number inside.
-void AverageLines(const float* source, float* target, int length, int lanes, int radius)
+// The box mean of lanes j0 .. j1 - 1 of `lanes` parallel lines of `length`
+// colours: the three channels of element k of lane j are
+// source[(k * lanes + j) * 3 ...], so the lanes' colours at one k form one
+// run of floats.  For every lane the sum starts with the first `radius`
+// elements; at element k the element k - radius - 1 leaves the window, then
+// the element k + radius enters it, and the mean is the sum times the
+// reciprocal of the number inside.  Every lane is summed on its own, so that
+// lanes done apart give the same means as lanes done together.
+void AverageLines(const float* source, float* target, int length, int lanes, int j0, int j1, int radius)
 {
-    const std::size_t floats = std::size_t(3 * lanes);
-    const auto run = [&](const float* line, std::int64_t k) { return line + std::size_t(k) * floats; };
+    const std::size_t stride = std::size_t(3 * lanes);
+    const std::size_t floats = std::size_t(3 * (j1 - j0));
+    source += std::size_t(3 * j0);
+    target += std::size_t(3 * j0);
+    const auto run = [&](const float* line, std::int64_t k) { return line + std::size_t(k) * stride; };
     float sum[3 * kRowsPerSweep] = {};
     int count = 0;
     for (int k = 0; k < std::min(radius, length); ++k) {
@@ -84,7 +90,7 @@ void AverageLines(const float* source, float* target, int length, int lanes, int
             ++count;
         }
         const float scale = count > 0 ? 1.0f / float(count) : 0.0f;
-        float* mean = target + std::size_t(k) * floats;
+        float* mean = target + std::size_t(k) * stride;
         for (std::size_t i = 0; i < floats; ++i)
             mean[i] = sum[i] * scale;
     }
@@ -112,7 +118,7 @@ void TArithmeticMean::SetSize(int width, int height)
 // rows at a time, in exactly the order of additions and subtractions of a
 // whole-column pass; its results for the sweep's rows go straight into the
 // pass along the rows.  So no intermediate picture of sums is kept.
-void TArithmeticMean::Average(int radius, TProgressMeter* meter)
+void TArithmeticMean::Average(int radius, TProgressMeter* meter, TWorkerPool* pool)
 {
     radius = std::max(radius, 0);
     const int width = m_width;
@@ -123,40 +129,51 @@ void TArithmeticMean::Average(int radius, TProgressMeter* meter)
     if (m_values.size() != m_source.size())
         m_values = TPageArray<TColorTriple>(m_source.size());
 
+    // The columns of a sweep are shared among the workers in the pass down
+    // the columns, its rows in the pass along the rows: every running sum
+    // takes its additions and subtractions in the same order either way.
     std::vector<TColumnSum> columns(static_cast<std::size_t>(width));
-    for (int x = 0; x < width; ++x) {
-        const TColorTriple* column = m_source.data() + Index(x, 0);
-        for (int y = 0; y < std::min(radius, height); ++y)
-            columns[std::size_t(x)].Add(column[y]);
-    }
+    ForRangesOn(pool, width, std::min(radius, height), [&](std::int64_t x0, std::int64_t x1) {
+        for (std::int64_t x = x0; x < x1; ++x) {
+            const TColorTriple* column = m_source.data() + Index(int(x), 0);
+            for (int y = 0; y < std::min(radius, height); ++y)
+                columns[std::size_t(x)].Add(column[y]);
+        }
+    });
     std::vector<float> down(std::size_t(width) * kRowsPerSweep * 3);
     std::vector<float> along(down.size());
     std::int64_t columnSteps = 0;
     for (int top = 0; top < height; top += kRowsPerSweep) {
         const int rows = std::min(kRowsPerSweep, height - top);
-        for (int x = 0; x < width; ++x) {
-            const TColorTriple* column = m_source.data() + Index(x, 0);
-            TColumnSum& columnSum = columns[std::size_t(x)];
-            float* means = down.data() + std::size_t(x) * std::size_t(rows) * 3;
-            for (int y = top; y < top + rows; ++y) {
-                const std::int64_t leaving = std::int64_t(y) - radius - 1;
-                if (leaving >= 0)
-                    columnSum.Subtract(column[leaving]);
-                const std::int64_t entering = std::int64_t(y) + radius;
-                if (entering < height)
-                    columnSum.Add(column[entering]);
-                const float scale = columnSum.count > 0 ? 1.0f / float(columnSum.count) : 0.0f;
-                for (int c = 0; c < 3; ++c)
-                    *means++ = columnSum.sum[c] * scale;
+        ForRangesOn(pool, width, rows, [&](std::int64_t x0, std::int64_t x1) {
+            for (std::int64_t x = x0; x < x1; ++x) {
+                const TColorTriple* column = m_source.data() + Index(int(x), 0);
+                TColumnSum& columnSum = columns[std::size_t(x)];
+                float* means = down.data() + std::size_t(x) * std::size_t(rows) * 3;
+                for (int y = top; y < top + rows; ++y) {
+                    const std::int64_t leaving = std::int64_t(y) - radius - 1;
+                    if (leaving >= 0)
+                        columnSum.Subtract(column[leaving]);
+                    const std::int64_t entering = std::int64_t(y) + radius;
+                    if (entering < height)
+                        columnSum.Add(column[entering]);
+                    const float scale = columnSum.count > 0 ? 1.0f / float(columnSum.count) : 0.0f;
+                    for (int c = 0; c < 3; ++c)
+                        *means++ = columnSum.sum[c] * scale;
+                }
             }
-        }
-        AverageLines(down.data(), along.data(), width, rows, radius);
-        for (int x = 0; x < width; ++x) {
-            TColorTriple* column = m_values.data() + Index(x, top);
-            const float* means = along.data() + std::size_t(x) * std::size_t(rows) * 3;
-            for (int j = 0; j < rows; ++j, means += 3)
-                column[j] = {RoundChannel(means[0]), RoundChannel(means[1]), RoundChannel(means[2])};
-        }
+        });
+        ForRangesOn(pool, rows, width,
+                    [&](std::int64_t j0, std::int64_t j1) {
+                        AverageLines(down.data(), along.data(), width, rows, int(j0), int(j1), radius);
+                        for (int x = 0; x < width; ++x) {
+                            TColorTriple* column = m_values.data() + Index(x, top);
+                            const float* means = along.data() + std::size_t(x) * std::size_t(rows) * 3;
+                            for (std::int64_t j = j0; j < j1; ++j)
+                                column[j] = {RoundChannel(means[3 * j]), RoundChannel(means[3 * j + 1]),
+                                             RoundChannel(means[3 * j + 2])};
+                        }
+                    });
         // One step per row of the sweep, and the columns' share of the pass
         // down the columns so far.
         for (int j = 0; meter && j < rows; ++j)

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 class TProgressMeter;
+class TWorkerPool;
 
 // Holds one colour per pixel and replaces them by their box mean, computed
 // in single precision and rounded to bytes.  Stored column after column
@@ -34,8 +35,9 @@ public:
     // directions, clipped to the picture: a box mean separated into a pass
     // down the columns and a pass along the rows, each with running sums in
     // single precision.  The meter, when given, advances once per column and
-    // once per row.
-    void Average(int radius, TProgressMeter* meter);
+    // once per row.  The pool, when given, shares the work among its
+    // threads, with the same results.
+    void Average(int radius, TProgressMeter* meter, TWorkerPool* pool = nullptr);
 
 private:
     std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(m_height) + std::size_t(y); }

@@ -1,5 +1,7 @@
 #include "Clipping.h"
 
+#include "WorkerPool.h"
+
 #include <algorithm>
 
 void SetClippingLabelEffects(TMarkedRegion& region)
@@ -85,8 +87,9 @@ bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab
 // ---------------------------------------------------------------------------
 // Separate
 
-TSeparation::TSeparation(TMarkedRegion& region, TDirtyTiles* repaint)
+TSeparation::TSeparation(TMarkedRegion& region, TDirtyTiles* repaint, TGrowCut::TMemory* memory)
     : m_region(region)
+    , m_memory(memory)
 {
     if (repaint)
         ForEachPixelLabelled(m_region, LabelCutLine, [repaint](int x, int y) { repaint->Add({x, y, x + 1, y + 1}); });
@@ -110,7 +113,7 @@ bool TSeparation::Encloses() const
 
 void TSeparation::StartGrowCut()
 {
-    m_growCut = std::make_unique<TGrowCut>();
+    m_growCut = std::make_unique<TGrowCut>(m_memory);
     m_growCut->Init(m_region);
 }
 
@@ -119,8 +122,7 @@ int TSeparation::Step(TDirtyTiles& dirty)
     if (!m_growCut)
         return 0;
     const int touched = m_growCut->Step();
-    for (int i = 0; i < touched; ++i)
-        ShowCutAround(i, dirty);
+    ShowCutAround(0, touched, dirty);
     return touched;
 }
 
@@ -140,8 +142,8 @@ int TSeparation::StepPart(TDirtyTiles& dirty, std::size_t cells)
         return m_touched;
     }
     const int end = int(std::min<std::size_t>(std::size_t(m_touched), std::size_t(m_shown) + cells));
-    for (; m_shown < end; ++m_shown)
-        ShowCutAround(m_shown, dirty);
+    ShowCutAround(m_shown, end, dirty);
+    m_shown = end;
     const int touched = m_touched;
     if (m_shown == m_touched)
         m_touched = -1;
@@ -167,6 +169,72 @@ void TSeparation::ShowCutAround(int cell, TDirtyTiles& dirty)
     dirty.Add({p.X - 1, p.Y - 1, p.X + 2, p.Y + 2});
 }
 
+void TSeparation::ShowCutAround(int begin, int end, TDirtyTiles& dirty)
+{
+    TWorkerPool* pool = m_region.WorkerPool();
+    if (!pool || !pool->Shares(end - begin)) {
+        for (int i = begin; i < end; ++i)
+            ShowCutAround(i, dirty);
+        return;
+    }
+    // Each worker shows the cut on the pixels of its own columns, around
+    // every changed cell next to them, and marks the blocks of the cells in
+    // them.  What a pixel shows depends only on the automaton's labels,
+    // which stay as they are meanwhile, so the order does not matter.
+    const int width = m_region.Width();
+    const int height = m_region.Height();
+    const std::vector<int> strips = ColumnStrips(begin, end, pool->Threads());
+    m_showWork.resize(strips.size() - 1);
+    pool->Run(int(m_showWork.size()), [&](int strip) {
+        TShowWork& work = m_showWork[std::size_t(strip)];
+        work.Counts.fill(0);
+        if (work.Dirty.Width() != width || work.Dirty.Height() != height)
+            work.Dirty.SetSize(width, height);
+        else
+            work.Dirty.Clear();
+        const int x0 = strips[std::size_t(strip)];
+        const int x1 = strips[std::size_t(strip) + 1];
+        const auto show = [&](int x, int y) {
+            if (x >= x0 && x < x1)
+                ShowCut(x, y, &work.Counts);
+        };
+        m_growCut->ForEachActiveNear(x0, x1, begin, end, [&](int cell) {
+            if (!m_growCut->ActiveChanged(cell))
+                return;
+            const TPoint p = m_growCut->ActivePoint(cell);
+            show(p.X, p.Y);
+            if (p.Y + 1 < height)
+                show(p.X, p.Y + 1);
+            if (p.X + 1 < width)
+                show(p.X + 1, p.Y);
+            if (p.Y > 0)
+                show(p.X, p.Y - 1);
+            if (p.X > 0)
+                show(p.X - 1, p.Y);
+            if (p.X >= x0 && p.X < x1)
+                work.Dirty.Add({p.X - 1, p.Y - 1, p.X + 2, p.Y + 2});
+        });
+    });
+    for (const TShowWork& work : m_showWork) {
+        m_region.AddCounts(work.Counts);
+        dirty.Add(work.Dirty);
+    }
+}
+
+std::vector<int> TSeparation::ColumnStrips(int begin, int end, int strips) const
+{
+    const int samples = std::min(end - begin, strips * 64);
+    std::vector<int> columns(static_cast<std::size_t>(samples));
+    for (int i = 0; i < samples; ++i)
+        columns[std::size_t(i)] = m_growCut->ActivePoint(begin + int(std::int64_t(i) * (end - begin) / samples)).X;
+    std::sort(columns.begin(), columns.end());
+    std::vector<int> bounds(std::size_t(strips) + 1);
+    for (int s = 1; s < strips; ++s)
+        bounds[std::size_t(s)] = columns[std::size_t(std::int64_t(s) * samples / strips)];
+    bounds[std::size_t(strips)] = m_region.Width();
+    return bounds;
+}
+
 void TSeparation::RunGrowCut()
 {
     StartGrowCut();
@@ -176,13 +244,18 @@ void TSeparation::RunGrowCut()
     }
 }
 
-void TSeparation::ShowCut(int x, int y)
+void TSeparation::ShowCut(int x, int y, TLabelCounts* counts)
 {
     // Only the band's inside shows the cut: the outline keeps its label, and
     // so do the areas, including those beyond the 32nd, which are label 0.
     const std::uint8_t label = m_region.LabelAt(x, y);
-    if (label == LabelBand || label == LabelCutLine)
-        m_region.SetLabel(x, y, m_growCut->IsBoundary(x, y) ? LabelCutLine : LabelBand);
+    if (label != LabelBand && label != LabelCutLine)
+        return;
+    const std::uint8_t shown = m_growCut->IsBoundary(x, y) ? LabelCutLine : LabelBand;
+    if (counts)
+        m_region.SetLabel(x, y, shown, *counts);
+    else
+        m_region.SetLabel(x, y, shown);
 }
 
 void TSeparation::ShowOpenOutline()
@@ -220,31 +293,37 @@ TColumnPass::TColumnPass(TMarkedRegion& region, TWork work, std::uint8_t object)
 
 bool TColumnPass::Next(TRect& rect)
 {
+    return Next(rect, 1);
+}
+
+bool TColumnPass::Next(TRect& rect, int columns)
+{
     if (m_x >= m_region.Width())
         return false;
+    const int x0 = m_x;
+    const int x1 = int(std::min<std::int64_t>(m_region.Width(), std::int64_t(x0) + std::max(columns, 1)));
     switch (m_work) {
     case ApplyObjectWork:
-        m_region.ApplyObject(m_object, m_x, rect);
+        rect = m_region.ApplyObjectColumns(m_object, x0, x1);
         break;
     case SwapObjectWork:
-        m_region.SwapObject(m_object, m_x, rect);
+        rect = m_region.SwapObjectColumns(m_object, x0, x1);
         break;
     case RefreshWork:
-        m_region.RefreshEffects(m_x, rect);
+        rect = m_region.RefreshEffectsColumns(x0, x1);
         break;
     case ClearWork:
-        m_region.ClearColumn(m_x, rect);
+        rect = m_region.ClearColumns(x0, x1);
         break;
     }
-    ++m_x;
+    m_x = x1;
     return true;
 }
 
 void TColumnPass::Run()
 {
     TRect rect;
-    while (Next(rect)) {
-    }
+    Next(rect, m_region.Width());
 }
 
 TColumnPass StartShowEffect(TMarkedRegion& region, int effect)

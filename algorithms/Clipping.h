@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The labels of the clipping work.
 enum TClippingLabel : std::uint8_t {
@@ -69,8 +70,9 @@ bool PaintBand(TMarkedRegion& region, const TRect& rect, const TKvPixelMask& dab
 class TSeparation {
 public:
     // repaint, when given, gains the pixels of the earlier cut line: the
-    // only ones whose colours the numbering changes.
-    explicit TSeparation(TMarkedRegion& region, TDirtyTiles* repaint = nullptr);
+    // only ones whose colours the numbering changes.  memory, when given,
+    // lends the automaton the arrays an earlier Separate left.
+    explicit TSeparation(TMarkedRegion& region, TDirtyTiles* repaint = nullptr, TGrowCut::TMemory* memory = nullptr);
     ~TSeparation();
     TSeparation(const TSeparation&) = delete;
     TSeparation& operator=(const TSeparation&) = delete;
@@ -102,10 +104,25 @@ public:
     void Finish();
 
 private:
-    void ShowCut(int x, int y);
+    // The work of one worker in showing the cut: the counts of the labels
+    // it changed and what it changed on the screen.
+    struct TShowWork {
+        TLabelCounts Counts{};
+        TDirtyTiles Dirty;
+    };
+
+    // counts, when given, takes the change of the label counts instead of
+    // the region.
+    void ShowCut(int x, int y, TLabelCounts* counts = nullptr);
     void ShowCutAround(int cell, TDirtyTiles& dirty);
+    // The cut around active cells begin .. end - 1, shared among the
+    // region's workers by strips of columns when there are many.
+    void ShowCutAround(int begin, int end, TDirtyTiles& dirty);
+    // The columns of `strips` strips holding about as many of those cells.
+    std::vector<int> ColumnStrips(int begin, int end, int strips) const;
 
     TMarkedRegion& m_region;
+    TGrowCut::TMemory* m_memory;
     std::unique_ptr<TGrowCut> m_growCut;
     int m_areas = 0;
     bool m_finished = false;
@@ -113,6 +130,7 @@ private:
     // while its attacks are under way.
     int m_touched = -1;
     int m_shown = 0;
+    std::vector<TShowWork> m_showWork;
 };
 
 // One pass over the picture's columns, one column per Next.
@@ -129,7 +147,10 @@ public:
     // Does the next column; rect becomes what to repaint.  False, and nothing
     // is done, when every column is done.
     bool Next(TRect& rect);
-    // Does every column left.
+    // Does the next `columns` columns (fewer at the end), shared among the
+    // region's workers; rect becomes what to repaint.
+    bool Next(TRect& rect, int columns);
+    // Does every column left, shared among the region's workers.
     void Run();
 
 private:

@@ -5,6 +5,16 @@
 TClippingSession::TClippingSession()
 {
     SetClippingLabelEffects(m_region);
+    SetThreads(0);
+}
+
+void TClippingSession::SetThreads(int threads)
+{
+    m_region.SetWorkerPool(nullptr);
+    m_pool.reset();
+    if (TWorkerPool::ThreadsFor(threads) > 1)
+        m_pool = std::make_unique<TWorkerPool>(threads);
+    m_region.SetWorkerPool(m_pool.get());
 }
 
 void TClippingSession::SetBackgroundEffect(int effect)

@@ -8,8 +8,10 @@
 #pragma once
 
 #include "Clipping.h"
+#include "WorkerPool.h"
 
 #include <cstdint>
+#include <memory>
 
 // A background effect with the one parameter it uses: the colour of the
 // colour and the monochrome effect, the level of the shadow and the blur.
@@ -25,8 +27,15 @@ public:
     static constexpr int MinLevel = 1;
     static constexpr int MaxLevel = 5;
 
-    // A region whose band labels show as they should.
+    // A region whose band labels show as they should, worked on by as many
+    // threads as the machine has.
     TClippingSession();
+
+    // The threads the long steps use: the machine's for 0 (or less), else
+    // at most TWorkerPool::MaxThreads; 1 runs everything on the calling
+    // thread.  Not while a step is under way.
+    void SetThreads(int threads);
+    int Threads() const { return m_pool ? m_pool->Threads() : 1; }
 
     TMarkedRegion& Region() { return m_region; }
     const TMarkedRegion& Region() const { return m_region; }
@@ -81,13 +90,18 @@ public:
     TColumnPass StartShowingObject(std::uint8_t object);
     // Renders the background again with the effect given.
     TColumnPass StartRefresh(const TClippingEffect& effect);
+    // The arrays the session's Separates lend their automata one after the
+    // other (for TSeparation).
+    TGrowCut::TMemory* GrowCutMemory() { return &m_growCutMemory; }
     // Clear: every pixel back to label 0 and its own colour.
     TColumnPass StartClear() { return ::StartClear(m_region); }
     // Done: the marks go, the rendered picture stays.
     void Finish() { m_region.ResetCurrent(); }
 
 private:
+    std::unique_ptr<TWorkerPool> m_pool; // none for a single thread
     TMarkedRegion m_region;
+    TGrowCut::TMemory m_growCutMemory;
     int m_backgroundEffect = ::BackgroundColor;
     TColor m_backgroundColor = 0xFFFFFF;
     int m_shadowLevel = 3;

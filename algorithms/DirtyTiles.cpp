@@ -24,6 +24,18 @@ void TDirtyTiles::Add(const TRect& rect)
     }
 }
 
+void TDirtyTiles::Add(const TDirtyTiles& other)
+{
+    if (other.m_bounds.IsEmpty())
+        return;
+    m_bounds = UnionRect(m_bounds, other.m_bounds);
+    for (int row = other.m_bounds.Top / TileSize; row <= (other.m_bounds.Bottom - 1) / TileSize; ++row) {
+        const std::size_t first = std::size_t(row) * std::size_t(m_columns);
+        for (int column = other.m_bounds.Left / TileSize; column <= (other.m_bounds.Right - 1) / TileSize; ++column)
+            m_tiles[first + std::size_t(column)] |= other.m_tiles[first + std::size_t(column)];
+    }
+}
+
 void TDirtyTiles::Clear()
 {
     if (m_bounds.IsEmpty())

@@ -15,8 +15,12 @@ public:
 
     // A picture of width x height pixels with nothing changed.
     void SetSize(int width, int height);
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
     // The pixels of rect changed (clipped to the picture).
     void Add(const TRect& rect);
+    // Everything other (of the same size) holds changed.
+    void Add(const TDirtyTiles& other);
     void Clear();
     bool IsEmpty() const { return m_bounds.IsEmpty(); }
     // The smallest rectangle around every change.

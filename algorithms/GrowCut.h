@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class TMarkedRegion;
 
@@ -26,9 +27,38 @@ class TMarkedRegion;
 // grown by one pixel, and reads the seed labels beyond it from the region,
 // which must leave them alone while the automaton lives (the clipping tool
 // relabels band pixels only).
+//
+// With the region's worker pool, a large generation's attacks are shared
+// among the workers by strips of cells: each worker takes, in the
+// generation's order, every attack on the cells of its strip, so that each
+// cell sees the attacks of one thread in the order of one thread; the cells
+// queued are then merged in the order in which one thread would have queued
+// them.  So every thread count gives exactly the results of one.
 class TGrowCut {
+    struct TGrowCutCell {
+        float Strength;           // 0.0 .. 1.0
+        float NextStrength;       // best force received this generation; -1 when
+                                  // none, so the cell is queued exactly while >= 0
+        std::uint8_t Label;
+        std::uint8_t NextLabel;   // label of the attacker that delivered NextStrength
+        std::uint8_t WeightRight; // similarity to (x + 1, y); 0 where no attack can succeed
+        std::uint8_t WeightDown;  // similarity to (x, y + 1); likewise
+    };
+
 public:
-    TGrowCut() = default;
+    // The arrays of an automaton, kept by an owner that runs one after
+    // another on the same picture, so that the next one reuses their pages
+    // instead of having fresh ones faulted in and cleared.
+    class TMemory {
+        friend class TGrowCut;
+        TPageArray<TGrowCutCell> m_cells;
+        TPageArray<std::uint32_t> m_active;
+        TPageArray<std::uint8_t> m_activeChanged;
+        TPageArray<std::uint32_t> m_next;
+    };
+
+    // memory, when given, lends its arrays from Init to destruction.
+    explicit TGrowCut(TMemory* memory = nullptr) : m_memory(memory) {}
     ~TGrowCut();
     TGrowCut(const TGrowCut&) = delete;
     TGrowCut& operator=(const TGrowCut&) = delete;
@@ -55,31 +85,66 @@ public:
     bool ActiveChanged(int i) const { return m_activeChanged[std::size_t(i)] != 0; }
     // Whether a 4-neighbour inside the picture has another label.
     bool IsBoundary(int x, int y) const;
+    // Calls visit(i) in order for every active cell i of the last generation
+    // from begin to end - 1 whose 3 x 3 block meets the columns x0 .. x1 - 1
+    // of the picture.
+    template <typename Visit>
+    void ForEachActiveNear(int x0, int x1, int begin, int end, Visit visit) const
+    {
+        const std::int64_t column = std::int64_t(m_boxHeight);
+        const std::int64_t lo = (std::int64_t(x0) - 1 - m_box.Left) * column;
+        const std::int64_t hi = (std::int64_t(x1) + 1 - m_box.Left) * column;
+        for (std::size_t i = std::size_t(begin); i < std::size_t(end); ++i)
+            if (const std::int64_t cell = m_active[i]; cell >= lo && cell < hi)
+                visit(int(i));
+    }
     std::uint8_t LabelAt(int x, int y) const;
     float StrengthAt(int x, int y) const;
 
 private:
-    struct TGrowCutCell {
-        float Strength;           // 0.0 .. 1.0
-        float NextStrength;       // best force received this generation; -1 when
-                                  // none, so the cell is queued exactly while >= 0
-        std::uint8_t Label;
-        std::uint8_t NextLabel;   // label of the attacker that delivered NextStrength
-        std::uint8_t WeightRight; // similarity to (x + 1, y); 0 where no attack can succeed
-        std::uint8_t WeightDown;  // similarity to (x, y + 1); likewise
-    };
 
     bool InCells(int x, int y) const { return m_box.Contains(TPoint{x, y}); }
     std::size_t Index(int x, int y) const
     {
         return std::size_t(x - m_box.Left) * m_boxHeight + std::size_t(y - m_box.Top);
     }
-    void InitColumn(int x, const std::array<bool, 256>& unknown);
+    // Builds the cells of column x; writes its seeds on the rim of their
+    // regions to seeds in scan order and returns how many there are.
+    std::size_t InitColumn(int x, const std::array<bool, 256>& unknown, std::uint32_t* seeds);
     void Attack(std::uint32_t target, std::uint8_t weight, float strength, std::uint8_t label);
 
+    // A cell queued by a shared generation, with the place one thread would
+    // have queued it at: the attacker's place in the generation times four
+    // plus the direction of the attack.
+    struct TQueued {
+        std::uint64_t Order;
+        std::uint32_t Cell;
+    };
+    // The cells Begin .. End - 1, whose attacks one worker takes.
+    struct TStrip {
+        std::uint32_t Begin = 0;
+        std::uint32_t End = 0;
+        std::vector<TQueued> Queued; // in Order
+    };
+    // Whether the generation about to start is shared, and its strips.
+    bool ShareGeneration();
+    // Attacks of the active cells stop .. m_activeCount - 1 on the strip's cells.
+    void AttackStrip(TStrip& strip, std::size_t stop);
+    void AttackInStrip(TStrip& strip, std::uint32_t target, std::uint8_t weight, float strength,
+                       std::uint8_t label, std::uint64_t order);
+    // The strips' queued cells become the active ones, in the order one
+    // thread would have queued them.
+    int CommitShared();
+
+    // The arrays for size cells: the lent ones when they are large enough.
+    template <typename T>
+    void TakeArray(TPageArray<T>& own, TPageArray<T>& lent, std::size_t size);
+
+    TMemory* m_memory = nullptr;
     TMarkedRegion* m_region = nullptr;
     TRect m_box;                   // the pixels that have cells
     std::size_t m_boxHeight = 0;
+    std::size_t m_boxCells = 0;
     TPageArray<TGrowCutCell> m_cells; // [x][y] over m_box, column after column
     // The cells that attack in the next Step, popped from the top (with
     // whether their label changed), and the cells queued for the generation
@@ -89,4 +154,10 @@ private:
     TPageArray<std::uint32_t> m_next;
     std::size_t m_activeCount = 0;
     std::size_t m_nextCount = 0;
+    // The generation under way: whether its attacks have started, how many
+    // attackers it has, and whether the workers share it.
+    bool m_attacking = false;
+    std::size_t m_generationSize = 0;
+    bool m_shared = false;
+    std::vector<TStrip> m_strips;
 };

@@ -1,11 +1,14 @@
 #include "MarkedRegion.h"
 
+#include "WorkerPool.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 #include <stdexcept>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // TMarkedPointArray
@@ -143,14 +146,25 @@ inline void TMarkedRegion::ChangeLabel(TMarkedPoint& mark, std::uint8_t* pixel, 
 
 bool TMarkedRegion::SetLabel(int x, int y, std::uint8_t label)
 {
+    return SetLabel(x, y, label, m_currentCounts);
+}
+
+bool TMarkedRegion::SetLabel(int x, int y, std::uint8_t label, TLabelCounts& countChanges)
+{
     TMarkedPoint& mark = m_current.At(x, y);
     const std::uint8_t old = mark.Label;
     if (old == label)
         return false;
     ChangeLabel(mark, PixelAt(x, y), x, y, label);
-    --m_currentCounts[old];
-    ++m_currentCounts[label];
+    --countChanges[old];
+    ++countChanges[label];
     return true;
+}
+
+void TMarkedRegion::AddCounts(const TLabelCounts& countChanges)
+{
+    for (std::size_t label = 0; label < countChanges.size(); ++label)
+        m_currentCounts[label] += countChanges[label];
 }
 
 void TMarkedRegion::ApplyEffect(std::uint8_t* pixel, std::uint8_t kind, int x, int y)
@@ -204,13 +218,15 @@ void TMarkedRegion::Relabel(std::uint8_t from, std::uint8_t to)
 {
     if (from == to || !HasLabel(from))
         return;
-    for (int x = 0; x < m_width; ++x) {
+    const std::int64_t moved = m_currentCounts[from];
+    EnsureMeanFor(m_kinds[to]);
+    ForColumns(0, m_width, [&](int x, TColumnChanges&) {
         TMarkedPoint* column = m_current.Column(x);
         for (int y = 0; y < m_height; ++y)
             if (column[y].Label == from)
                 ChangeLabel(column[y], PixelAt(x, y), x, y, to);
-    }
-    m_currentCounts[to] += m_currentCounts[from];
+    });
+    m_currentCounts[to] += moved;
     m_currentCounts[from] = 0;
 }
 
@@ -219,17 +235,17 @@ void TMarkedRegion::ClearExcept(const TLabelSet& labels)
     std::array<bool, 256> keep{};
     for (std::size_t label = 0; label < keep.size(); ++label)
         keep[label] = labels.test(label) || label == 0;
-    for (int x = 0; x < m_width; ++x) {
+    ForColumns(0, m_width, [&](int x, TColumnChanges& changes) {
         TMarkedPoint* column = m_current.Column(x);
         for (int y = 0; y < m_height; ++y) {
             const std::uint8_t old = column[y].Label;
             if (!keep[old]) {
                 ChangeLabel(column[y], PixelAt(x, y), x, y, 0);
-                --m_currentCounts[old];
-                ++m_currentCounts[0];
+                --changes.counts[old];
+                ++changes.counts[0];
             }
         }
-    }
+    });
 }
 
 TRect TMarkedRegion::LabelBounds(const TLabelSet& labels) const
@@ -270,6 +286,8 @@ int TMarkedRegion::NumberComponents(std::uint8_t seedLabel, std::uint8_t firstLa
 {
     if (seedLabel >= firstLabel && seedLabel <= lastLabel)
         return 0; // the numbering would refill its own components
+    if (m_pool && m_pool->Shares(PixelCount()) && m_width > 1 && firstLabel <= lastLabel && HasLabel(seedLabel))
+        return NumberComponentsShared(seedLabel, firstLabel, lastLabel);
     const TMarkedPoint* marks = m_current.Column(0);
     int numbered = 0;
     std::size_t next = 0;
@@ -281,6 +299,144 @@ int TMarkedRegion::NumberComponents(std::uint8_t seedLabel, std::uint8_t firstLa
         FillFrom(next, seedLabel, std::uint8_t(label));
         ++numbered;
     }
+    return numbered;
+}
+
+namespace {
+
+// A run of seed pixels down one column: pixel indices Begin .. End - 1.
+struct TSeedRun {
+    std::uint32_t Begin;
+    std::uint32_t End;
+};
+
+// The root of run i; every link points to a smaller run, so the root is
+// the first run of the component in column-major order.
+std::uint32_t RootOf(std::vector<std::uint32_t>& parent, std::uint32_t i)
+{
+    while (parent[i] != i) {
+        parent[i] = parent[parent[i]];
+        i = parent[i];
+    }
+    return i;
+}
+
+void Join(std::vector<std::uint32_t>& parent, std::uint32_t a, std::uint32_t b)
+{
+    a = RootOf(parent, a);
+    b = RootOf(parent, b);
+    if (a < b)
+        parent[b] = a;
+    else if (b < a)
+        parent[a] = b;
+}
+
+// Joins the runs of two neighbouring columns that touch (share a row);
+// runs left and right are sorted, indices from their first ones.
+void JoinTouching(std::vector<std::uint32_t>& parent, const std::vector<TSeedRun>& runs, std::uint32_t left,
+                  std::uint32_t leftEnd, std::uint32_t right, std::uint32_t rightEnd, std::uint32_t height)
+{
+    while (left < leftEnd && right < rightEnd) {
+        const std::uint32_t leftBegin = runs[left].Begin + height;
+        const std::uint32_t leftStop = runs[left].End + height;
+        if (leftBegin < runs[right].End && runs[right].Begin < leftStop)
+            Join(parent, left, right);
+        if (leftStop < runs[right].End)
+            ++left;
+        else
+            ++right;
+    }
+}
+
+} // namespace
+
+// The components found from the runs of seed pixels in each column: strips
+// of columns gather their runs and join those that touch, then the strips'
+// border columns are joined.  Every run is linked to the smallest run of its
+// component, so the components come out in the order of their first pixels,
+// as repeated flood fills number them.
+int TMarkedRegion::NumberComponentsShared(std::uint8_t seedLabel, std::uint8_t firstLabel, std::uint8_t lastLabel)
+{
+    const int strips = int(std::min<std::int64_t>(m_width, m_pool->Threads()));
+    const auto firstColumn = [&](int strip) { return int(std::int64_t(m_width) * strip / strips); };
+    const std::uint32_t height = std::uint32_t(m_height);
+    TMarkedPoint* marks = m_current.Column(0);
+    // Each strip's runs, and where each of its columns' runs start.
+    std::vector<std::vector<TSeedRun>> stripRuns(static_cast<std::size_t>(strips));
+    std::vector<std::vector<std::uint32_t>> columnStarts(static_cast<std::size_t>(strips));
+    m_pool->Run(strips, [&](int strip) {
+        std::vector<TSeedRun>& runs = stripRuns[std::size_t(strip)];
+        std::vector<std::uint32_t>& starts = columnStarts[std::size_t(strip)];
+        for (int x = firstColumn(strip); x < firstColumn(strip + 1); ++x) {
+            starts.push_back(std::uint32_t(runs.size()));
+            const std::uint32_t top = std::uint32_t(x) * height;
+            for (std::uint32_t i = top; i < top + height;) {
+                if (marks[i].Label != seedLabel) {
+                    ++i;
+                    continue;
+                }
+                const std::uint32_t begin = i;
+                while (i < top + height && marks[i].Label == seedLabel)
+                    ++i;
+                runs.push_back({begin, i});
+            }
+        }
+        starts.push_back(std::uint32_t(runs.size()));
+    });
+    // All runs in column-major order, each strip's from its offset.
+    std::vector<std::uint32_t> offsets(static_cast<std::size_t>(strips) + 1, 0);
+    for (int strip = 0; strip < strips; ++strip)
+        offsets[std::size_t(strip) + 1] = offsets[std::size_t(strip)] + std::uint32_t(stripRuns[std::size_t(strip)].size());
+    const std::uint32_t runCount = offsets.back();
+    std::vector<TSeedRun> runs(runCount);
+    std::vector<std::uint32_t> parent(runCount);
+    m_pool->Run(strips, [&](int strip) {
+        const std::uint32_t offset = offsets[std::size_t(strip)];
+        const std::vector<TSeedRun>& own = stripRuns[std::size_t(strip)];
+        std::copy(own.begin(), own.end(), runs.begin() + offset);
+        for (std::uint32_t i = 0; i < own.size(); ++i)
+            parent[offset + i] = offset + i;
+        const std::vector<std::uint32_t>& starts = columnStarts[std::size_t(strip)];
+        for (std::size_t c = 1; c + 1 < starts.size(); ++c)
+            JoinTouching(parent, runs, offset + starts[c - 1], offset + starts[c], offset + starts[c],
+                         offset + starts[c + 1], height);
+    });
+    for (int strip = 1; strip < strips; ++strip) {
+        const std::vector<std::uint32_t>& before = columnStarts[std::size_t(strip) - 1];
+        const std::vector<std::uint32_t>& after = columnStarts[std::size_t(strip)];
+        JoinTouching(parent, runs, offsets[std::size_t(strip) - 1] + before[before.size() - 2],
+                     offsets[std::size_t(strip) - 1] + before.back(), offsets[std::size_t(strip)] + after[0],
+                     offsets[std::size_t(strip)] + after[1], height);
+    }
+    // Roots in run order are the components in the order of their first
+    // pixels; the first ones get the labels.
+    std::vector<std::uint8_t> runLabels(runCount);
+    int numbered = 0;
+    for (std::uint32_t i = 0; i < runCount; ++i) {
+        parent[i] = parent[parent[i]]; // the parent's root, found already
+        if (parent[i] == i)
+            runLabels[i] = numbered <= lastLabel - firstLabel ? std::uint8_t(firstLabel + numbered++) : seedLabel;
+        else
+            runLabels[i] = runLabels[parent[i]];
+    }
+    std::vector<TLabelCounts> counts(static_cast<std::size_t>(strips));
+    m_pool->Run(strips, [&](int strip) {
+        TLabelCounts& own = counts[std::size_t(strip)];
+        own.fill(0);
+        for (std::uint32_t r = offsets[std::size_t(strip)]; r < offsets[std::size_t(strip) + 1]; ++r) {
+            const std::uint8_t label = runLabels[r];
+            if (label == seedLabel)
+                continue;
+            const int x = int(runs[r].Begin / height);
+            const std::uint32_t top = std::uint32_t(x) * height;
+            for (std::uint32_t i = runs[r].Begin; i < runs[r].End; ++i)
+                ChangeLabel(marks[i], PixelAt(x, int(i - top)), x, int(i - top), label);
+            own[label] += runs[r].End - runs[r].Begin;
+            own[seedLabel] -= runs[r].End - runs[r].Begin;
+        }
+    });
+    for (const TLabelCounts& own : counts)
+        AddCounts(own);
     return numbered;
 }
 
@@ -339,22 +495,53 @@ void TMarkedRegion::FillFrom(std::size_t start, std::uint8_t seedLabel, std::uin
 // ---------------------------------------------------------------------------
 // Column passes
 
-void TMarkedRegion::ApplyObject(std::uint8_t object, int x, TRect& rect)
+template <typename ColumnWork>
+std::pair<int, int> TMarkedRegion::ForColumns(int x0, int x1, ColumnWork work)
+{
+    const std::int64_t columns = std::max(x1 - x0, 0);
+    const int parts = m_pool && m_pool->Shares(columns * m_height)
+        ? int(std::min<std::int64_t>(columns, std::int64_t(m_pool->Threads()) * 4))
+        : 1;
+    std::vector<TColumnChanges> changes(static_cast<std::size_t>(parts));
+    const auto doPart = [&](int part) {
+        TColumnChanges& own = changes[std::size_t(part)];
+        for (std::int64_t x = x0 + columns * part / parts; x < x0 + columns * (part + 1) / parts; ++x)
+            work(int(x), own);
+    };
+    if (parts == 1)
+        doPart(0);
+    else
+        m_pool->Run(parts, doPart);
+    std::pair<int, int> rows{INT_MAX, INT_MIN};
+    for (const TColumnChanges& part : changes) {
+        AddCounts(part.counts);
+        rows = {std::min(rows.first, part.top), std::max(rows.second, part.bottom)};
+    }
+    return rows;
+}
+
+TRect TMarkedRegion::ColumnsRect(int x0, int x1, std::pair<int, int> rows) const
+{
+    if (rows.first >= rows.second)
+        return {x0, m_height - 1, x0 + 1, 0};
+    return {x0, rows.first, x1, rows.second};
+}
+
+void TMarkedRegion::ApplyObjectColumn(std::uint8_t object, int x, TColumnChanges& changes)
 {
     TMarkedPoint* column = m_current.Column(x);
     for (int y = 0; y < m_height; ++y) {
         TMarkedPoint& mark = column[y];
         const std::uint8_t label = mark.Segment == object ? object : std::uint8_t(mark.Segment + 128);
         if (mark.Label != label) {
-            --m_currentCounts[mark.Label];
-            ++m_currentCounts[label];
+            --changes.counts[mark.Label];
+            ++changes.counts[label];
             ChangeLabel(mark, PixelAt(x, y), x, y, label);
         }
     }
-    rect = {x, 0, x + 1, m_height};
 }
 
-void TMarkedRegion::SwapObject(std::uint8_t object, int x, TRect& rect)
+void TMarkedRegion::SwapObjectColumn(std::uint8_t object, int x, TColumnChanges& changes)
 {
     const std::uint8_t shownObject = std::uint8_t(object + 128);
     TMarkedPoint* column = m_current.Column(x);
@@ -367,16 +554,14 @@ void TMarkedRegion::SwapObject(std::uint8_t object, int x, TRect& rect)
             label = std::uint8_t(label + 128);
         else
             continue;
-        --m_currentCounts[mark.Label];
-        ++m_currentCounts[label];
+        --changes.counts[mark.Label];
+        ++changes.counts[label];
         ChangeLabel(mark, PixelAt(x, y), x, y, label);
     }
-    rect = {x, 0, x + 1, m_height};
 }
 
-void TMarkedRegion::RefreshEffects(int x, TRect& rect)
+void TMarkedRegion::RefreshEffectsColumn(int x, TColumnChanges& changes)
 {
-    rect = {x, m_height - 1, x + 1, 0};
     TMarkedPoint* column = m_current.Column(x);
     for (int y = 0; y < m_height; ++y) {
         TMarkedPoint& mark = column[y];
@@ -385,16 +570,72 @@ void TMarkedRegion::RefreshEffects(int x, TRect& rect)
         std::uint8_t* pixel = PixelAt(x, y);
         CopyColor(pixel, Bytes(mark.Color));
         ApplyEffect(pixel, m_kinds[mark.Label], x, y);
-        IncludePoint(rect, x, y);
+        changes.IncludeRow(y);
     }
+}
+
+void TMarkedRegion::ClearColumn(int x, TColumnChanges& changes)
+{
+    TMarkedPoint* column = m_current.Column(x);
+    for (int y = 0; y < m_height; ++y) {
+        const std::uint8_t old = column[y].Label;
+        if (old == 0)
+            continue;
+        ChangeLabel(column[y], PixelAt(x, y), x, y, 0);
+        --changes.counts[old];
+        ++changes.counts[0];
+        changes.IncludeRow(y);
+    }
+}
+
+void TMarkedRegion::ApplyObject(std::uint8_t object, int x, TRect& rect)
+{
+    ApplyObjectColumns(object, x, x + 1);
+    rect = {x, 0, x + 1, m_height};
+}
+
+void TMarkedRegion::SwapObject(std::uint8_t object, int x, TRect& rect)
+{
+    SwapObjectColumns(object, x, x + 1);
+    rect = {x, 0, x + 1, m_height};
+}
+
+void TMarkedRegion::RefreshEffects(int x, TRect& rect)
+{
+    rect = RefreshEffectsColumns(x, x + 1);
 }
 
 void TMarkedRegion::ClearColumn(int x, TRect& rect)
 {
-    rect = {x, m_height - 1, x + 1, 0};
-    for (int y = 0; y < m_height; ++y)
-        if (SetLabel(x, y, 0))
-            IncludePoint(rect, x, y);
+    rect = ClearColumns(x, x + 1);
+}
+
+// The passes that paint the background make the blur's mean before any
+// worker reads it.
+TRect TMarkedRegion::ApplyObjectColumns(std::uint8_t object, int x0, int x1)
+{
+    EnsureMeanFor(EffectColor + m_backgroundEffect);
+    ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { ApplyObjectColumn(object, x, changes); });
+    return {x0, 0, x1, m_height};
+}
+
+TRect TMarkedRegion::SwapObjectColumns(std::uint8_t object, int x0, int x1)
+{
+    EnsureMeanFor(EffectColor + m_backgroundEffect);
+    ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { SwapObjectColumn(object, x, changes); });
+    return {x0, 0, x1, m_height};
+}
+
+TRect TMarkedRegion::RefreshEffectsColumns(int x0, int x1)
+{
+    EnsureMeanFor(EffectColor + m_backgroundEffect);
+    return ColumnsRect(x0, x1,
+                       ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { RefreshEffectsColumn(x, changes); }));
+}
+
+TRect TMarkedRegion::ClearColumns(int x0, int x1)
+{
+    return ColumnsRect(x0, x1, ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { ClearColumn(x, changes); }));
 }
 
 // ---------------------------------------------------------------------------
@@ -411,14 +652,22 @@ void TMarkedRegion::PrepareEffect(int mode)
 void TMarkedRegion::ComputeMean()
 {
     m_mean.SetSize(m_width, m_height);
-    for (int x = 0; x < m_width; ++x) {
-        TColorTriple* column = m_mean.Column(x);
-        for (int y = 0; y < m_height; ++y) {
-            const std::uint8_t* color = UnaffectedColor(x, y);
-            column[y] = {color[0], color[1], color[2]};
+    ForRangesOn(m_pool, m_width, m_height, [&](std::int64_t x0, std::int64_t x1) {
+        for (int x = int(x0); x < int(x1); ++x) {
+            TColorTriple* column = m_mean.Column(x);
+            for (int y = 0; y < m_height; ++y) {
+                const std::uint8_t* color = UnaffectedColor(x, y);
+                column[y] = {color[0], color[1], color[2]};
+            }
         }
-    }
-    m_mean.Average(m_blurRadius, m_progress);
+    });
+    m_mean.Average(m_blurRadius, m_progress, m_pool);
+}
+
+void TMarkedRegion::EnsureMeanFor(int kind)
+{
+    if (kind == EffectBlur)
+        EnsureMean();
 }
 
 void TMarkedRegion::EnsureMean()

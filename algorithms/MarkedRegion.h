@@ -6,12 +6,16 @@
 #include "KvBitmap.h"
 #include "PageArray.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 class TProgressMeter;
+class TWorkerPool;
 
 // The mark of one pixel.
 struct TMarkedPoint {
@@ -133,6 +137,11 @@ public:
     // Gives (x, y) a label, restoring or painting the pixel as the labels'
     // effects require; false, and nothing changes, when it had that label.
     bool SetLabel(int x, int y, std::uint8_t label);
+    // The same for workers that change pixels of their own at once: the
+    // change of the counts goes to countChanges, which AddCounts takes in
+    // afterwards.
+    bool SetLabel(int x, int y, std::uint8_t label, TLabelCounts& countChanges);
+    void AddCounts(const TLabelCounts& countChanges);
 
     bool HasLabel(std::uint8_t label) const { return m_currentCounts[label] != 0; }
     // Whether some label in lo..hi is present (false when hi < lo).
@@ -177,6 +186,14 @@ public:
     // saved colour (after an effect parameter changed); rect covers those
     // rows ((x, Height - 1, x + 1, 0) when there are none).
     void RefreshEffects(int x, TRect& rect);
+    // The same passes over columns x0 .. x1 - 1 at once, shared among the
+    // workers: the results are those of the passes column by column.  The
+    // rectangle returned spans the columns and the rows that changed
+    // (inverted, (x0, Height - 1, x0 + 1, 0), when no row did).
+    TRect ApplyObjectColumns(std::uint8_t object, int x0, int x1);
+    TRect SwapObjectColumns(std::uint8_t object, int x0, int x1);
+    TRect RefreshEffectsColumns(int x0, int x1);
+    TRect ClearColumns(int x0, int x1);
 
     // Makes mode (a TBackgroundEffect) the effect of every label from 128 up.
     // For the blur, the mean of every pixel's unaffected colour is computed
@@ -184,6 +201,10 @@ public:
     void PrepareEffect(int mode);
     int BackgroundEffect() const { return m_backgroundEffect; }
     void SetProgressMeter(TProgressMeter* meter) { m_progress = meter; }
+    // The threads that share the whole-picture work of the region and of
+    // the GrowCut bound to it (none: the calling thread does it all).
+    void SetWorkerPool(TWorkerPool* pool) { m_pool = pool; }
+    TWorkerPool* WorkerPool() const { return m_pool; }
 
     // Effect parameters; none of them repaints.
     // The colour effect's colour, a TColor ($00BBGGRR).
@@ -227,12 +248,39 @@ private:
     // Loads every pixel's unaffected colour into the mean and averages it.
     void ComputeMean();
     void EnsureMean();
+    // EnsureMean when kind is the blur.
+    void EnsureMeanFor(int kind);
     void UpdateBackgroundKinds();
     // All pixels counted as label 0.
     void ResetCounts(TLabelCounts& counts) const;
+    // What the work on some columns changed: the labels' counts and the
+    // rows whose pixels changed.
+    struct TColumnChanges {
+        TLabelCounts counts{}; // label count changes
+        int top = INT_MAX;     // the rows that changed
+        int bottom = INT_MIN;
+
+        void IncludeRow(int y)
+        {
+            top = std::min(top, y);
+            bottom = std::max(bottom, y + 1);
+        }
+    };
+    // Calls work(x, changes) for every column x0 .. x1 - 1, on the workers
+    // when the columns hold many pixels, and takes the changes into the
+    // counts; returns the rows that changed.
+    template <typename ColumnWork>
+    std::pair<int, int> ForColumns(int x0, int x1, ColumnWork work);
+    TRect ColumnsRect(int x0, int x1, std::pair<int, int> rows) const;
+    void ApplyObjectColumn(std::uint8_t object, int x, TColumnChanges& changes);
+    void SwapObjectColumn(std::uint8_t object, int x, TColumnChanges& changes);
+    void RefreshEffectsColumn(int x, TColumnChanges& changes);
+    void ClearColumn(int x, TColumnChanges& changes);
     // Relabels the component of index start (labelled seedLabel) by filling
     // column runs, with FillStack holding the run starts still to extend.
     void FillFrom(std::size_t start, std::uint8_t seedLabel, std::uint8_t newLabel);
+    // NumberComponents shared among the workers, with its results.
+    int NumberComponentsShared(std::uint8_t seedLabel, std::uint8_t firstLabel, std::uint8_t lastLabel);
     static void CopyMarks(const TMarkedPointArray& from, const TRect& fromRect, TMarkedPointArray& to,
                           int toLeft, int toTop);
 
@@ -258,4 +306,5 @@ private:
     std::array<std::array<std::uint8_t, 256>, 3> m_monoTable{};
     TLabelSet m_unknownLabels;
     TProgressMeter* m_progress = nullptr;
+    TWorkerPool* m_pool = nullptr;
 };

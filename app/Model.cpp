@@ -1,22 +1,29 @@
 #include "Model.h"
 
+#include "AboutPage.h"
 #include "CommonData.h"
+#include "KvAbout.h"
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
-#include "KvDataFolders.h"
 #include "KvDemoEditor.h"
 #include "KvDemonstration.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvHelp.h"
 #include "KvImageList.h"
 #include "KvMainForm.h"
+#include "KvObjectLibrary.h"
 #include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
+#include "KvPasteTool.h"
+#include "KvProgramData.h"
 #include "KvRotateTool.h"
 #include "KvScanner.h"
 #include "KvScrollTool.h"
+#include "KvSystemInfo.h"
+#include "KvTextTool.h"
 #include "KvToolPanel.h"
 
 #include <QDir>
@@ -82,7 +89,7 @@ void TModule::DataModuleCreate()
     // The graphics editor has the main form made, and creates the File and
     // Edit menus and the standard toolbar.
     KvApplication->CreateComponent(GraphicsEditor, TMainForm::Maker(MainForm));
-    GraphicsEditor->DemoFolder = ProgramDataFolder(QStringLiteral("Demo")) + QDir::separator();
+    GraphicsEditor->DemoFolder = ProgramDataPath(QStringLiteral("Demo")) + QDir::separator();
     GraphicsEditor->SetImportSource(Scanner = new TKvScanner(GraphicsEditor));
     KvApplication->CreateComponent(ScrollTool, GraphicsEditor);
     SetImageIndices();
@@ -95,6 +102,10 @@ void TModule::DataModuleCreate()
     GraphicsEditor->SetDemoRegistry(&DemonstrationModule->Registry());
     DemonstrationModule->SetEditor(GraphicsEditor);
     KvApplication->CreateComponent(DemoEditorModule, MainForm, DemonstrationModule);
+    KvApplication->CreateComponent(SystemInfo);
+    KvApplication->CreateComponent(GraphicsPrint, GraphicsEditor);
+    KvApplication->CreateComponent(About, MainForm);
+    About->Description = ProgramAboutDescription(SystemInfo->Version());
 
     KvApplication->CreateComponent(ToolPanelModule, MainForm);
     DemonstrationModule->SetToolPanel(ToolPanelModule);
@@ -118,9 +129,16 @@ void TModule::DataModuleCreate()
     BrightnessContrastTool->AddEditorButtons(MainForm, standard);
     CreateGraphicsTool(CropTool, GraphicsEditor, ToolPanelModule);
     CropTool->HideToolButton();
+    CreateGraphicsTool(TextTool, GraphicsEditor, ToolPanelModule);
+    SetImageIndex(TextTool->ToolButton, 79);
+    MainForm->AddSeparator(ToolPanelModule->Toolbar);
     CreateGraphicsTool(ClippingTool, GraphicsEditor, ToolPanelModule);
     SetImageIndex(ClippingTool->ToolButton, 77);
     MainForm->AddSeparator(ToolPanelModule->Toolbar);
+    CreateGraphicsTool(PasteTool, GraphicsEditor, ToolPanelModule, ObjectLibraryFolder());
+    SetImageIndex(PasteTool->ToolButton, 78);
+    // An object saved by the clipping tool shows at once in the paste tool's list.
+    connect(ClippingTool, &TKvClippingTool::ObjectSaved, PasteTool, &TKvPasteTool::AddNewestEntry);
 
     GraphicsEditor->SetActiveTool(ClippingTool);
 

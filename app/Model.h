@@ -13,17 +13,22 @@
 
 class QProgressBar;
 class TCommonDataModule;
+class TKvAbout;
 class TKvBrightnessContrastTool;
 class TKvClippingTool;
 class TKvCropTool;
 class TKvDemoEditorModule;
 class TKvDemonstrationModule;
 class TKvGraphicsEditor;
+class TKvGraphicsPrintModule;
 class TKvHelp;
 class TKvOriginalImageTool;
+class TKvPasteTool;
 class TKvRotateTool;
 class TKvScanner;
 class TKvScrollTool;
+class TKvSystemInfoModule;
+class TKvTextTool;
 class TKvToolPanelModule;
 class TMainForm;
 
@@ -67,6 +72,9 @@ public:
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvSystemInfoModule* SystemInfo = nullptr;
+    TKvGraphicsPrintModule* GraphicsPrint = nullptr;
+    TKvAbout* About = nullptr;
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvDemoEditorModule* DemoEditorModule = nullptr;
@@ -75,7 +83,9 @@ public:
     TKvRotateTool* RotateTool = nullptr;
     TKvBrightnessContrastTool* BrightnessContrastTool = nullptr;
     TKvCropTool* CropTool = nullptr;
+    TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
     // Owned by the graphics editor.
     TKvScanner* Scanner = nullptr;
 

@@ -6,8 +6,10 @@
 #include "Model.h"
 #include "PlayRun.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLockFile>
 #include <QStandardPaths>
 
@@ -60,6 +62,12 @@ int RunProgram(const QString& languagesFolder)
 
     application.Initialize();
     application.SetTitle(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
+    // The desktop entry the windows belong to, and its icon: the installed
+    // theme's, else the one compiled in.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orvane.Orvane"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("org.orvane.Orvane"), QIcon(QStringLiteral(":/images/Orvane.svg"))));
     TCommonDataModule* commonData = nullptr;
     TModule* module = nullptr;
     application.CreateForm(commonData);

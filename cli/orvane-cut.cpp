@@ -4,6 +4,7 @@
 //   orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB]
 //              [--level N] [--swap K] [--out PICTURE] [--segments MAP.pgm]
 //              [--matte MATTE.pgm] [--save-object [DIR]] [--quality N]
+//              [--threads N]
 //
 // BAND is a picture of INPUT's size whose non-black pixels are the painted
 // band.  The program separates (the unmarked areas numbered, GrowCut over the
@@ -12,23 +13,26 @@
 // object as a new entry of the object library in DIR (default: the user's
 // library), exactly as the editor's Save Object would, and prints the
 // entry's name; --quality is the JPEG quality of the entry's picture when
-// INPUT is no JPEG (whose own coding is kept).  Exit status: 0 done, 1 bad
-// input or options or a failed write, 2 the band encloses no area or no
+// INPUT is no JPEG (whose own coding is kept).  --threads limits the threads
+// of the extraction engine (default: every core; 1 runs it all on one
+// thread).  The outputs are written all or none: a failed write leaves every
+// file given as it was and adds no library entry.  Exit status: 0 done, 1
+// bad input or options or a failed write, 2 the band encloses no area or no
 // object is shown (nothing is written).
 #include "ClippingSession.h"
+#include "CommandLine.h"
+#include "Files.h"
 #include "KvGraphicsFormats.h"
 #include "KvLocalizer.h"
 #include "KvObjectLibrary.h"
+#include "KvOutputFiles.h"
 #include "KvPictureLoader.h"
 #include "Progress.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
 
 #include <climits>
 #include <cstdio>
@@ -42,7 +46,13 @@ constexpr int kExitNoArea = 2;
 
 void Report(const QString& message)
 {
-    std::fprintf(stderr, "orvane-cut: %s\n", qPrintable(message));
+    ReportError("orvane-cut", message);
+}
+
+int ReportWriteFailure(const TKvOutputFiles& outputs)
+{
+    Report(outputs.Error());
+    return kExitBadInput;
 }
 
 // Shows the blur preparation's progress on a terminal.
@@ -85,6 +95,7 @@ struct TOptions {
     bool saveObject = false;
     QString library; // empty: the user's object library
     int quality = 90;
+    int threads = 0; // 0: the machine's
 };
 
 std::optional<int> ParseEffect(const QString& name)
@@ -103,31 +114,6 @@ std::optional<TColor> ParseColor(const QString& text)
     if (!ok || text.size() != 6 || text.startsWith(QLatin1Char('+')) || text.startsWith(QLatin1Char('-')))
         return std::nullopt;
     return TColor(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
-}
-
-std::optional<int> ParseInt(const QString& text, int lo, int hi)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok && value >= lo && value <= hi ? std::optional<int>(value) : std::nullopt;
-}
-
-// Stores the value of option in target when the option is given; false, with
-// error saying what is wrong, when the value does not parse.
-template <typename T, typename Parse>
-bool ReadOption(const QCommandLineParser& parser, const QCommandLineOption& option, Parse parse,
-                const char* expected, T& target, QString& error)
-{
-    if (!parser.isSet(option))
-        return true;
-    const QString text = parser.value(option);
-    const auto value = parse(text);
-    if (!value) {
-        error = QStringLiteral("--%1 '%2': expected %3").arg(option.names().constFirst(), text, QLatin1String(expected));
-        return false;
-    }
-    target = *value;
-    return true;
 }
 
 // --save-object=DIR as --save-object DIR: the option's folder is optional,
@@ -158,7 +144,8 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
     const QCommandLineOption matte(QStringLiteral("matte"), QString(), QStringLiteral("MATTE"));
     const QCommandLineOption saveObject(QStringLiteral("save-object"));
     const QCommandLineOption quality(QStringLiteral("quality"), QString(), QStringLiteral("N"));
-    parser.addOptions({effect, color, level, swap, out, segments, matte, saveObject, quality});
+    const QCommandLineOption threads(QStringLiteral("threads"), QString(), QStringLiteral("N"));
+    parser.addOptions({effect, color, level, swap, out, segments, matte, saveObject, quality, threads});
     const QStringList split = SplitSaveObjectValue(arguments);
     if (!parser.parse(split)) {
         error = parser.errorText();
@@ -191,8 +178,19 @@ std::optional<TOptions> ParseOptions(const QStringList& arguments, QString& erro
         || !ReadOption(parser, level, level1To5, "a number from 1 to 5", options.level, error)
         || !ReadOption(parser, swap, count, "a number from 0 up", options.swaps, error)
         || !ReadOption(parser, quality, [](const QString& text) { return ParseInt(text, 1, 100); },
-                       "a number from 1 to 100", options.quality, error))
+                       "a number from 1 to 100", options.quality, error)
+        || !ReadOption(parser, threads, count, "a number from 1 up", options.threads, error))
         return std::nullopt;
+    if (parser.isSet(threads) && options.threads == 0) {
+        error = QStringLiteral("--threads '0': expected a number from 1 up (leave it out for every core)");
+        return std::nullopt;
+    }
+    if (options.threads > TWorkerPool::MaxThreads) {
+        Report(QStringLiteral("--threads %1: using %2 threads, the most the engine runs")
+                   .arg(options.threads)
+                   .arg(TWorkerPool::MaxThreads));
+        options.threads = TWorkerPool::MaxThreads;
+    }
     return options;
 }
 
@@ -213,11 +211,8 @@ TKvPixelMask BandMask(const TKvLTBitmap& band)
 
 // Writes a binary 8-bit PGM of width x height whose byte (x, y) is value(x, y).
 template <typename Value>
-bool WritePgm(const QString& path, int width, int height, Value value)
+void WritePgm(QIODevice& file, int width, int height, Value value)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     file.write(QStringLiteral("P5\n%1 %2\n255\n").arg(width).arg(height).toLatin1());
     QByteArray row(width, '\0');
     for (int y = 0; y < height; ++y) {
@@ -225,21 +220,6 @@ bool WritePgm(const QString& path, int width, int height, Value value)
             row[x] = char(value(x, y));
         file.write(row);
     }
-    return file.commit();
-}
-
-// The picture keeps the resolution it was read with.
-bool WritePicture(const QString& path, const TKvLTBitmap& bitmap, const TKvGraphicsDocumentProperties& metadata)
-{
-    const QImage picture = PictureImage(bitmap.Pixels(), bitmap.Pixels().GetBounds(), metadata);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray format = QFileInfo(path).suffix().toLower().toLatin1();
-    if (!QImageWriter::supportedImageFormats().contains(format))
-        format = "png";
-    QImageWriter writer(&file, format);
-    return writer.write(picture) && file.commit();
 }
 
 int Run(const TOptions& options)
@@ -264,20 +244,26 @@ int Run(const TOptions& options)
             throw std::bad_alloc();
         original.Assign(picture.Pixels());
     }
-    TKvLTBitmap band;
-    if (!LoadUprightPicture(options.band, band)) {
-        Report(LocalFormat(1030, {options.band}, QStringLiteral("Cannot open %s.")));
-        return kExitBadInput;
-    }
-    if (band.Width() != picture.Width() || band.Height() != picture.Height()) {
-        Report(QStringLiteral("the band is %1 x %2 pixels, the picture %3 x %4")
-                   .arg(band.Width()).arg(band.Height()).arg(picture.Width()).arg(picture.Height()));
-        return kExitBadInput;
+    // The band's picture goes as soon as its mask is made.
+    TKvPixelMask mask;
+    {
+        TKvLTBitmap band;
+        if (!LoadUprightPicture(options.band, band)) {
+            Report(LocalFormat(1030, {options.band}, QStringLiteral("Cannot open %s.")));
+            return kExitBadInput;
+        }
+        if (band.Width() != picture.Width() || band.Height() != picture.Height()) {
+            Report(QStringLiteral("the band is %1 x %2 pixels, the picture %3 x %4")
+                       .arg(band.Width()).arg(band.Height()).arg(picture.Width()).arg(picture.Height()));
+            return kExitBadInput;
+        }
+        mask = BandMask(band);
     }
 
     TKvPixels& pixels = picture.Pixels();
     TConsoleProgress progress;
     TClippingSession session;
+    session.SetThreads(options.threads);
     TMarkedRegion& region = session.Region();
     if (isatty(STDERR_FILENO))
         region.SetProgressMeter(&progress);
@@ -288,13 +274,11 @@ int Run(const TOptions& options)
     session.SetShadowLevel(options.level);
     session.SetBlurLevel(options.level);
 
-    {
-        const TKvPixelMask mask = BandMask(band);
-        PaintBand(region, mask.GetBounds(), mask, LabelBand);
-    }
+    PaintBand(region, mask.GetBounds(), mask, LabelBand);
+    mask = {};
     int areas = 0;
     {
-        TSeparation separation(region);
+        TSeparation separation(region, nullptr, session.GrowCutMemory());
         if (!separation.Encloses()) {
             Report(LocalStr(2836, QStringLiteral("The band does not enclose any area.")));
             return kExitNoArea;
@@ -312,26 +296,28 @@ int Run(const TOptions& options)
         return kExitNoArea;
     }
 
-    bool written = true;
-    const auto check = [&written](bool ok, const QString& path) {
-        if (!ok) {
-            Report(QStringLiteral("cannot write %1").arg(path));
-            written = false;
-        }
-    };
-    if (!options.segments.isEmpty())
-        check(WritePgm(options.segments, region.Width(), region.Height(),
-                       [&](int x, int y) { return region.SegmentAt(x, y); }),
-              options.segments);
+    // Every output is written in full beside its target before any target
+    // is replaced, and the library entry is added only then: a run that
+    // fails writes nothing.
+    TKvOutputFiles outputs;
+    if (!options.segments.isEmpty()) {
+        QIODevice* file = outputs.Add(options.segments);
+        if (!file)
+            return ReportWriteFailure(outputs);
+        WritePgm(*file, region.Width(), region.Height(), [&](int x, int y) { return region.SegmentAt(x, y); });
+    }
     if (!options.matte.isEmpty()) {
+        QIODevice* file = outputs.Add(options.matte);
+        if (!file)
+            return ReportWriteFailure(outputs);
         TAlphaChanal matte;
         BuildObjectMatte(region, matte);
-        check(WritePgm(options.matte, matte.Width(), matte.Height(),
-                       [&](int x, int y) { return matte.GetAlpha(x, y); }),
-              options.matte);
+        WritePgm(*file, matte.Width(), matte.Height(), [&](int x, int y) { return matte.GetAlpha(x, y); });
     }
-    if (!options.out.isEmpty())
-        check(WritePicture(options.out, picture, load.Metadata), options.out);
+    if (!options.out.isEmpty() && !AddPicture(outputs, options.out, picture, load.Metadata, options.quality))
+        return ReportWriteFailure(outputs);
+    if (!outputs.Finish())
+        return ReportWriteFailure(outputs);
     if (options.saveObject) {
         const std::filesystem::path folder =
             options.library.isEmpty() ? ObjectLibraryFolder() : std::filesystem::path(options.library.toStdString());
@@ -339,17 +325,22 @@ int Run(const TOptions& options)
             region, EntryJpegEncoder(&codec, codec.HasImage() ? &original : nullptr, options.quality), folder);
         switch (save.Result) {
         case TKvObjectSave::Saved:
-            std::printf("%s\n", qPrintable(save.Name));
             break;
         case TKvObjectSave::NoObject:
             return kExitNoArea;
         case TKvObjectSave::Failed:
             Report(save.Message);
-            written = false;
-            break;
+            return kExitBadInput;
         }
+        if (!outputs.Commit()) {
+            // The files could not take their places: the entry goes too.
+            DeleteObjectFiles(folder, save.Name.toStdString());
+            return ReportWriteFailure(outputs);
+        }
+        std::printf("%s\n", qPrintable(save.Name));
+        return 0;
     }
-    return written ? 0 : kExitBadInput;
+    return outputs.Commit() ? 0 : ReportWriteFailure(outputs);
 }
 
 } // namespace
@@ -365,7 +356,7 @@ int main(int argc, char* argv[])
         Report(error);
         std::fputs("usage: orvane-cut INPUT BAND [--effect color|shadow|blur|mono] [--color RRGGBB] [--level N]\n"
                    "                  [--swap K] [--out PICTURE] [--segments MAP.pgm] [--matte MATTE.pgm]\n"
-                   "                  [--save-object [DIR]] [--quality N]\n",
+                   "                  [--save-object [DIR]] [--quality N] [--threads N]\n",
                    stderr);
         return kExitBadInput;
     }

@@ -44,12 +44,15 @@ orvane_layer(orvane_core KvL/core PRIVATE JPEG::JPEG)
 # zlib: the object library's matte files.
 orvane_layer(orvane_algorithms algorithms PUBLIC orvane_core PRIVATE ZLIB::ZLIB)
 orvane_layer(orvane_foundation KvL/foundation PUBLIC Qt6::Core)
+# fontconfig: the generic font families the text tool falls back to.
 # X11 and XTest: demonstrations press the real pointer's buttons on an X server.
-orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets
-  PRIVATE exiv2lib X11::X11 X11::Xtst)
+orvane_layer(orvane_ui KvL/ui PUBLIC orvane_foundation orvane_algorithms Qt6::Widgets Qt6::PrintSupport
+             PRIVATE exiv2lib Fontconfig::Fontconfig X11::X11 X11::Xtst)
 orvane_layer(orvane_tools KvL/tools PUBLIC orvane_ui)
 orvane_layer(orvane_scanner scanner PUBLIC orvane_ui PRIVATE PkgConfig::SANE)
 orvane_layer(orvane_app app PUBLIC orvane_tools orvane_scanner)
+# The version the about box shows.
+target_compile_definitions(orvane_app PRIVATE ORVANE_VERSION="${PROJECT_VERSION}")
 
 add_executable(orvane ${PROJECT_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(orvane PRIVATE orvane_app)
@@ -64,13 +67,13 @@ foreach(_src IN LISTS _cli_sources)
   target_link_libraries(${_name} PRIVATE orvane_ui)
 endforeach()
 
-# Data the program finds beside its executable.
-foreach(_dir Languages Help Demo)
-  add_custom_target(copy_${_dir} ALL
-    COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/${_dir}
-            ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${_dir})
+# Data the program finds beside its executable (installation:
+# cmake/Install.cmake).
+foreach(_dir Languages Demo Help)
+  if(IS_DIRECTORY ${PROJECT_SOURCE_DIR}/${_dir})
+    add_custom_target(copy_${_dir} ALL
+      COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/${_dir}
+              ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${_dir})
+  endif()
 endforeach()
-
-install(TARGETS orvane RUNTIME DESTINATION bin)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/Languages ${PROJECT_SOURCE_DIR}/Help ${PROJECT_SOURCE_DIR}/Demo
-        DESTINATION share/orvane)
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/LICENSE COPYONLY)

@@ -24,10 +24,22 @@ int ChannelOf(SANE_Frame format)
     }
 }
 
+// The frame format as the backend wrote it. A number the header does not
+// name is no value of SANE_Frame, so it is read as a plain number until it
+// is known to be one.
+int FrameFormatNumber(const SANE_Parameters& p)
+{
+    int format = 0;
+    static_assert(sizeof format == sizeof p.format);
+    std::memcpy(&format, &p.format, sizeof format);
+    return format;
+}
+
 bool IsReadableLayout(const SANE_Parameters& p)
 {
-    const bool knownFormat = p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB
-                             || IsSingleColour(p.format);
+    const int format = FrameFormatNumber(p);
+    const bool knownFormat = format == SANE_FRAME_GRAY || format == SANE_FRAME_RGB || format == SANE_FRAME_RED
+                             || format == SANE_FRAME_GREEN || format == SANE_FRAME_BLUE;
     const bool knownDepth = p.depth == 1 || p.depth == 8 || p.depth == 16;
     if (!knownFormat || !knownDepth || p.pixels_per_line <= 0)
         return false;

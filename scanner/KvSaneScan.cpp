@@ -11,6 +11,9 @@
 
 namespace {
 
+// Statuses are kept as numbers: a backend may answer one the header does
+// not name, which is no value of SANE_Status.
+
 // An open scanner, closed when it goes out of scope; an unfinished scan is
 // cancelled first, as the library requires.
 class TKvSaneDevice
@@ -33,11 +36,11 @@ public:
     TKvSaneDevice& operator=(const TKvSaneDevice&) = delete;
 
     SANE_Handle Handle() const { return m_handle; }
-    SANE_Status OpenStatus() const { return m_status; }
+    int OpenStatus() const { return m_status; }
 
 private:
     SANE_Handle m_handle = nullptr;
-    SANE_Status m_status;
+    int m_status;
 };
 
 // A photo editor wants colour: switch the scan mode to colour when the device
@@ -66,9 +69,9 @@ void PreferColourMode(SANE_Handle handle)
     }
 }
 
-TKvScanResult Failure(TKvScanOutcome outcome, SANE_Status status = SANE_STATUS_GOOD)
+TKvScanResult Failure(TKvScanOutcome outcome, int status = SANE_STATUS_GOOD)
 {
-    return {outcome, int(status)};
+    return {outcome, status};
 }
 
 // Reads the current frame to its end.
@@ -81,7 +84,7 @@ TKvScanResult ReadFrame(SANE_Handle handle, TKvSaneImageAssembler& image,
         if (cancelRequested)
             return Failure(TKvScanOutcome::Cancelled);
         SANE_Int length = 0;
-        const SANE_Status status = sane_read(handle, buffer.data(), SANE_Int(buffer.size()), &length);
+        const int status = sane_read(handle, buffer.data(), SANE_Int(buffer.size()), &length);
         if (status == SANE_STATUS_EOF)
             return {};
         if (status == SANE_STATUS_CANCELLED)
@@ -112,13 +115,13 @@ TKvScanResult RunSaneScan(const QByteArray& deviceName, TKvSaneImageAssembler& i
     for (bool first = true;; first = false) {
         if (cancelRequested)
             return Failure(TKvScanOutcome::Cancelled);
-        const SANE_Status started = sane_start(device.Handle());
+        const int started = sane_start(device.Handle());
         if (started == SANE_STATUS_CANCELLED)
             return Failure(TKvScanOutcome::Cancelled);
         if (started != SANE_STATUS_GOOD)
             return Failure(first ? TKvScanOutcome::StartFailed : TKvScanOutcome::TransferFailed, started);
         SANE_Parameters parameters{};
-        const SANE_Status described = sane_get_parameters(device.Handle(), &parameters);
+        const int described = sane_get_parameters(device.Handle(), &parameters);
         if (described != SANE_STATUS_GOOD)
             return Failure(TKvScanOutcome::TransferFailed, described);
         if (!image.BeginFrame(parameters))

@@ -22,7 +22,7 @@ struct TErrorJump {
 
 } // namespace
 
-bool EncodeJpegAtQuality(const TKvPixels& picture, int quality, std::vector<std::uint8_t>& jpeg)
+bool EncodeJpegAtQuality(const TKvPixels& picture, int quality, std::vector<std::uint8_t>& jpeg, TJpegDensity density)
 {
     jpeg.clear();
     if (picture.Width <= 0 || picture.Height <= 0 || picture.Data == nullptr || picture.BytesPerPixel != 3)
@@ -46,6 +46,11 @@ bool EncodeJpegAtQuality(const TKvPixels& picture, int quality, std::vector<std:
     info.in_color_space = JCS_EXT_BGR;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, std::clamp(quality, 1, 100), TRUE);
+    if (density.X > 0 && density.Y > 0) {
+        info.density_unit = 1; // dots per inch
+        info.X_density = UINT16(std::min(density.X, 65535));
+        info.Y_density = UINT16(std::min(density.Y, 65535));
+    }
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW row = picture.Data + std::ptrdiff_t(info.next_scanline) * picture.Stride;

@@ -10,6 +10,15 @@
 #include <cstdint>
 #include <vector>
 
-// Encodes the picture's pixels (24-bit BGR) at quality 1..100 (clamped);
-// false, jpeg empty, when the picture is empty or the encoder fails.
-bool EncodeJpegAtQuality(const TKvPixels& picture, int quality, std::vector<std::uint8_t>& jpeg);
+// The resolution a JPEG's header states, in dots per inch; 0 when unknown
+// (the header then states none, only square pixels).
+struct TJpegDensity {
+    int X = 0;
+    int Y = 0;
+};
+
+// Encodes the picture's pixels (24-bit BGR, read as they lie) at quality
+// 1..100 (clamped); false, jpeg empty, when the picture is empty or the
+// encoder fails.
+bool EncodeJpegAtQuality(const TKvPixels& picture, int quality, std::vector<std::uint8_t>& jpeg,
+                         TJpegDensity density = {});

@@ -1,9 +1,8 @@
 #include "KvLocalizer.h"
 
-#include "KvDataFolders.h"
 #include "KvLanguageFile.h"
+#include "KvProgramData.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -155,7 +154,7 @@ void TKvLocalizer::RemoveLocalizeHandler(const TKvMethod& method)
 
 QString TKvLocalizer::DefaultLanguagesFolder()
 {
-    return ProgramDataFolder(QStringLiteral("Languages"));
+    return ProgramDataPath(QStringLiteral("Languages"));
 }
 
 quint16 TKvLocalizer::SystemLangId()

@@ -39,7 +39,8 @@ enum TSettingsElement : quint32 {
     seBackgroundColor = 3,
     seBlurLevel = 4,
     seShadowLevel = 5,
-    seMonochromeColor = 6
+    seMonochromeColor = 6,
+    seThreads = 7 // the threads of the long steps, 0 (or missing) for all
 };
 
 QCursor ResourceCursor(const char* resource)
@@ -178,6 +179,9 @@ TKvClippingTool::TKvClippingTool(IKvGraphicsEditor* editor, TKvToolPanelModule* 
 
 TKvClippingTool::~TKvClippingTool()
 {
+    // The tool controls paint from the marked region.
+    Withdraw();
+    DemoRegistry().UnregisterOwner(this);
     if (m_frame)
         m_frame->Tool = nullptr;
 }
@@ -237,6 +241,8 @@ void TKvClippingTool::LoadSettings(TKvSDFReader& reader)
         SetShadowLevel(value);
     if (reader.ReadInteger(seMonochromeColor, value))
         SetMonochromeColor(TColor(value));
+    if (reader.ReadInteger(seThreads, value))
+        SetThreads(value);
     reader.LeaveNode();
 }
 
@@ -249,7 +255,17 @@ void TKvClippingTool::SaveSettings(TKvSDFWriter& writer)
     writer.WriteInteger(seBlurLevel, m_session.BlurLevel());
     writer.WriteInteger(seShadowLevel, m_session.ShadowLevel());
     writer.WriteInteger(seMonochromeColor, qint32(m_session.MonochromeColor()));
+    if (m_threadsSetting != 0)
+        writer.WriteInteger(seThreads, m_threadsSetting);
     writer.EndNode();
+}
+
+void TKvClippingTool::SetThreads(int threads)
+{
+    if (Busy())
+        return; // the workers are in use; the setting counts from the next start
+    m_threadsSetting = std::max(threads, 0);
+    m_session.SetThreads(m_threadsSetting);
 }
 
 void TKvClippingTool::Localize()
@@ -497,9 +513,10 @@ void TKvClippingTool::CompleteOperation()
 void TKvClippingTool::ColumnPass(TColumnPass pass, std::function<void()> finish)
 {
     auto shared = std::make_shared<TColumnPass>(pass);
-    RunOperation({[shared](TDirtyTiles& changed) {
+    const int columns = ColumnsPerStep * Threads();
+    RunOperation({[shared, columns](TDirtyTiles& changed) {
                       TRect column;
-                      const bool more = shared->Next(column);
+                      const bool more = shared->Next(column, columns);
                       changed.Add(column);
                       return more;
                   },
@@ -529,7 +546,7 @@ void TKvClippingTool::Separate()
                       // unmarked areas are numbered: every pixel's segment
                       // changes, so the command keeps the whole picture,
                       // but only the earlier cut line looks different.
-                      work->Separation.emplace(Region(), &changed);
+                      work->Separation.emplace(Region(), &changed, m_session.GrowCutMemory());
                       EditDocument()->ExtendDirtyRect({0, 0, Region().Width(), Region().Height()});
                       if (!work->Separation->Encloses()) {
                           ShowOpenBand(*work->Separation);

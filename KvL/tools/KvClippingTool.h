@@ -80,6 +80,9 @@ public:
     // Separate lets events run after at most this many cells of a
     // generation.
     static constexpr std::size_t SeparatePartCells = 1 << 15;
+    // Effect, Swap and Clear let events run after this many columns per
+    // thread.
+    static constexpr int ColumnsPerStep = 32;
     static constexpr int MinLevel = TClippingSession::MinLevel;
     static constexpr int MaxLevel = TClippingSession::MaxLevel;
 
@@ -122,6 +125,10 @@ public:
     int BackgroundEffect() const { return m_session.BackgroundEffect(); }
     TColor BackgroundColor() const { return m_session.BackgroundColor(); }
     int BlurLevel() const { return m_session.BlurLevel(); }
+    // The threads Separate and the effects use: the machine's unless the
+    // settings limit them (0 there means all).
+    int Threads() const { return m_session.Threads(); }
+    void SetThreads(int threads);
     int ShadowLevel() const { return m_session.ShadowLevel(); }
     TColor MonochromeColor() const { return m_session.MonochromeColor(); }
     // The clipping work on the document's picture.
@@ -248,6 +255,7 @@ private:
     std::unique_ptr<TKvClippingFrame> m_ownFrame;
     int m_paintLabel = -1;
     TClippingSession m_session;
+    int m_threadsSetting = 0; // as the settings say: 0 for all
     bool m_syncColorBoxes = true;
     TAddRemoveStack m_outline;
     TKvClippingRecord m_beforeRecord;

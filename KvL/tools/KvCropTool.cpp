@@ -238,14 +238,11 @@ bool TKvCropToolControl::GetCursor(Qt::KeyboardModifiers, const QPoint& point, i
 {
     if (!ToolActive() || m_state != csPlaced)
         return false;
-    switch (HitCropHandle(ToView(m_rect), {point.x(), point.y()})) {
-    case HandleBody: cursorId = crSizeAll; return true;
-    case HandleTop: case HandleBottom: cursorId = crSizeNS; return true;
-    case HandleTopRight: case HandleBottomLeft: cursorId = crSizeNESW; return true;
-    case HandleRight: case HandleLeft: cursorId = crSizeWE; return true;
-    case HandleBottomRight: case HandleTopLeft: cursorId = crSizeNWSE; return true;
-    default: return false;
-    }
+    const int handle = HitCropHandle(ToView(m_rect), {point.x(), point.y()});
+    if (handle == HandleNone)
+        return false;
+    cursorId = HandleCursor(handle);
+    return true;
 }
 
 QRect TKvCropToolControl::GetOverlayRect(const TKvMapMode& mapMode) const
@@ -324,11 +321,6 @@ void TKvCropCommandState::Redo()
 TKvCropTool::TKvCropTool(IKvGraphicsEditor* editor, TKvToolPanelModule* panel)
     : TKvGraphicsTool(editor), m_panel(panel)
 {
-    RegisterScreenCursor(TKvCropToolControl::crSizeAll, QCursor(Qt::SizeAllCursor));
-    RegisterScreenCursor(TKvCropToolControl::crSizeNS, QCursor(Qt::SizeVerCursor));
-    RegisterScreenCursor(TKvCropToolControl::crSizeNESW, QCursor(Qt::SizeBDiagCursor));
-    RegisterScreenCursor(TKvCropToolControl::crSizeWE, QCursor(Qt::SizeHorCursor));
-    RegisterScreenCursor(TKvCropToolControl::crSizeNWSE, QCursor(Qt::SizeFDiagCursor));
     m_frame = CreateToolPanelParts(this, m_panel, LocalStr(135, QStringLiteral("Crop")), m_ownFrame);
     ToolButton->setObjectName(QStringLiteral("CropToolButton"));
     m_frame->Tool = this;

@@ -52,12 +52,6 @@ public:
 class TKvCropToolControl : public TKvGraphicsToolControl {
 public:
     enum TState { csIdle, csCreating, csPlaced, csDragging };
-    // Cursors over the placed rectangle.
-    static constexpr int crSizeAll = 110;
-    static constexpr int crSizeNS = 111;
-    static constexpr int crSizeNESW = 112;
-    static constexpr int crSizeWE = 113;
-    static constexpr int crSizeNWSE = 114;
 
     TKvCropToolControl(TKvGraphicsTool* tool, TKvGraphicsView* view);
 

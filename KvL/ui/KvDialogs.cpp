@@ -187,6 +187,7 @@ TKvOpenDialog::TKvOpenDialog(QWidget* owner, const TKvFileFormats& formats, TKin
         m_formats, [this](quint64 selection, std::shared_ptr<TKvThumbnail> preview) {
             QMetaObject::invokeMethod(
                 this, [this, selection, preview] { PreviewMade(selection, preview); }, Qt::QueuedConnection);
+            emit PreviewPosted();
         });
     m_previewThread->Run();
     connect(this, &QFileDialog::currentChanged, this, &TKvOpenDialog::SelectionChanged);

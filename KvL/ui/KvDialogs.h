@@ -49,6 +49,12 @@ public:
     QLabel* InfoLabel() const { return m_infoLabel; }
     QWidget* PreviewBox() const;
 
+signals:
+    // A finished preview was handed to the main thread, where it is shown,
+    // or dropped when the selection has moved on. Emitted on the worker
+    // thread: connect with a direct connection to learn of it at once.
+    void PreviewPosted();
+
 protected:
     enum class TKind { Open, Save };
     TKvOpenDialog(QWidget* owner, const TKvFileFormats& formats, TKind kind);

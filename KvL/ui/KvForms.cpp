@@ -1,6 +1,7 @@
 #include "KvForms.h"
 
 #include "KvLocalizer.h"
+#include "KvOutputFiles.h"
 #include "KvSDF.h"
 
 #include <QAbstractEventDispatcher>
@@ -12,7 +13,6 @@
 #include <QImageReader>
 #include <QLibraryInfo>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTranslator>
 
@@ -252,22 +252,11 @@ void TKvApplication::LoadAllSettings()
 
 namespace {
 
-// Replaces the file only once the new contents are completely on disk: they
-// go to a temporary file in the same folder, which is flushed and then
-// renamed over the old file. A failed write leaves the old file as it was.
-bool WriteFileSafely(const QString& path, const QByteArray& contents)
+// Replaces the file only once the new contents are completely on disk; a
+// failed write leaves the old file as it was.
+bool WriteSettingsFile(const QString& path, const QByteArray& contents)
 {
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // A short write (a full disk) is not always reported as an error by the
-    // file, so the count is checked; cancelling makes the commit discard the
-    // temporary file.
-    if (file.write(contents) != contents.size())
-        file.cancelWriting();
-    return file.commit();
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && WriteWholeFile(path, contents);
 }
 
 } // namespace
@@ -286,7 +275,7 @@ void TKvApplication::SaveAllSettings()
         return;
     // Settings that cannot be written are lost without a message; the
     // program still ends normally.
-    WriteFileSafely(ConfigFileName(), stream.data());
+    WriteSettingsFile(ConfigFileName(), stream.data());
 }
 
 int TKvApplication::Run()

@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QString>

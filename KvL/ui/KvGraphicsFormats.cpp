@@ -4,6 +4,7 @@
 #include "KvGraphicsDocument.h"
 #include "KvImageMetadata.h"
 #include "KvLocalizer.h"
+#include "KvOutputFiles.h"
 #include "KvPictureLoader.h"
 #include "KvWaitCursor.h"
 
@@ -13,7 +14,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <iterator>
@@ -34,12 +34,6 @@ const TKvFileFormatInfo FormatTable[] = {
 };
 constexpr int FormatCount = int(std::size(FormatTable));
 constexpr int SaveFormatCount = 4;
-
-bool WriteFileSafely(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-}
 
 QString NameOfQtFormat(const QByteArray& format)
 {
@@ -244,7 +238,7 @@ bool TKvGraphicsFormats::SaveDocument(TKvDocument* document, const QString& file
         return false;
     if (formatKey == FormatKeyKvi && IsPlainJpegWithHeader(bytes))
         ComplementKviHeader(bytes);
-    return WriteFileSafely(fileName, bytes);
+    return WriteWholeFile(fileName, bytes);
 }
 
 bool TKvGraphicsFormats::EncodeDocument(TKvGraphicsDocument& document, qint32 formatKey,

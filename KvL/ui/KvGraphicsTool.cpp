@@ -14,7 +14,11 @@ namespace {
 
 std::map<int, QCursor>& ScreenCursors()
 {
-    static std::map<int, QCursor> cursors;
+    static std::map<int, QCursor> cursors = {
+        {crSizeAll, QCursor(Qt::SizeAllCursor)},  {crSizeNS, QCursor(Qt::SizeVerCursor)},
+        {crSizeNESW, QCursor(Qt::SizeBDiagCursor)}, {crSizeWE, QCursor(Qt::SizeHorCursor)},
+        {crSizeNWSE, QCursor(Qt::SizeFDiagCursor)},
+    };
     return cursors;
 }
 
@@ -42,6 +46,18 @@ QCursor ScreenCursor(int id)
         return QCursor(Qt::BlankCursor);
     const auto found = ScreenCursors().find(id);
     return found != ScreenCursors().end() ? found->second : QCursor(Qt::ArrowCursor);
+}
+
+int HandleCursor(int handle)
+{
+    switch (handle) {
+    case HandleBody: return crSizeAll;
+    case HandleTop: case HandleBottom: return crSizeNS;
+    case HandleTopRight: case HandleBottomLeft: return crSizeNESW;
+    case HandleRight: case HandleLeft: return crSizeWE;
+    case HandleBottomRight: case HandleTopLeft: return crSizeNWSE;
+    default: return crDefault;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -122,14 +138,18 @@ TKvGraphicsTool::TKvGraphicsTool(IKvGraphicsEditor* editor) : m_editor(editor)
 
 TKvGraphicsTool::~TKvGraphicsTool()
 {
+    Withdraw();
     m_demoRegistry->UnregisterOwner(this);
-    if (m_editor) {
-        if (m_editor->ActiveTool() == this)
-            m_editor->SetActiveTool(nullptr);
+    if (m_editor)
         m_editor->RemoveGraphicsTool(this);
-    }
     for (TKvGraphicsToolControl* control : m_controls)
         control->DetachTool();
+}
+
+void TKvGraphicsTool::Withdraw()
+{
+    if (m_editor && m_editor->ActiveTool() == this)
+        m_editor->SetActiveTool(nullptr);
 }
 
 TKvDemoRegistry& TKvGraphicsTool::DemoRegistry() const

@@ -80,7 +80,18 @@ enum TKvCursorId : int {
     crNone = -1, // no pointer at all: a tool that draws its own (a brush outline)
     crDefault = 0,
     crHand = 100, // the hand tool
+    // Over a rectangle the user moves by its inside and resizes by its
+    // handles (crop, paste, text).
+    crSizeAll = 110,
+    crSizeNS = 111,
+    crSizeNESW = 112,
+    crSizeWE = 113,
+    crSizeNWSE = 114,
 };
+
+// The resize cursor of a rectangle's handle (HitHandle's numbers; the
+// inside moves it); crDefault for none.
+int HandleCursor(int handle);
 
 // The screen position of the middle of the button that shows the item (a
 // toolbar button, hidden or not); false when no button shows it.
@@ -267,6 +278,12 @@ public:
     // The button is checked while the tool is active and enabled while it
     // may act; the frame's controls are enabled while both hold.
     void UpdateControls() override;
+
+protected:
+    // Stops being the editor's active tool. A tool whose controls reach into
+    // its own derived parts calls this first in its destructor, so that they
+    // are deactivated while the whole tool still exists.
+    void Withdraw();
 
 private:
     void ClearEdit();

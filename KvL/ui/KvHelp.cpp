@@ -1,6 +1,6 @@
 #include "KvHelp.h"
 
-#include "KvDataFolders.h"
+#include "KvProgramData.h"
 #include "KvLocalizer.h"
 #include "KvShell.h"
 
@@ -143,7 +143,7 @@ void TKvHelpWindow::UpdateControls()
 // Module
 
 TKvHelp::TKvHelp(IKvShell* shell, const QString& helpFolder)
-    : m_shell(shell), m_pages(helpFolder.isEmpty() ? ProgramDataFolder(QStringLiteral("Help")) : helpFolder)
+    : m_shell(shell), m_pages(helpFolder.isEmpty() ? ProgramDataPath(QStringLiteral("Help")) : helpFolder)
 {
     setObjectName(QStringLiteral("Help"));
     CreateMenuItems();

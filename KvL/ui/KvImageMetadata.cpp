@@ -306,13 +306,15 @@ void ReadImageMetadata(const QByteArray& file, TKvGraphicsDocumentProperties& pr
     properties.XResolution = 0;
     properties.YResolution = 0;
     ReadMetadataItems(file, properties);
-    qint32 x = 0;
-    qint32 y = 0;
-    if (ExifResolution(properties, x, y) || JfifResolution(file, x, y) || PngResolution(file, x, y)
-        || BmpResolution(file, x, y)) {
-        properties.XResolution = x;
-        properties.YResolution = y;
-    }
+    // A picture that states no sound resolution (none, a zero, a negative
+    // one, a damaged item) is taken at the screen's 96 dots per inch.
+    qint32 x = UnstatedResolution;
+    qint32 y = UnstatedResolution;
+    if (!ExifResolution(properties, x, y) && !JfifResolution(file, x, y) && !PngResolution(file, x, y)
+        && !BmpResolution(file, x, y))
+        x = y = UnstatedResolution;
+    properties.XResolution = x;
+    properties.YResolution = y;
 }
 
 void ReadMetadataItems(const QByteArray& file, TKvCustomProperties& items)

@@ -22,7 +22,7 @@ public:
     // Copies the resolution too when the source is a picture's set.
     void Assign(const TKvCustomProperties* source) override;
 
-    qint32 XResolution = 0; // dots per inch; 0 when unknown
+    qint32 XResolution = 0; // dots per inch; 0 when unknown (no file read)
     qint32 YResolution = 0;
 };
 
@@ -44,11 +44,15 @@ bool IsEmbeddedThumbnailItem(qint32 id);
 // Removes every embedded-thumbnail item.
 void RemoveEmbeddedThumbnail(TKvCustomProperties& properties);
 
+// The resolution, in dots per inch, of a picture file that states none that
+// can be read.
+constexpr qint32 UnstatedResolution = 96;
+
 // Reads the items and the resolution of an encoded picture file (the
 // resolution from its EXIF items, else from the format's own header: JFIF,
-// PNG pHYs or the bitmap header). Clears the set first; a file without
-// metadata, or whose metadata cannot be read, leaves it empty and the
-// resolution 0.
+// PNG pHYs or the bitmap header, else UnstatedResolution). Clears the set
+// first; a file without metadata, or whose metadata cannot be read, leaves
+// it empty.
 void ReadImageMetadata(const QByteArray& file, TKvGraphicsDocumentProperties& properties);
 // Only the EXIF items (into a set that is not cleared first): of a picture
 // in memory, or of a file on disk, which is read only as far as needed.

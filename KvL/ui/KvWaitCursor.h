@@ -1,5 +1,5 @@
 // The hourglass while the program works and the user must wait: a file read
-// or written, an object saved into the library.
+// or written, a whole picture turned, an object saved into the library.
 #pragma once
 
 #include <QCoreApplication>

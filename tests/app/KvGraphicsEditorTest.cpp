@@ -3,6 +3,7 @@
 // plug-in mode, saving with the JPEG quality question, settings, dropped
 // files, script commands and what it records.
 #include "EditorTestSupport.h"
+#include "FileSizeLimit.h"
 #include "KvExchangeFile.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsView.h"
@@ -132,6 +133,12 @@ private:
 };
 
 bool SavePicture(const QString& path, const QImage& image) { return image.save(path); }
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 QImage Filled(int width, int height, QColor color)
 {
@@ -470,6 +477,63 @@ TEST_F(GraphicsEditorTest, AFileGoneWhileSteppingIsSkippedAndAGoneFolderKeepsThe
     EXPECT_EQ(answers.Messages[0].Icon, QMessageBox::Critical);
 }
 
+// Saving on a full disk (a write cut short by the file-size limit): message
+// 1031 names the file, the old file stays byte for byte with nothing beside
+// it, and the document stays unsaved under its own name.
+TEST_F(GraphicsEditorTest, SavingOnAFullDiskShowsTheMessageAndKeepsTheOldFile)
+{
+    struct Case {
+        const char* name;
+        const char* target;
+        qint32 key;
+    };
+    const Case cases[] = {
+        {"Save of the JPEG itself (lossless)", "photo.jpg", FormatKeyJpeg},
+        {"Save As PNG over another picture", "other.png", FormatKeyPng},
+        {"Save As BMP over another picture", "other.bmp", FormatKeyBmp},
+    };
+    TKvFileFormatList saveFormats;
+    editor->Formats()->SaveFormats(saveFormats);
+    for (const Case& c : cases) {
+        QImage photo(64, 48, QImage::Format_RGB888);
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x)
+                photo.setPixel(x, y, qRgb(x * 4, y * 5, (x * y) % 256));
+        ASSERT_TRUE(SavePicture(Path("photo.jpg"), photo));
+        ASSERT_TRUE(SavePicture(Path("other.png"), Filled(8, 8, Qt::red)));
+        ASSERT_TRUE(SavePicture(Path("other.bmp"), Filled(8, 8, Qt::red)));
+        const QByteArray old = FileBytes(Path(c.target));
+        TKvGraphicsDocument* document = Open(Path("photo.jpg"));
+        ASSERT_NE(document, nullptr) << c.name;
+        document->Image().Pixels().PixelAt(1, 1)[2] = 255;
+        document->NotifyChanged();
+        const QString title = MainForm->windowTitle();
+        const QStringList before = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+
+        answers.SaveAs(Path(c.target), FindFormat(saveFormats, c.key) + 1);
+        answers.Answer(QMessageBox::Yes); // replace it
+        answers.Answer(QMessageBox::Ok);
+        bool saved = true;
+        {
+            const TFileSizeLimit full(512);
+            saved = editor->SaveDocumentAs(document);
+        }
+        EXPECT_FALSE(saved) << c.name;
+        EXPECT_TRUE(answers.Done()) << c.name;
+        ASSERT_EQ(answers.Messages.size(), 2u) << c.name;
+        EXPECT_EQ(answers.Messages[1].Text, LocalFormat(1031, {QDir::toNativeSeparators(Path(c.target))})) << c.name;
+        EXPECT_EQ(answers.Messages[1].Icon, QMessageBox::Critical) << c.name;
+        EXPECT_EQ(FileBytes(Path(c.target)), old) << c.name;
+        EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before) << c.name;
+        EXPECT_FALSE(document->Saved()) << c.name;
+        EXPECT_EQ(document->FileName(), Path("photo.jpg")) << c.name;
+        EXPECT_EQ(MainForm->windowTitle(), title) << c.name;
+        EXPECT_EQ(answers.Unexpected, 0) << c.name;
+        answers.Messages.clear();
+        CloseEveryDocumentUnasked(editor);
+    }
+}
+
 TEST_F(GraphicsEditorTest, SettingsKeepRecentFilesAndTheJpegQuality)
 {
     ASSERT_TRUE(SavePicture(Path("p.png"), Filled(30, 20, Qt::gray)));
@@ -668,6 +732,12 @@ TEST_F(PluginModeTest, OkWritesThePictureBackAndEndsWithZero)
     EXPECT_FALSE(MainForm->isVisible());
     EXPECT_NE(ReadBytes(), original);
     EXPECT_EQ(ReadBytes().size(), original.size());
+    // The exchange file holds red, green, blue per pixel after its 36-byte
+    // header, in rows of 6 pixels padded to 20 bytes: pixel (1, 1) is bytes
+    // 59 to 61, now pure red; every other byte is as it was.
+    QByteArray expected = original;
+    expected[36 + 1 * 20 + 1 * 3] = char(255);
+    EXPECT_EQ(ReadBytes(), expected);
 }
 
 TEST_F(PluginModeTest, CancelLeavesTheFileAndEndsWithMinusOne)
@@ -693,6 +763,30 @@ TEST_F(PluginModeTest, AFailedWriteIsReportedAndKeepsTheWindowOpen)
     ASSERT_EQ(answers.Messages.size(), 1u);
     EXPECT_EQ(answers.Messages[0].Icon, QMessageBox::Critical);
     EXPECT_TRUE(QFileInfo(exchange).isDir());
+}
+
+TEST_F(PluginModeTest, AFullDiskIsReportedAndKeepsTheFileAndTheWindow)
+{
+    Paint();
+    const QStringList before = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    answers.Answer(QMessageBox::Ok);
+    {
+        const TFileSizeLimit full(64);
+        editor->OkClick(editor->OkButton);
+    }
+    EXPECT_EQ(application->ExitCode(), -1);
+    EXPECT_TRUE(MainForm->isVisible());
+    ASSERT_EQ(answers.Messages.size(), 1u);
+    EXPECT_EQ(answers.Messages[0].Text, LocalFormat(1031, {QDir::toNativeSeparators(exchange)}));
+    EXPECT_EQ(ReadBytes(), original);
+    EXPECT_EQ(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    EXPECT_FALSE(document->Saved());
+
+    // With room again, OK writes the picture back.
+    editor->OkClick(editor->OkButton);
+    EXPECT_EQ(application->ExitCode(), 0);
+    EXPECT_NE(ReadBytes(), original);
+    EXPECT_EQ(answers.Unexpected, 0);
 }
 
 } // namespace

@@ -1,28 +1,34 @@
 // The composition root, the status bar's progress meter and the shared
 // image list.
 #include "CommonData.h"
+#include "KvAbout.h"
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
 #include "KvDemoEditor.h"
 #include "KvDemonstration.h"
-#include "KvOriginalImageTool.h"
-#include "KvRotateTool.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvHelp.h"
 #include "KvMainForm.h"
+#include "KvObjectLibrary.h"
+#include "KvOriginalImageTool.h"
 #include "KvPanelToolbar.h"
+#include "KvPasteTool.h"
+#include "KvRotateTool.h"
 #include "KvScrollTool.h"
+#include "KvSystemInfo.h"
+#include "KvTextTool.h"
 #include "KvToolPanel.h"
 #include "Model.h"
+#include "ObjectLibraryFixture.h"
 #include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
-
-#include <QToolBar>
 
 #include <QDockWidget>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -52,12 +58,17 @@ TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
                                          Help,
                                          DemonstrationModule,
                                          Module->DemoEditorModule,
+                                         SystemInfo,
+                                         GraphicsPrint,
+                                         About,
                                          ToolPanelModule,
                                          Module->OriginalImageTool,
                                          Module->RotateTool,
                                          Module->BrightnessContrastTool,
                                          Module->CropTool,
-                                         ClippingTool};
+                                         TextTool,
+                                         ClippingTool,
+                                         PasteTool};
     ASSERT_EQ(application->ComponentCount(), static_cast<int>(expected.size()));
     for (int i = 0; i < application->ComponentCount(); ++i)
         EXPECT_EQ(application->Components(i), expected[static_cast<size_t>(i)]) << i;
@@ -78,6 +89,35 @@ TEST_F(ModelTest, TheClippingToolIsActiveWithItsPictureAndASeparatorAfterItsButt
     EXPECT_TRUE(buttons[at + 1]->isSeparator());
     EXPECT_TRUE(ToolPanelModule->Panel->isAncestorOf(ClippingTool->ClippingFrame()));
     EXPECT_EQ(ToolPanelModule->Panel->widget()->maximumWidth(), TKvClippingTool::PanelWidth);
+}
+
+TEST_F(ModelTest, TheTextToolComesBeforeAndThePasteToolAfterTheClippingTool)
+{
+    EXPECT_EQ(ImageIndex(TextTool->ToolButton), 79);
+    EXPECT_EQ(ImageIndex(PasteTool->ToolButton), 78);
+    const QList<QAction*> buttons = ToolPanelModule->Toolbar->actions();
+    const qsizetype text = buttons.indexOf(TextTool->ToolButton);
+    const qsizetype clipping = buttons.indexOf(ClippingTool->ToolButton);
+    const qsizetype paste = buttons.indexOf(PasteTool->ToolButton);
+    ASSERT_GE(text, 0);
+    EXPECT_TRUE(buttons[text + 1]->isSeparator());
+    EXPECT_EQ(clipping, text + 2);
+    EXPECT_EQ(paste, clipping + 2);
+    EXPECT_TRUE(ToolPanelModule->Panel->isAncestorOf(TextTool->TextFrame()));
+    EXPECT_TRUE(ToolPanelModule->Panel->isAncestorOf(PasteTool->PasteFrame()));
+}
+
+// Save Object's signal reaches the paste tool through the composition root:
+// the new entry is listed and selected at once.
+TEST_F(ModelTest, AnObjectSavedByTheClippingToolJoinsThePasteToolsList)
+{
+    ASSERT_EQ(PasteTool->List().Count(), 0) << "a fresh user has an empty library";
+    const std::string name = WriteDiscEntry(ObjectLibraryFolder());
+    ASSERT_FALSE(name.empty());
+    emit ClippingTool->ObjectSaved(QString::fromStdString(name));
+    EXPECT_EQ(PasteTool->List().Count(), 1);
+    EXPECT_EQ(PasteTool->List().Selected(), 0);
+    EXPECT_FALSE(PasteTool->Object().IsEmpty());
 }
 
 TEST_F(ModelTest, PictureToolsSitOnTheStandardToolbarWithTheirPanelButtonsHidden)

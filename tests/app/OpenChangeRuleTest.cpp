@@ -1,7 +1,7 @@
 // One rule for an adjustment still open when the document is read or
 // written as a whole: the whole program, a brightness adjustment open, and
 // each caller in turn (Save As, plug-in OK, undo by key and by script, Next,
-// Close). What is written or shown is only committed pixels, and Cancel
+// Close, Print). What is written or shown is only committed pixels, and Cancel
 // afterwards leaves the document counted as saved only when its file holds
 // what it shows.
 #include "EditorTestSupport.h"
@@ -9,13 +9,16 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvExchangeFile.h"
 #include "KvGraphicsEditor.h"
+#include "KvGraphicsPrint.h"
 #include "KvGraphicsView.h"
 #include "KvMainForm.h"
+#include "KvPrinter.h"
 #include "KvProperties.h"
 #include "ModalAnswers.h"
 #include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
@@ -198,6 +201,37 @@ TEST_F(OpenChangeRule, CloseRefusedKeepsTheCommittedAdjustmentShown)
     EXPECT_EQ(MaxDifference(DocumentPicture(*document), adjusted), 0);
     CancelAndCheckSaved(document);
     EXPECT_FALSE(document->Saved());
+}
+
+TEST_F(OpenChangeRule, PrintTakesTheCommittedAdjustment)
+{
+    TKvGraphicsDocument* document = Open(Path("a.png"));
+    ASSERT_NE(document, nullptr);
+    Adjust();
+    const QImage adjusted = DocumentPicture(*document);
+    const QString pdf = Path("a.pdf");
+    TKvGraphicsPrintModule* print = Module->GraphicsPrint;
+    if (!TKvPrinter::HasPrinters())
+        answers.Answer(QMessageBox::Yes); // print into a PDF file instead
+    bool adjustingWhenShown = true;
+    answers.Then([&](QWidget* modal) {
+        auto* form = qobject_cast<TKvGraphicsPrintForm*>(modal);
+        ASSERT_NE(form, nullptr);
+        adjustingWhenShown = Tone()->Adjusting();
+        print->Printer().setOutputFormat(QPrinter::PdfFormat);
+        print->Printer().setOutputFileName(pdf);
+        form->PrintButton->click();
+    });
+    print->PrintCommand(nullptr);
+    EXPECT_TRUE(answers.Done());
+    EXPECT_FALSE(adjustingWhenShown);
+    EXPECT_GT(QFileInfo(pdf).size(), 0);
+    EXPECT_EQ(document->History().Count(), 1);
+    // What was printed stays what the document shows: Cancel on the panel
+    // afterwards has nothing left to take back.
+    CancelAndCheckSaved(document);
+    EXPECT_FALSE(document->Saved());
+    EXPECT_EQ(MaxDifference(DocumentPicture(*document), adjusted), 0);
 }
 
 } // namespace

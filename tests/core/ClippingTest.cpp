@@ -2,10 +2,14 @@
 // Clear, Done and the object's matte, on small pictures.
 #include "Clipping.h"
 #include "RegionFixture.h"
+#include "WorkerPool.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <sstream>
 
 namespace {
 
@@ -446,3 +450,166 @@ TEST(Clipping, WithoutAnObjectTheMatteIsEmpty)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// Threads
+
+namespace {
+
+// The picture, every mark and the label counts, as bytes.
+std::string RegionState(const Scene& scene)
+{
+    std::string state;
+    for (int y = 0; y < scene.picture.Height; ++y)
+        state.append(reinterpret_cast<const char*>(scene.picture.PixelAt(0, y)), std::size_t(scene.picture.Width) * 3);
+    for (int x = 0; x < scene.region.Width(); ++x)
+        state.append(reinterpret_cast<const char*>(scene.region.MarksColumn(x)),
+                     std::size_t(scene.region.Height()) * sizeof(TMarkedPoint));
+    for (int label = 0; label < 256; ++label)
+        state += std::to_string(scene.region.CountOf(std::uint8_t(label))) + ",";
+    return state;
+}
+
+std::string Text(const TRect& r)
+{
+    std::ostringstream text;
+    text << r.Left << " " << r.Top << " " << r.Right << " " << r.Bottom << ";";
+    return text.str();
+}
+
+// Every step of the clipping work on the scene, with what each reports to
+// repaint and the state after it: Separate in whole generations or in
+// parts, then each background effect shown, swapped, refreshed and cleared
+// column group by column group.
+std::vector<std::string> EveryStep(Scene& scene, std::size_t partCells)
+{
+    std::vector<std::string> steps;
+    TMarkedPointArray bandMarks;
+    bandMarks.SetSize(scene.region.Width(), scene.region.Height());
+    TLabelCounts bandCounts{};
+    const TRect all{0, 0, scene.region.Width(), scene.region.Height()};
+    scene.region.CopyCurrent(bandCounts, all, bandMarks);
+    for (int effect = BackgroundColor; effect <= BackgroundMonochrome; ++effect) {
+        scene.region.RestoreCurrent(bandCounts, all, bandMarks);
+        {
+            TSeparation separation(scene.region);
+            if (!separation.Encloses())
+                return {"encloses nothing"};
+            separation.StartGrowCut();
+            TDirtyTiles dirty;
+            dirty.SetSize(scene.region.Width(), scene.region.Height());
+            std::string generations;
+            while ((partCells == 0 ? separation.Step(dirty) : separation.StepPart(dirty, partCells)) > 0) {
+                for (const TRect& r : dirty.Rects())
+                    generations += Text(r);
+                generations += "|";
+                dirty.Clear();
+            }
+            steps.push_back(generations);
+        }
+        steps.push_back(RegionState(scene));
+        scene.region.SetBlurLevel(1);
+        scene.region.SetShadowLevel(3);
+        scene.region.SetBackgroundColor(0x336699);
+        scene.region.SetMonochromeColor(0x20C0FF);
+        StartShowEffect(scene.region, effect).Run();
+        steps.push_back(RegionState(scene));
+        std::uint8_t object = ObjectSegment;
+        StartSwap(scene.region, object, effect).Run();
+        steps.push_back(RegionState(scene));
+        scene.region.SetBlurLevel(2);
+        TColumnPass refresh = StartRefreshBackground(scene.region, effect);
+        std::string rects;
+        for (TRect r; refresh.Next(r, 7);)
+            rects += Text(r);
+        steps.push_back(rects + RegionState(scene));
+        TColumnPass clear = StartClear(scene.region);
+        rects.clear();
+        for (TRect r; clear.Next(r, 5);)
+            rects += Text(r);
+        steps.push_back(rects + RegionState(scene));
+    }
+    return steps;
+}
+
+// A noisy picture (few grey levels, so that equal forces are common) with a
+// band of the given pixels.
+template <typename InBand>
+void MakeNoisyScene(Scene& scene, InBand inBand)
+{
+    std::mt19937 random(11);
+    for (int y = 0; y < scene.region.Height(); ++y)
+        for (int x = 0; x < scene.region.Width(); ++x) {
+            const std::uint8_t v = std::uint8_t(40 * (random() % 6));
+            SetPixel(scene.picture, x, y, {v, std::uint8_t(255 - v), std::uint8_t(v / 2)});
+        }
+    scene.Paint(LabelBand, inBand);
+}
+
+} // namespace
+
+TEST(Clipping, EveryThreadCountGivesOneThreadsResults)
+{
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        std::function<bool(int, int)> inBand;
+    };
+    const std::vector<Case> cases = {
+        {"a ring", 61, 47,
+         [](int x, int y) {
+             const double d = DistanceFromCentre(x, y, 30, 23);
+             return d >= 9 && d <= 17;
+         }},
+        {"one column", 1, 3000, [](int, int y) { return (y >= 1000 && y < 1100) || (y >= 2000 && y < 2050); }},
+        {"one row", 3000, 1, [](int x, int) { return (x >= 700 && x < 900) || x == 2999; }},
+    };
+    for (const Case& c : cases) {
+        for (const std::size_t partCells : {std::size_t(0), std::size_t(5)}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", parts of " << partCells << " cells");
+            Scene alone(c.width, c.height);
+            MakeNoisyScene(alone, c.inBand);
+            const std::vector<std::string> expected = EveryStep(alone, partCells);
+            ASSERT_GT(expected.size(), 1u);
+            for (const int threads : {2, 3, 7}) {
+                // Everything shared, however small.
+                TWorkerPool pool(threads, 1);
+                Scene shared(c.width, c.height);
+                shared.region.SetWorkerPool(&pool);
+                MakeNoisyScene(shared, c.inBand);
+                const std::vector<std::string> steps = EveryStep(shared, partCells);
+                ASSERT_EQ(steps.size(), expected.size()) << threads << " threads";
+                for (std::size_t i = 0; i < steps.size(); ++i)
+                    ASSERT_TRUE(steps[i] == expected[i]) << threads << " threads, step " << i;
+                EXPECT_TRUE(CountsAgree(shared.region));
+            }
+        }
+    }
+}
+
+TEST(Clipping, ASeparateInTheArraysAnEarlierOneLeftFindsTheSameCut)
+{
+    // The earlier Separate's box is larger, so that the later one runs in
+    // arrays full of its cells.
+    TGrowCut::TMemory memory;
+    Scene earlier(61, 47);
+    MakeNoisyScene(earlier, [](int x, int y) {
+        const double d = DistanceFromCentre(x, y, 30, 23);
+        return d >= 9 && d <= 17;
+    });
+    {
+        TSeparation separation(earlier.region, nullptr, &memory);
+        separation.RunGrowCut();
+    }
+    DiscScene fresh;
+    DiscScene lent;
+    ASSERT_TRUE(fresh.Separate());
+    {
+        TSeparation separation(lent.region, nullptr, &memory);
+        ASSERT_TRUE(separation.Encloses());
+        separation.RunGrowCut();
+    }
+    EXPECT_EQ(RegionState(lent), RegionState(fresh));
+    EXPECT_EQ(SegmentRows(lent.region), SegmentRows(fresh.region));
+}

@@ -3,6 +3,7 @@
 #include "Clipping.h"
 #include "GrowCut.h"
 #include "RegionFixture.h"
+#include "WorkerPool.h"
 
 #include <gtest/gtest.h>
 
@@ -245,7 +246,9 @@ private:
     }
 };
 
-TEST(GrowCut, EveryGenerationFollowsThePlainRules)
+// Runs random pictures through the automaton and the plain rules side by
+// side, with the region's work shared among threads (none: one thread).
+void ExpectEveryGenerationFollowsThePlainRules(TWorkerPool* pool)
 {
     std::mt19937 random(3);
     // Few distinct grey levels make equal weights, and so equal forces,
@@ -259,6 +262,7 @@ TEST(GrowCut, EveryGenerationFollowsThePlainRules)
         MakePicture(picture, width, height);
         TMarkedRegion region;
         SetClippingLabelEffects(region);
+        region.SetWorkerPool(pool);
         region.AttachImage(&picture);
         // Every other picture keeps its undecided cells inside a smaller
         // rectangle, as a band does, with only seeds around it.
@@ -312,6 +316,22 @@ TEST(GrowCut, EveryGenerationFollowsThePlainRules)
         for (int x = 0; x < width; ++x)
             for (int y = 0; y < height; ++y)
                 ASSERT_EQ(region.SegmentAt(x, y), reference.At(x, y).Label) << "round " << round;
+    }
+}
+
+TEST(GrowCut, EveryGenerationFollowsThePlainRules)
+{
+    ExpectEveryGenerationFollowsThePlainRules(nullptr);
+}
+
+TEST(GrowCut, EveryGenerationFollowsThePlainRulesWithAnyNumberOfThreads)
+{
+    // Every generation shared, however small, so that strips that are empty,
+    // that hold one column or that cut a column in the middle all occur.
+    for (const int threads : {2, 3, 7}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads");
+        TWorkerPool pool(threads, 1);
+        ExpectEveryGenerationFollowsThePlainRules(&pool);
     }
 }
 

@@ -395,7 +395,8 @@ TEST(Resampler, LanczosKernelValues)
     }
     EXPECT_EQ(lanczos.KernelValue(3.0), 0);
     EXPECT_EQ(lanczos.KernelValue(-3.5), 0);
-    EXPECT_NEAR(lanczos.KernelValue(0.5), Sinc(0.5) * Sinc(0.5 / 3), 1e-15);
+    // sinc(1/2) sinc(1/6) = (2/pi) (3/pi).
+    EXPECT_NEAR(lanczos.KernelValue(0.5), 6 / (M_PI * M_PI), 1e-15);
     EXPECT_LT(lanczos.KernelValue(1.5), 0); // the negative lobe
 }
 
@@ -410,15 +411,20 @@ TEST(MappingTable, SameSizeIsTheIdentity)
 
 TEST(MappingTable, RoundingErrorGoesIntoTheMiddleEntry)
 {
-    // Seven pixels onto three: the middle cluster's rounded weights sum to
-    // 254, so its middle (seventh of thirteen) entry gains 2.
+    // Seven pixels onto three, the kernel stretched by 7/3: destination pixel
+    // d centres on source (d + 1/2) 7/3 - 1/2, and source pixel j weighs
+    // round(256 (3/7) L((j - centre) 3/7)), L(x) = sinc(x) sinc(x/3), with j
+    // clamped to 0..6 and zero weights left out. The middle cluster (centre
+    // 3, j = -3..9) sums to 254, so its middle (seventh of thirteen) entry
+    // gains 2: 110 becomes 112.
     TLanczosResampler lanczos;
     const TMappingTable table = MakeMappingTable(0, 3, 0, 3, 0, 7, lanczos);
     ASSERT_EQ(table.size(), 3u);
     const TCluster middle{{0, 2},   {0, 2},  {0, -9}, {0, -15}, {1, 15},  {2, 77}, {3, 112},
                           {4, 77},  {5, 15}, {6, -15}, {6, -9}, {6, 2},  {6, 2}};
     EXPECT_EQ(table[1], middle);
-    // Eleven entries (a zero weight was left out): the sixth gains 1.
+    // The last (centre 5 1/3, j = -1..11) has eleven entries, j = 3 and 10
+    // weighing 0, and sums to 255: the sixth, 106, gains 1.
     const TCluster last{{0, 1},  {0, 3},  {1, -4},  {2, -16}, {4, 56}, {5, 107},
                         {6, 94}, {6, 35}, {6, -10}, {6, -13}, {6, 3}};
     EXPECT_EQ(table[2], last);
@@ -448,6 +454,11 @@ TEST(MappingTable, EnlargingReusesTheBorderPixels)
     TLanczosResampler lanczos;
     const TMappingTable table = MakeMappingTable(0, 5, 0, 5, 0, 2, lanczos);
     ASSERT_EQ(table.size(), 5u);
+    // Enlarging does not stretch the kernel: destination pixel d centres on
+    // source (d + 1/2) 2/5 - 1/2 and source pixel j weighs
+    // round(256 L(j - centre)), with j clamped to 0..1. Pixel 0 (centre
+    // -0.3, j = -3..2) sums to 256; pixel 2 (centre 0.5, j = -2..3) to 254,
+    // and its middle (third of six) entry gains 2: 156 becomes 158.
     EXPECT_EQ(table[0], (TCluster{{0, 3}, {0, -21}, {0, 86}, {0, 216}, {1, -36}, {1, 8}}));
     EXPECT_EQ(table[2], (TCluster{{0, 6}, {0, -35}, {0, 158}, {1, 156}, {1, -35}, {1, 6}}));
 }

@@ -3,6 +3,7 @@
 #include "Clipping.h"
 #include "MarkedRegion.h"
 #include "RegionFixture.h"
+#include "WorkerPool.h"
 
 #include <gtest/gtest.h>
 
@@ -198,7 +199,7 @@ TEST(MarkedRegion, NumberingMatchesARepeatedFillAndABreadthFirstSearch)
 
         Region numbered(width, height);
         PaintLabels(numbered.region, rows);
-        numbered.region.NumberComponents(0, 8, 30);
+        const int count = numbered.region.NumberComponents(0, 8, 30);
 
         Region filled(width, height);
         PaintLabels(filled.region, rows);
@@ -210,6 +211,17 @@ TEST(MarkedRegion, NumberingMatchesARepeatedFillAndABreadthFirstSearch)
         EXPECT_EQ(LabelRows(filled.region), expected) << "round " << round;
         EXPECT_TRUE(CountsAgree(numbered.region));
         EXPECT_TRUE(CountsAgree(filled.region));
+
+        // Shared among threads by strips of columns, however small.
+        for (const int threads : {2, 3, 7}) {
+            TWorkerPool pool(threads, 1);
+            Region shared(width, height);
+            shared.region.SetWorkerPool(&pool);
+            PaintLabels(shared.region, rows);
+            EXPECT_EQ(shared.region.NumberComponents(0, 8, 30), count);
+            EXPECT_EQ(LabelRows(shared.region), expected) << "round " << round << ", " << threads << " threads";
+            EXPECT_TRUE(CountsAgree(shared.region));
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "Files.h"
 #include "JpegEncode.h"
 #include "JpegFixtures.h"
+#include "SmallFileSystem.h"
 #include "ThumbnailList.h"
 
 #include <gtest/gtest.h>
@@ -200,6 +201,29 @@ TEST(WriteObjectEntry, AFailedWriteLeavesNothingOfTheEntry)
     const TEntryWriteResult result = WriteObjectEntry(folder / "plain-file/library", entry.files);
     EXPECT_EQ(result.Status, TEntryWriteResult::Failed);
     EXPECT_FALSE(result.Error.empty());
+}
+
+// The same on a file system that is full (ENOSPC): with no room at all, and
+// with room for one of the entry's files.
+TEST(WriteObjectEntry, AFullFileSystemLeavesNothingOfTheEntry)
+{
+    TSmallFileSystem disk;
+    if (!disk.Available())
+        GTEST_SKIP() << disk.Reason();
+    const fs::path folder = disk.Path() / "library";
+    fs::create_directory(folder);
+    SoundEntry().WriteAs(folder, "000001");
+    const std::vector<std::string> before = FolderContents(folder);
+    const SoundEntry entry;
+    for (const std::size_t room : {std::size_t(0), std::size_t(1)}) {
+        ASSERT_TRUE(disk.Fill(room)) << room;
+        const TEntryWriteResult result = WriteObjectEntry(folder, entry.files);
+        disk.Empty();
+        EXPECT_EQ(result.Status, TEntryWriteResult::Failed) << room;
+        EXPECT_NE(result.Error.find(folder.string()), std::string::npos) << result.Error;
+        EXPECT_EQ(FolderContents(folder), before) << room;
+    }
+    EXPECT_EQ(WriteObjectEntry(folder, entry.files).Status, TEntryWriteResult::Written);
 }
 
 TEST(WriteObjectEntry, IgnoresThingsNamedLikeItsTemporaryFiles)

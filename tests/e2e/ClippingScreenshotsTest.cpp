@@ -18,13 +18,13 @@
 #include "KvObjectLibrary.h"
 #include "Program.h"
 #include "ProgramTestSupport.h"
+#include "ScreenDrags.h"
 #include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
@@ -52,49 +52,11 @@ TKvClippingTool* ClippingTool() { return RunningModule() ? RunningModule()->Clip
 
 constexpr char ChildVariable[] = "ORVANE_CLIPPING_SCREENSHOTS_CHILD";
 
-// Round the cup and its saucer in the photograph (600 x 400), clockwise
-// from the saucer's left end: its rim, over the cup's top with the spoon's
-// handle, and back along the rim. The band is dragged through these points.
-const QPointF SubjectOutline[] = {
-    {77, 220},  {82, 180},  {97, 138},  {125, 102}, {160, 78},  {180, 52},  {205, 34},  {245, 21},
-    {290, 17},  {337, 22},  {376, 38},  {402, 58},  {423, 66},  {428, 100}, {452, 140}, {472, 180},
-    {480, 220}, {473, 268}, {452, 312}, {420, 348}, {372, 377}, {300, 391}, {230, 385}, {168, 360},
-    {118, 320}, {88, 272},  {77, 220},
-};
-// A point inside the cup and one on the table.
-constexpr QPoint InTheCup{290, 150};
-constexpr QPoint OnTheTable{8, 380};
-constexpr int BrushSize = 24;
-
 // A click on a radio button's round mark: the button is as wide as the
 // longest item, its short captions end well before its middle.
 bool ClickRadioButton(QRadioButton* button)
 {
     return ClickAt(button, QPoint(8, button->height() / 2));
-}
-
-// The band: the left button held down along the subject's outline, a dab
-// every few pixels, slowly enough that no move is merged with the next.
-bool DragRoundTheSubject(TKvGraphicsView* view)
-{
-    QStringList arguments;
-    const auto moveTo = [&](const QPointF& p) {
-        const QPoint picture(int(std::lround(p.x())), int(std::lround(p.y())));
-        const QPoint screen = view->mapToGlobal(view->ImageToClient(picture));
-        arguments << QStringLiteral("mousemove") << QString::number(screen.x()) << QString::number(screen.y()) << QStringLiteral("sleep")
-                  << QStringLiteral("0.015");
-    };
-    moveTo(SubjectOutline[0]);
-    arguments << QStringLiteral("mousedown") << QStringLiteral("1");
-    for (std::size_t i = 1; i < std::size(SubjectOutline); ++i) {
-        const QPointF from = SubjectOutline[i - 1];
-        const QPointF to = SubjectOutline[i];
-        const int steps = std::max(1, int(std::hypot(to.x() - from.x(), to.y() - from.y()) / 4));
-        for (int step = 1; step <= steps; ++step)
-            moveTo(from + (to - from) * (double(step) / steps));
-    }
-    arguments << QStringLiteral("mouseup") << QStringLiteral("1");
-    return Xdotool(arguments);
 }
 
 // A screenshot of the window (the main window when none is given).
@@ -209,8 +171,8 @@ void CutOutTheSaucer(const QImage& photograph)
     ASSERT_EQ(GraphicsEditor()->ActiveTool(), ClippingTool());
     TKvClippingFrame* frame = ClippingTool()->ClippingFrame();
 
-    ClippingTool()->SetSize(BrushSize);
-    ASSERT_TRUE(DragRoundTheSubject(GraphicsEditor()->ActiveView()));
+    ClippingTool()->SetSize(CoffeeCupBrushSize);
+    ASSERT_TRUE(DragRoundTheCoffeeCup(GraphicsEditor()->ActiveView()));
     ASSERT_TRUE(RunLoopUntil([] { return Idle() && ClippingTool()->Region().HasLabel(LabelOutline); }));
     // The band goes all round: the cup inside and the table outside are
     // still unmarked.

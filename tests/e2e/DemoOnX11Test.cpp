@@ -198,7 +198,10 @@ TEST(DemoOnX11Child, Run)
         if (!module || !module->MainForm->isVisible() || !module->ClippingTool->Document())
             return;
         start->stop();
-        Settle(500);
+        if (!Settle(module->MainForm)) {
+            QCoreApplication::exit(1);
+            return;
+        }
         TDemoOnScreen(*module).Run();
         if (module->MainForm->isVisible()) // a step failed: end anyway
             QCoreApplication::exit(1);

@@ -110,8 +110,8 @@ protected:
     }
 
     // orvane-cut's picture, blue first like the document's; null when it
-    // failed.
-    QImage RunOrvaneCut(const Effect& effect)
+    // failed.  threads, when given, are its --threads.
+    QImage RunOrvaneCut(const Effect& effect, const QStringList& threads = {})
     {
         const QString out = Path("out.png");
         QFile::remove(out);
@@ -119,7 +119,7 @@ protected:
         process.start(qEnvironmentVariable("ORVANE_BIN_DIR") + QStringLiteral("/orvane-cut"),
                       QStringList{Path("picture.png"), Path("band.png"), QStringLiteral("--effect"),
                                   QLatin1String(effect.name), QStringLiteral("--out"), out}
-                          + effect.options);
+                          + effect.options + threads);
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
             ADD_FAILURE() << "orvane-cut: " << process.readAllStandardError().toStdString();
             return {};
@@ -180,10 +180,16 @@ TEST_F(EditorMatchesOrvaneCut, SeparateAndEffectGiveTheSamePixelsWithEveryBackgr
         Click(frame->EffectTBXButton);
         const TKvPixels& shown = document->Image().Pixels();
 
-        const QImage written = RunOrvaneCut(effect);
-        ASSERT_EQ(written.size(), QSize(shown.Width, shown.Height));
-        const Difference d = Compare(shown, written);
-        EXPECT_EQ(d.count, 0) << "first at " << d.first.x() << ", " << d.first.y();
+        // orvane-cut on one thread, on two and on every core.
+        for (const QStringList& threads :
+             {QStringList{QStringLiteral("--threads"), QStringLiteral("1")},
+              QStringList{QStringLiteral("--threads"), QStringLiteral("2")}, QStringList{}}) {
+            const QImage written = RunOrvaneCut(effect, threads);
+            ASSERT_EQ(written.size(), QSize(shown.Width, shown.Height)) << threads.join(' ').toStdString();
+            const Difference d = Compare(shown, written);
+            EXPECT_EQ(d.count, 0) << threads.join(' ').toStdString() << ": first at " << d.first.x() << ", "
+                                  << d.first.y();
+        }
         // Both did something: the background changed, the disc's middle not.
         EXPECT_GT(Compare(shown, originalBgr).count, kWidth * kHeight / 2);
         EXPECT_EQ(std::memcmp(shown.PixelAt(int(kCentreX), int(kCentreY)),

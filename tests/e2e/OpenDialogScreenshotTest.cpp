@@ -8,12 +8,12 @@
 #include "KvImageMetadata.h"
 #include "KvProperties.h"
 
+#include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileSystemModel>
 #include <QImage>
@@ -21,7 +21,6 @@
 #include <QListView>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -34,7 +33,7 @@ QString BinDir()
     return qEnvironmentVariable("ORVANE_BIN_DIR");
 }
 
-QString ScreenshotPath()
+QString OpenDialogScreenshotPath()
 {
     return QDir(BinDir()).filePath(QStringLiteral("../screenshots/open_dialog.png"));
 }
@@ -111,15 +110,13 @@ TEST(OpenDialogOnScreen, ChildShowsThePhotographsPreviewAndDescription)
     EXPECT_TRUE(description.contains(QStringLiteral("Orvane Optics Field 24"))) << description.toStdString();
     EXPECT_TRUE(dialog.PreviewPanel()->geometry().left() > list->geometry().right());
 
-    QApplication::processEvents();
-    QThread::msleep(200);
-    QApplication::processEvents();
-    QDir().mkpath(QFileInfo(ScreenshotPath()).absolutePath());
-    QFile::remove(ScreenshotPath());
+    ASSERT_TRUE(Settle(&dialog));
+    QDir().mkpath(QFileInfo(OpenDialogScreenshotPath()).absolutePath());
+    QFile::remove(OpenDialogScreenshotPath());
     EXPECT_EQ(QProcess::execute(QStringLiteral("/usr/bin/import"),
-                                {QStringLiteral("-window"), QStringLiteral("root"), ScreenshotPath()}),
+                                {QStringLiteral("-window"), QStringLiteral("root"), OpenDialogScreenshotPath()}),
               0);
-    const QImage shot(ScreenshotPath());
+    const QImage shot(OpenDialogScreenshotPath());
     EXPECT_FALSE(shot.isNull());
     EXPECT_FALSE(IsUniform(shot));
 }
@@ -136,5 +133,5 @@ TEST(OpenDialogOnScreen, PreviewAndDescriptionOnAnXServer)
                                QStringLiteral("OpenDialogOnScreen.ChildShowsThePhotographsPreviewAndDescription")),
               0);
     server.Stop();
-    EXPECT_TRUE(QFileInfo::exists(ScreenshotPath()));
+    EXPECT_TRUE(QFileInfo::exists(OpenDialogScreenshotPath()));
 }

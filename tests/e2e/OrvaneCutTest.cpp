@@ -1,6 +1,7 @@
 // orvane-cut from the outside: a textured disc on a contrasting background,
 // a ring-shaped band over its edge, every effect, and the refusals.
 #include "BGRAlpha.h"
+#include "FileSizeLimit.h"
 #include "Files.h"
 #include "QtPrinters.h"
 #include "ThumbnailList.h"
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include <sys/stat.h>
 #include <zlib.h>
@@ -152,10 +154,11 @@ QRgb ExpectedBackground(const QString& effect, QRgb original)
         const auto dim = [](int v) { return int(std::nearbyint(v / (2 * std::sqrt(2.0)))); };
         return qRgb(dim(channels[0]), dim(channels[1]), dim(channels[2]));
     }
-    // Monochrome with the tint 112233: the brightest channel scaled by each.
-    const int brightest = std::max({channels[0], channels[1], channels[2]});
-    const auto tint = [brightest](int c) { return int(std::nearbyint(brightest * double(float(c / 255.0f)))); };
-    return qRgb(tint(0x11), tint(0x22), tint(0x33));
+    // Monochrome with the tint 112233: the brightest channel b scaled by
+    // each of 17, 34 and 51 out of 255, that is b/15, 2b/15 and b/5, rounded
+    // to the nearest (no whole b falls on a half).
+    const int b = std::max({channels[0], channels[1], channels[2]});
+    return qRgb((2 * b + 15) / 30, (4 * b + 15) / 30, (2 * b + 5) / 10);
 }
 
 TEST_F(OrvaneCut, FindsTheDiscWithEveryEffect)
@@ -283,6 +286,10 @@ TEST_F(OrvaneCut, RefusesBadInputAndOptions)
         {disc, band, "--quality", "101", "--save-object", Path("out-library")},
         {disc, band, "--quality", "high", "--save-object", Path("out-library")},
         {disc, band, Path("out-library"), "--save-object"},
+        {disc, band, "--threads", "0", "--out", out},
+        {disc, band, "--threads", "-3", "--out", out},
+        {disc, band, "--threads", "two", "--out", out},
+        {disc, band, "--threads", "", "--out", out},
     };
     for (const QStringList& arguments : cases) {
         EXPECT_EQ(Run(arguments), 1) << arguments.join(' ').toStdString();
@@ -311,6 +318,63 @@ TEST_F(OrvaneCut, PicturesOneColumnWideAndOnePixelSmall)
     dot.fill(Qt::white);
     ASSERT_TRUE(dot.save(Path("dot.png")));
     EXPECT_EQ(Run({Path("dot.png"), Path("dot.png")}), 2);
+}
+
+// The segments and the matte (16 515 bytes each) fit under the file-size
+// limit, the picture as a bitmap (49 554 bytes) does not: the outputs
+// written before it must not stay behind, nor the library entry be added.
+TEST_F(OrvaneCut, AFailingOutputLeavesEveryFileAsItWas)
+{
+    struct Case {
+        const char* name;
+        QStringList outputs;
+        rlim_t fileSizeLimit; // 0: none
+    };
+    const QString library = Path("out-library");
+    const Case cases[] = {
+        {"picture in a missing folder",
+         {"--segments", Path("out.pgm"), "--matte", Path("out-matte.pgm"), "--out", Path("missing/out.png")}, 0},
+        {"disk full at the picture", {"--segments", Path("out.pgm"), "--out", Path("out.bmp")}, 20000},
+        {"disk full at the picture, with an object to save",
+         {"--segments", Path("out.pgm"), "--matte", Path("out-matte.pgm"), "--out", Path("out.bmp"), "--save-object",
+          library},
+         20000},
+    };
+    const std::map<QString, QByteArray> old = {
+        {"out.pgm", "old segments"}, {"out-matte.pgm", "old matte"}, {"out.bmp", "old picture"}};
+    for (const Case& c : cases) {
+        for (const auto& [name, bytes] : old) {
+            QFile file(Path(name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        int status = 0;
+        {
+            const std::optional<TFileSizeLimit> limit =
+                c.fileSizeLimit ? std::optional<TFileSizeLimit>(std::in_place, c.fileSizeLimit) : std::nullopt;
+            status = Run(QStringList{Path("disc.png"), Path("band.png")} + c.outputs);
+        }
+        EXPECT_EQ(status, 1) << c.name;
+        EXPECT_TRUE(errors.contains(QStringLiteral("cannot write"))) << c.name << ": " << errors.toStdString();
+        EXPECT_TRUE(output.isEmpty()) << c.name;
+        for (const auto& [name, bytes] : old) {
+            QFile file(Path(name));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), bytes) << c.name << ": " << name.toStdString();
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before)
+            << c.name;
+        EXPECT_TRUE(LibraryFiles(library).isEmpty()) << c.name;
+    }
+    // With room, the same run writes every output and the entry.
+    ASSERT_EQ(Run({Path("disc.png"), Path("band.png"), "--segments", Path("out.pgm"), "--out", Path("out.bmp"),
+                   "--save-object", library}),
+              0)
+        << errors.toStdString();
+    EXPECT_EQ(ReadPgm(Path("out.pgm")).width, kWidth);
+    EXPECT_EQ(QImage(Path("out.bmp")).size(), QSize(kWidth, kHeight));
+    EXPECT_EQ(LibraryFiles(library).size(), 3);
 }
 
 // ---------------------------------------------------------------------------
@@ -436,3 +500,65 @@ TEST_F(OrvaneCut, HostileThingsInTheLibraryStayAsTheyWere)
 }
 
 } // namespace
+
+TEST_F(OrvaneCut, EveryThreadCountWritesTheSameBytes)
+{
+    // The disc, and lines 30000 pixels long with two bands across them.
+    QImage row(30000, 1, QImage::Format_RGB32);
+    QImage rowBand(30000, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 30000; ++x) {
+        row.setPixel(x, 0, qRgb((x * 37) % 256, (x / 100) % 256, x % 7 * 30));
+        rowBand.setPixel(x, 0, (x >= 9000 && x < 9400) || (x >= 20000 && x < 20100) ? qRgb(255, 255, 255) : 0);
+    }
+    ASSERT_TRUE(row.save(Path("row.png")));
+    ASSERT_TRUE(rowBand.save(Path("row-band.png")));
+    ASSERT_TRUE(row.transformed(QTransform().rotate(90)).save(Path("column.png")));
+    ASSERT_TRUE(rowBand.transformed(QTransform().rotate(90)).save(Path("column-band.png")));
+    struct Case {
+        const char* picture;
+        const char* band;
+    };
+    for (const Case c : {Case{"disc.png", "band.png"}, Case{"row.png", "row-band.png"},
+                         Case{"column.png", "column-band.png"}}) {
+        for (const QString effect : {"blur", "mono"}) {
+            SCOPED_TRACE(testing::Message() << c.picture << " " << effect.toStdString());
+            QByteArray expected;
+            for (const QString threads : {"1", "2", "3", "8", "100000"}) {
+                ASSERT_EQ(Run({Path(c.picture), Path(c.band), "--effect", effect, "--level", "2", "--threads", threads,
+                               "--out", Path("out.png"), "--segments", Path("out.pgm")}),
+                          0)
+                    << threads.toStdString() << ": " << errors.toStdString();
+                // More threads than the engine runs are taken as its most.
+                EXPECT_EQ(errors.contains(QStringLiteral("using 64 threads")), threads == QLatin1String("100000"))
+                    << errors.toStdString();
+                QFile out(Path("out.png"));
+                QFile segments(Path("out.pgm"));
+                ASSERT_TRUE(out.open(QIODevice::ReadOnly) && segments.open(QIODevice::ReadOnly));
+                const QByteArray written = out.readAll() + segments.readAll();
+                if (expected.isEmpty())
+                    expected = written;
+                else
+                    EXPECT_TRUE(written == expected) << threads.toStdString() << " threads";
+            }
+        }
+    }
+}
+
+TEST_F(OrvaneCut, AJpegOutKeepsTheQualityAndResolutionAsked)
+{
+    QImage disc = DiscPicture();
+    disc.setDotsPerMeterX(11811); // 300 dots per inch
+    disc.setDotsPerMeterY(11811);
+    ASSERT_TRUE(disc.save(Path("disc300.png")));
+    ASSERT_EQ(Run({Path("disc300.png"), Path("band.png"), "--out", Path("out-90.jpg")}), 0) << errors.toStdString();
+    ASSERT_EQ(Run({Path("disc300.png"), Path("band.png"), "--out", Path("out-40.jpg"), "--quality", "40"}), 0);
+    const QImage written(Path("out-90.jpg"));
+    ASSERT_EQ(written.size(), disc.size());
+    EXPECT_NEAR(written.dotsPerMeterX(), 11811, 2);
+    EXPECT_GT(QFileInfo(Path("out-90.jpg")).size(), QFileInfo(Path("out-40.jpg")).size());
+    // The object keeps its colours, within what the coding changes.
+    const QRgb inside = written.pixel(kWidth / 2, kHeight / 2);
+    const QRgb source = disc.pixel(kWidth / 2, kHeight / 2);
+    EXPECT_NEAR(qRed(inside), qRed(source), 24);
+    EXPECT_NEAR(qBlue(inside), qBlue(source), 24);
+}

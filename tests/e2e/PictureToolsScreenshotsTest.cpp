@@ -20,13 +20,13 @@
 #include "Model.h"
 #include "ProgramTestSupport.h"
 #include "Program.h"
+#include "ScreenDrags.h"
 #include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QImage>
@@ -54,20 +54,6 @@ TModule* Module() { return RunningModule(); }
 bool ClickToolbarButton(QAction* button)
 {
     return ClickAt(GraphicsEditor()->StandardToolbar->widgetForAction(button));
-}
-
-// A drag of the left button from one picture point to another.
-bool DragOnPicture(TKvGraphicsView* view, QPoint from, QPoint to)
-{
-    const QPoint a = view->mapToGlobal(view->ImageToClient(from));
-    const QPoint b = view->mapToGlobal(view->ImageToClient(to));
-    QStringList arguments{QStringLiteral("mousemove"), QString::number(a.x()), QString::number(a.y()), QStringLiteral("sleep"),
-                          QStringLiteral("0.1"), QStringLiteral("mousedown"), QStringLiteral("1")};
-    for (int step = 1; step <= 10; ++step)
-        arguments << QStringLiteral("mousemove") << QString::number(a.x() + (b.x() - a.x()) * step / 10)
-                  << QString::number(a.y() + (b.y() - a.y()) * step / 10) << QStringLiteral("sleep") << QStringLiteral("0.03");
-    arguments << QStringLiteral("mouseup") << QStringLiteral("1");
-    return Xdotool(arguments);
 }
 
 bool TakeScreenshot(const QString& step)
@@ -163,7 +149,7 @@ void ShowEveryTool(const QImage& photo)
     // The original while O is held, the adjusted picture after.
     view->activateWindow();
     view->setFocus();
-    Settle();
+    ASSERT_TRUE(RunLoopUntil([&] { return view->window()->isActiveWindow() && view->hasFocus(); }));
     TKvGraphicsTool* current = GraphicsEditor()->ActiveTool();
     ASSERT_TRUE(Xdotool({QStringLiteral("keydown"), QStringLiteral("o")}));
     ASSERT_TRUE(RunLoopUntil([&] { return GraphicsEditor()->ActiveTool() == Module()->OriginalImageTool; }));

@@ -12,6 +12,7 @@
 #include "KvMainForm.h"
 #include "Program.h"
 #include "ProgramTestSupport.h"
+#include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -90,6 +91,10 @@ TEST(PluginModeChild, Run)
         if (!GraphicsEditor() || !GraphicsEditor()->OkButton || !MainForm()->isVisible())
             return;
         poll->stop();
+        // The buttons are where they are shown only once the window is on
+        // the screen with its layout done.
+        if (!Settle(MainForm()))
+            QCoreApplication::exit(1);
         QFile file(report + QStringLiteral(".part"));
         if (file.open(QIODevice::WriteOnly))
             file.write((ButtonCentre(GraphicsEditor()->OkButton) + QLatin1Char('\n')
@@ -155,8 +160,7 @@ protected:
         QProcess click;
         click.setProcessEnvironment(xdotool);
         click.start(QStringLiteral("xdotool"),
-                    {QStringLiteral("mousemove"), at[0], at[1], QStringLiteral("sleep"), QStringLiteral("0.3"),
-                     QStringLiteral("click"), QStringLiteral("1")});
+                    {QStringLiteral("mousemove"), at[0], at[1], QStringLiteral("click"), QStringLiteral("1")});
         if (!click.waitForFinished(20000) || click.exitCode() != 0)
             return -1003;
         if (!program.waitForFinished(60000) || program.exitStatus() != QProcess::NormalExit)

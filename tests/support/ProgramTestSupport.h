@@ -42,12 +42,17 @@ struct TProgramModules {
         GraphicsEditor = Module->GraphicsEditor;
         MainForm = Module->MainForm;
         ScrollTool = Module->ScrollTool;
+        SystemInfo = Module->SystemInfo;
+        GraphicsPrint = Module->GraphicsPrint;
+        About = Module->About;
         Help = Module->Help;
         DemonstrationModule = Module->DemonstrationModule;
         // The tests open the demonstrations window themselves.
         DemonstrationModule->ShowAtStartup = false;
         ToolPanelModule = Module->ToolPanelModule;
+        TextTool = Module->TextTool;
         ClippingTool = Module->ClippingTool;
+        PasteTool = Module->PasteTool;
     }
 
     TCommonDataModule* CommonDataModule = nullptr;
@@ -55,10 +60,15 @@ struct TProgramModules {
     TKvGraphicsEditor* GraphicsEditor = nullptr;
     TMainForm* MainForm = nullptr;
     TKvScrollTool* ScrollTool = nullptr;
+    TKvSystemInfoModule* SystemInfo = nullptr;
+    TKvGraphicsPrintModule* GraphicsPrint = nullptr;
+    TKvAbout* About = nullptr;
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
+    TKvTextTool* TextTool = nullptr;
     TKvClippingTool* ClippingTool = nullptr;
+    TKvPasteTool* PasteTool = nullptr;
 };
 
 // The user's configuration file of the program of that base name (this

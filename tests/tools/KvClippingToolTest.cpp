@@ -11,6 +11,9 @@
 #include "ShellTestSupport.h"
 
 #include <QBuffer>
+#include <QApplication>
+#include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -214,6 +217,11 @@ TEST(KvClippingToolTest, TheSizeLabelShowsTheSizeAndTheTrackBarSetsIt)
 // a long one gets a smaller font rather than letters cut out of its middle.
 TEST(KvClippingToolTest, StepCaptionsFitTheirButtonsInEveryLanguage)
 {
+    // A font the tests ship with (fonts-dejavu-core), so that the widths do
+    // not depend on whatever the machine would pick by default.
+    const QFont machineFont = QApplication::font();
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    ASSERT_EQ(QFontInfo(QApplication::font()).family(), QStringLiteral("DejaVu Sans"));
     TTestLocalizer localizer;
     ClippingFixture f;
     TKvClippingFrame* frame = f.Frame();
@@ -232,6 +240,7 @@ TEST(KvClippingToolTest, StepCaptionsFitTheirButtonsInEveryLanguage)
     frame->Localize();
     EXPECT_EQ(frame->SeparateTBXButton->font(), frame->ActionsTntGroupBox->font());
     QLocale::setDefault(QLocale::c());
+    QApplication::setFont(machineFont);
 }
 
 TEST(KvClippingToolTest, AParameterOfAnotherEffectRecordsAndRepaintsNothing)

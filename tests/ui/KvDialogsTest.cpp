@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QFileSystemModel>
@@ -17,7 +16,6 @@
 #include <QListView>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -40,6 +38,7 @@ struct TTrace {
     std::set<QString> Blocked; // previews that wait until released
     std::vector<QString> Started;
     std::vector<QString> Finished;
+    std::vector<QString> Posted; // previews handed to the main thread
     std::vector<QString> Painted;
 
     void Log(std::vector<QString>& list, const QString& name)
@@ -215,17 +214,17 @@ TEST_F(DialogPreview, ShowsOnlyThePreviewOfTheFileThatStaysSelected)
 
 TEST_F(DialogPreview, PreviewOvertakenOnItsWayToTheScreenIsDropped)
 {
+    QObject::connect(
+        m_dialog.get(), &TKvOpenDialog::PreviewPosted, m_dialog.get(), [this] { m_trace.Log(m_trace.Posted, "a"); },
+        Qt::DirectConnection);
     Select("a.fake");
     // Keep the main thread away from its event loop while the worker
     // finishes a's preview and hands it over.
     {
         std::unique_lock lock(m_trace.Mutex);
-        ASSERT_TRUE(m_trace.Changed.wait_for(lock, std::chrono::seconds(20), [this] {
-            return std::find(m_trace.Finished.begin(), m_trace.Finished.end(), "a") != m_trace.Finished.end();
-        }));
+        ASSERT_TRUE(m_trace.Changed.wait_for(lock, std::chrono::seconds(60), [this] { return !m_trace.Posted.empty(); }));
         m_trace.Blocked.insert("b");
     }
-    QThread::msleep(200);
     Select("b.fake");
     ASSERT_TRUE(WaitUntil([this] { return m_trace.Contains(m_trace.Started, "b"); }));
     QApplication::processEvents();

@@ -106,9 +106,16 @@ struct GraphicsDocument : ::testing::Test {
 
 // --- Geometry
 
+// The document's four turns as plain functions, for tables of cases.
+using Turn = bool (*)(TKvGraphicsDocument&);
+constexpr Turn TurnLeft = [](TKvGraphicsDocument& d) { return d.RotateLeft(); };
+constexpr Turn TurnRight = [](TKvGraphicsDocument& d) { return d.RotateRight(); };
+constexpr Turn FlipAcross = [](TKvGraphicsDocument& d) { return d.FlipHorizontal(); };
+constexpr Turn FlipUpsideDown = [](TKvGraphicsDocument& d) { return d.FlipVertical(); };
+
 struct TurnCase {
     const char* name;
-    bool (TKvGraphicsDocument::*turn)();
+    Turn turn;
     QTransform transform; // what the turn does to a picture, as Qt turns it
     TRect expectedCrop;   // of the crop (5, 2, 15, 10) in a 40 x 30 picture
 };
@@ -116,17 +123,17 @@ struct TurnCase {
 TEST_F(GraphicsDocument, TurnsAndFlipsCarryTheCropRectangleWithThePicture)
 {
     const TurnCase cases[] = {
-        {"left", &TKvGraphicsDocument::RotateLeft, QTransform().rotate(-90), {2, 25, 10, 35}},
-        {"right", &TKvGraphicsDocument::RotateRight, QTransform().rotate(90), {20, 5, 28, 15}},
-        {"horizontal", &TKvGraphicsDocument::FlipHorizontal, QTransform().scale(-1, 1), {25, 2, 35, 10}},
-        {"vertical", &TKvGraphicsDocument::FlipVertical, QTransform().scale(1, -1), {5, 20, 15, 28}},
+        {"left", TurnLeft, QTransform().rotate(-90), {2, 25, 10, 35}},
+        {"right", TurnRight, QTransform().rotate(90), {20, 5, 28, 15}},
+        {"horizontal", FlipAcross, QTransform().scale(-1, 1), {25, 2, 35, 10}},
+        {"vertical", FlipUpsideDown, QTransform().scale(1, -1), {5, 20, 15, 28}},
     };
     for (const TurnCase& c : cases) {
         FillPicture(*document, 40, 30);
         document->SetCropRect({5, 2, 15, 10});
         const QImage before = DocumentPicture(*document);
         const QImage whole = WholeImage(document->Image());
-        ASSERT_TRUE((document->*c.turn)()) << c.name;
+        ASSERT_TRUE(c.turn(*document)) << c.name;
         EXPECT_EQ(document->CropRect(), c.expectedCrop) << c.name;
         // The crop rectangle shows the same part of the picture, turned.
         EXPECT_EQ(DocumentPicture(*document), before.transformed(c.transform)) << c.name;
@@ -139,21 +146,18 @@ TEST_F(GraphicsDocument, TurnsAndFlipsCarryTheCropRectangleWithThePicture)
 
 TEST_F(GraphicsDocument, FourTurnsOrATurnAndItsInverseRestoreEverything)
 {
-    using Turn = bool (TKvGraphicsDocument::*)();
     const std::vector<std::vector<Turn>> sequences = {
-        {&TKvGraphicsDocument::RotateLeft, &TKvGraphicsDocument::RotateLeft, &TKvGraphicsDocument::RotateLeft,
-         &TKvGraphicsDocument::RotateLeft},
-        {&TKvGraphicsDocument::RotateRight, &TKvGraphicsDocument::RotateRight, &TKvGraphicsDocument::RotateRight,
-         &TKvGraphicsDocument::RotateRight},
-        {&TKvGraphicsDocument::RotateLeft, &TKvGraphicsDocument::RotateRight},
-        {&TKvGraphicsDocument::FlipVertical, &TKvGraphicsDocument::FlipVertical},
+        {TurnLeft, TurnLeft, TurnLeft, TurnLeft},
+        {TurnRight, TurnRight, TurnRight, TurnRight},
+        {TurnLeft, TurnRight},
+        {FlipUpsideDown, FlipUpsideDown},
     };
     for (size_t i = 0; i < sequences.size(); ++i) {
         FillPicture(*document, 40, 30);
         document->SetCropRect({5, 2, 15, 10});
         const QImage whole = WholeImage(document->Image());
         for (Turn turn : sequences[i])
-            ASSERT_TRUE((document->*turn)());
+            ASSERT_TRUE(turn(*document));
         EXPECT_EQ(document->CropRect(), (TRect{5, 2, 15, 10})) << i;
         EXPECT_EQ(WholeImage(document->Image()), whole) << i;
     }
