@@ -2,12 +2,15 @@
 // a demonstration: the list of a folder's scripts (sorted by file name,
 // broken files tolerated), the title and the disabled menu entry while one
 // runs, the list again on the next item when it ends (staying on the last
-// after the last), and the demo editor's Delete Language, which deletes
-// only sections of texts.
+// after the last), Escape's question (yes stops and goes back to the list,
+// no goes on), closing the main window while one runs, and the demo
+// editor's Delete Language, which deletes only sections of texts, and its
+// Play refused by the question before it.
 #include "KvDemoEditor.h"
 #include "KvDemoEditorForm.h"
 #include "KvDemonstration.h"
 #include "KvDemonstrationForm.h"
+#include "KvGraphicsEditor.h"
 #include "KvMainForm.h"
 #include "ModalAnswers.h"
 #include "ProgramTestSupport.h"
@@ -15,6 +18,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QImage>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
@@ -59,6 +63,32 @@ protected:
         });
         DemonstrationModule->ShowDemonstrations();
         return preselected;
+    }
+
+    // A picture of the folder, opened by hand and changed, so that closing
+    // it asks whether to save.
+    void OpenChangedPicture()
+    {
+        QImage picture(40, 30, QImage::Format_RGB888);
+        picture.fill(Qt::darkGreen);
+        const QString path = folder.filePath(QStringLiteral("changed.png"));
+        ASSERT_TRUE(picture.save(path));
+        TKvDocument* document = nullptr;
+        ASSERT_TRUE(GraphicsEditor->OpenFile(path, document, false));
+        document->NotifyChanged();
+        ASSERT_FALSE(document->Saved());
+    }
+
+    // Answers the demonstrations window with Close and notes the item it
+    // opened on.
+    void CloseTheListNoting(int& selected)
+    {
+        answers.Then([&selected](QWidget* modal) {
+            auto* form = qobject_cast<TKvDemonstrationForm*>(modal);
+            ASSERT_NE(form, nullptr);
+            selected = form->SelectedIndex();
+            form->CloseButton->click();
+        });
     }
 
     TTempUserFolders folders;
@@ -123,6 +153,88 @@ TEST_F(KvDemonstrationsWindowTest, AFinishedDemonstrationReopensTheListOnTheNext
     });
     ASSERT_TRUE(RunLoopUntil([&] { return answers.Done(); }));
     EXPECT_EQ(reopenedOn, 4) << "after the last item the list stays on it";
+}
+
+TEST_F(KvDemonstrationsWindowTest, EscapeThenNoGoesOnAndEscapeThenYesStopsAndReopensTheList)
+{
+    Write(QStringLiteral("a.dsc"), "[Info]\nTitle=a\n[Script]\nPause 120\n");
+    EXPECT_EQ(StartPreselected(), 0);
+    TKvDemoPlayback& playback = DemonstrationModule->Playback();
+    ASSERT_TRUE(playback.Playing());
+
+    answers.Answer(QMessageBox::No);
+    QTest::keyClick(MainForm, Qt::Key_Escape);
+    ASSERT_TRUE(RunLoopUntil([&] { return answers.Done(); }));
+    ASSERT_EQ(answers.Messages.size(), 1u);
+    EXPECT_EQ(answers.Messages[0].Text, LocalStr(172));
+    EXPECT_TRUE(playback.Playing()) << "no: the demonstration goes on";
+    EXPECT_EQ(KvApplication->Title(), QStringLiteral("Orvane - a"));
+
+    answers.Answer(QMessageBox::Yes);
+    int reopenedOn = -1;
+    CloseTheListNoting(reopenedOn);
+    QTest::keyClick(MainForm, Qt::Key_Escape);
+    ASSERT_TRUE(RunLoopUntil([&] { return answers.Done(); }));
+    EXPECT_FALSE(playback.Playing());
+    EXPECT_EQ(KvApplication->Title(), QStringLiteral("Orvane"));
+    EXPECT_EQ(reopenedOn, 1) << "the list again, on the next item";
+    EXPECT_EQ(answers.Messages.size(), 2u) << "no finished message after a stop";
+    EXPECT_EQ(answers.Unexpected, 0);
+}
+
+TEST_F(KvDemonstrationsWindowTest, ClosingTheWindowStopsADemonstrationWithoutTheQuestionThenAsksToSave)
+{
+    Write(QStringLiteral("a.dsc"), "[Info]\nTitle=a\n[Script]\nPause 120\n");
+    EXPECT_EQ(StartPreselected(), 0);
+    TKvDemoPlayback& playback = DemonstrationModule->Playback();
+    ASSERT_TRUE(playback.Playing());
+    ASSERT_NO_FATAL_FAILURE(OpenChangedPicture());
+
+    // Only the save question, answered Cancel: the window stays, the
+    // demonstration has stopped all the same and the list does not open.
+    answers.Answer(QMessageBox::Cancel);
+    EXPECT_FALSE(MainForm->close());
+    ASSERT_TRUE(RunLoopUntil([&] { return answers.Done(); }));
+    ASSERT_EQ(answers.Messages.size(), 1u);
+    EXPECT_NE(answers.Messages[0].Text, LocalStr(172));
+    EXPECT_TRUE(answers.Messages[0].Buttons & QMessageBox::Cancel) << "the save question";
+    EXPECT_FALSE(playback.Playing());
+    EXPECT_TRUE(MainForm->isVisible());
+    EXPECT_EQ(KvApplication->Title(), QStringLiteral("Orvane"));
+    RunEventLoopFor(50);
+    EXPECT_EQ(answers.Unexpected, 0) << "no list after the window was asked to close";
+
+    answers.Answer(QMessageBox::No);
+    EXPECT_TRUE(MainForm->close());
+    EXPECT_EQ(answers.Unexpected, 0);
+}
+
+TEST_F(KvDemonstrationsWindowTest, ThePlayOfTheDemoEditorRefusedBeforeItStartsBringsTheEditorBack)
+{
+    ASSERT_NO_FATAL_FAILURE(OpenChangedPicture());
+    Module->DemoEditorModule->CmDemoEditor();
+    TKvDemoEditorForm* editor = Module->DemoEditorModule->EditorForm();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(editor->OpenFile(folder.filePath(QStringLiteral("a.dsc"))));
+
+    answers.Answer(QMessageBox::No); // may the open picture be closed?
+    editor->CmPlay();
+    EXPECT_TRUE(answers.Done());
+    EXPECT_FALSE(DemonstrationModule->Playback().Playing());
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_NE(GraphicsEditor->ActiveDocument(), nullptr) << "the picture stays";
+
+    // Played again and answered yes (closing without saving), it runs and
+    // the editor comes back once it has finished.
+    answers.Answer(QMessageBox::Yes);
+    answers.Answer(QMessageBox::No);
+    editor->CmPlay();
+    EXPECT_TRUE(DemonstrationModule->Playback().Playing());
+    EXPECT_FALSE(editor->isVisible());
+    answers.Answer(QMessageBox::Ok); // finished
+    ASSERT_TRUE(RunLoopUntil([&] { return answers.Done() && !DemonstrationModule->Playback().Playing(); }));
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(answers.Unexpected, 0);
 }
 
 TEST_F(KvDemonstrationsWindowTest, DeleteLanguageDeletesOnlySectionsOfTexts)
