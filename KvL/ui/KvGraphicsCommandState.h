@@ -9,6 +9,11 @@
 class IKvGraphicsTool;
 class TKvGraphicsDocument;
 
+// Says "Out of memory." and gives up the undo or redo under way
+// (EKvCommandNotDone): for a state that could not restore its pictures and
+// left the document as it was.
+[[noreturn]] void AbandonForLackOfMemory();
+
 // An operation of a tool on a rectangle (image coordinates) of a document.
 // Creating one tells every tool that the tool's state changed there.
 class TKvCustomGraphicsCommandState : public TKvCommandState {
@@ -31,8 +36,10 @@ private:
 };
 
 // An edit kept as the rectangle's pixels before it (from the document's
-// Committed picture) and after it (from Image). Undo and redo put them back
-// and bring Committed up to date.
+// Committed picture) and after it (from Image, taken at the first undo, so
+// that an edit never undone keeps one copy, and its recording copies the
+// rectangle once). Undo and redo put them back and bring Committed up to
+// date.
 class TKvGraphicsCommandState : public TKvCustomGraphicsCommandState {
 public:
     // rect is clipped to the picture.
@@ -41,8 +48,6 @@ public:
     void Undo() override;
     void Redo() override;
 
-    const TKvPixelBuffer& Before() const { return m_before; }
-    const TKvPixelBuffer& After() const { return m_after; }
 
 private:
     void Restore(const TKvPixelBuffer& pixels);
