@@ -505,8 +505,11 @@ void TKvClippingTool::RunOperation(TOperation operation)
 bool TKvClippingTool::RunOnStepThread(std::function<bool()> part, bool frames)
 {
     QObject* application = QCoreApplication::instance();
-    TKvStepThread thread(std::move(part),
-                         [application] { QMetaObject::invokeMethod(application, [] {}, Qt::QueuedConnection); });
+    // Started held: the main thread handles its events at least once while
+    // the operation runs, however soon its parts are done.
+    TKvStepThread thread(
+        std::move(part), [application] { QMetaObject::invokeMethod(application, [] {}, Qt::QueuedConnection); },
+        true);
     m_thread = &thread;
     QTimer frameTimer;
     frameTimer.setInterval(int(TKvLiveRepaint::PaintIntervalNs / 1'000'000));

@@ -252,7 +252,7 @@ private:
     // touched afterwards.
     void RunOperation(TOperation operation);
     // Runs part on a step thread until it returns false, processing events
-    // meanwhile; with frames, the thread is held every paint interval and
+    // meanwhile (at least once); with frames, the thread is held every paint interval and
     // what changed is painted. False when the operation was completed
     // meanwhile.
     bool RunOnStepThread(std::function<bool()> part, bool frames);

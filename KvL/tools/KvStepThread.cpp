@@ -1,8 +1,9 @@
 #include "KvStepThread.h"
 
-TKvStepThread::TKvStepThread(std::function<bool()> part, std::function<void()> wake)
+TKvStepThread::TKvStepThread(std::function<bool()> part, std::function<void()> wake, bool startHeld)
     : m_part(std::move(part))
     , m_wake(std::move(wake))
+    , m_holdRequested(startHeld)
     , m_thread([this] { Loop(); })
 {
 }

@@ -19,8 +19,9 @@ class TKvStepThread {
 public:
     // part() does the next part and returns whether another one follows.
     // wake() is called on the step's thread whenever it holds or ends, so
-    // that the main thread can stop waiting for events.
-    TKvStepThread(std::function<bool()> part, std::function<void()> wake);
+    // that the main thread can stop waiting for events. Started held, the
+    // thread runs no part before the first Resume.
+    TKvStepThread(std::function<bool()> part, std::function<void()> wake, bool startHeld = false);
     // Waits for the part running, if any, and ends the thread; the parts
     // left are not run.
     ~TKvStepThread();

@@ -1,6 +1,6 @@
 // The step thread of the clipping tool's long steps: parts run in order on a
-// thread of their own while the caller goes on; a held thread runs no part
-// until it is resumed; ending it mid-way runs no further part; a part's
+// thread of their own while the caller goes on; a held thread (or one started
+// held) runs no part until it is resumed; ending it mid-way runs no further part; a part's
 // exception reaches the caller.
 #include "KvStepThread.h"
 
@@ -78,6 +78,20 @@ TEST(KvStepThread, TheCallerRunsWhileAPartDoesAndAHeldThreadRunsNoPart)
         thread.Resume();
         WaitFor([&] { return parts > held; });
     }
+}
+
+TEST(KvStepThread, StartedHeldItRunsNoPartBeforeTheFirstResume)
+{
+    std::atomic<int> parts{0};
+    TKvStepThread thread([&] { return ++parts < 3; }, [] {}, true);
+    WaitFor([&] { return thread.Held(); });
+    for (int i = 0; i < 1000; ++i)
+        std::this_thread::yield();
+    EXPECT_EQ(parts.load(), 0);
+    EXPECT_FALSE(thread.Done());
+    thread.Resume();
+    WaitFor([&] { return thread.Done(); });
+    EXPECT_EQ(parts.load(), 3);
 }
 
 TEST(KvStepThread, ARequestedHoldIsReportedAfterThePartRunning)
