@@ -22,26 +22,40 @@ void Snapshot(const TKvPixels& pixels, const TRect& rect, TKvPixelBuffer& into)
 
 } // namespace
 
-TKvClippingCommandState::TKvClippingCommandState(TKvClippingTool* tool, const TRect& rect,
-                                                 TKvGraphicsDocument* document)
-    : TKvCustomGraphicsCommandState(tool, IntersectRect(rect, document->Image().GetBounds()), document), m_tool(tool)
+TKvClippingSnapshots TKvClippingCommandState::TakeSnapshots(TKvClippingTool* tool, const TRect& rect,
+                                                            TKvGraphicsDocument* document)
 {
-    const TRect r = Rect();
-    m_beforeRecord = tool->BeforeRecord();
-    m_afterRecord = tool->AfterRecord();
-    TMarkedRegion& region = Region();
-    if (KeepsBefore(m_beforeRecord)) {
-        Snapshot(document->Committed(), r, m_beforeImage);
-        m_beforeMarks.SetSize(r.Width(), r.Height());
-        region.CopyCommitted(m_beforeCounts, r, m_beforeMarks);
+    TKvClippingSnapshots kept;
+    const TRect r = IntersectRect(rect, document->Image().GetBounds());
+    kept.Rect = r;
+    kept.BeforeRecord = tool->BeforeRecord();
+    kept.AfterRecord = tool->AfterRecord();
+    TMarkedRegion& region = tool->Region();
+    if (KeepsBefore(kept.BeforeRecord)) {
+        Snapshot(document->Committed(), r, kept.BeforeImage);
+        kept.BeforeMarks.SetSize(r.Width(), r.Height());
+        region.CopyCommitted(kept.BeforeCounts, r, kept.BeforeMarks);
     }
-    if (KeepsAfter(m_afterRecord)) {
-        Snapshot(document->Image().Pixels(), r, m_afterImage);
-        m_afterMarks.SetSize(r.Width(), r.Height());
-        region.CopyCurrent(m_afterCounts, r, m_afterMarks);
+    if (KeepsAfter(kept.AfterRecord)) {
+        Snapshot(document->Image().Pixels(), r, kept.AfterImage);
+        kept.AfterMarks.SetSize(r.Width(), r.Height());
+        region.CopyCurrent(kept.AfterCounts, r, kept.AfterMarks);
     }
     document->UpdateCommitted(r);
     region.Commit(r);
+    return kept;
+}
+
+TKvClippingCommandState::TKvClippingCommandState(TKvClippingTool* tool, const TRect& rect,
+                                                 TKvGraphicsDocument* document)
+    : TKvClippingCommandState(tool, document, TakeSnapshots(tool, rect, document))
+{
+}
+
+TKvClippingCommandState::TKvClippingCommandState(TKvClippingTool* tool, TKvGraphicsDocument* document,
+                                                 TKvClippingSnapshots snapshots)
+    : TKvCustomGraphicsCommandState(tool, snapshots.Rect, document), m_tool(tool), m_kept(std::move(snapshots))
+{
 }
 
 void TKvClippingCommandState::Restore(const TKvPixelBuffer& image, const TLabelCounts& counts,
@@ -63,17 +77,17 @@ void TKvClippingCommandState::RenderBackground(const TKvClippingRecord& record)
 
 void TKvClippingCommandState::Undo()
 {
-    switch (m_beforeRecord.Kind) {
+    switch (m_kept.BeforeRecord.Kind) {
     case TKvClippingRecord::ckSwap:
         // Back to the object shown before the swap, however many segments
         // there are.
-        ShowObjectIn(m_beforeRecord.Object);
+        ShowObjectIn(m_kept.BeforeRecord.Object);
         break;
     case TKvClippingRecord::ckParameters:
-        RenderBackground(m_beforeRecord);
+        RenderBackground(m_kept.BeforeRecord);
         break;
     default:
-        Restore(m_beforeImage, m_beforeCounts, m_beforeMarks);
+        Restore(m_kept.BeforeImage, m_kept.BeforeCounts, m_kept.BeforeMarks);
         break;
     }
     Finish(true);
@@ -81,26 +95,26 @@ void TKvClippingCommandState::Undo()
 
 void TKvClippingCommandState::Redo()
 {
-    switch (m_afterRecord.Kind) {
+    switch (m_kept.AfterRecord.Kind) {
     case TKvClippingRecord::ckDone:
         m_tool->Session().Finish();
         break;
     case TKvClippingRecord::ckEffect:
         // With the parameters of the time, whatever the panel shows now.
-        m_tool->Session().StartEffect(m_afterRecord.Parameters()).Run();
+        m_tool->Session().StartEffect(m_kept.AfterRecord.Parameters()).Run();
         break;
     case TKvClippingRecord::ckClear:
         m_tool->Session().StartClear().Run();
         m_tool->Outline().Clear();
         break;
     case TKvClippingRecord::ckSwap:
-        ShowObjectIn(m_afterRecord.Object);
+        ShowObjectIn(m_kept.AfterRecord.Object);
         break;
     case TKvClippingRecord::ckParameters:
-        RenderBackground(m_afterRecord);
+        RenderBackground(m_kept.AfterRecord);
         break;
     default:
-        Restore(m_afterImage, m_afterCounts, m_afterMarks);
+        Restore(m_kept.AfterImage, m_kept.AfterCounts, m_kept.AfterMarks);
         break;
     }
     Finish(false);

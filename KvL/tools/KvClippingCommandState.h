@@ -7,23 +7,46 @@
 #include "KvClippingTool.h"
 #include "KvGraphicsCommandState.h"
 
+// What a clipping command keeps of the picture and the marks of its
+// rectangle, before and after it. Taking them is most of the work of ending
+// a command on a large picture, so the tool may take them off the main
+// thread, while nothing else writes the picture or the marks.
+struct TKvClippingSnapshots {
+    TRect Rect;
+    TKvClippingRecord BeforeRecord;
+    TKvClippingRecord AfterRecord;
+    TLabelCounts BeforeCounts{};
+    TLabelCounts AfterCounts{};
+    TKvPixelBuffer BeforeImage;
+    TKvPixelBuffer AfterImage;
+    TMarkedPointArray BeforeMarks;
+    TMarkedPointArray AfterMarks;
+};
+
 class TKvClippingCommandState : public TKvCustomGraphicsCommandState {
 public:
-    // Made at the end of the tool's edit from its records, for the part of
-    // rect inside the picture; the document's committed picture and the
-    // region's committed marks then catch up with the command.
+    // Takes the snapshots of the tool's edit, from its records, for the
+    // part of rect inside the picture; the document's committed picture and
+    // the region's committed marks then catch up with the command. Touches
+    // no user interface.
+    static TKvClippingSnapshots TakeSnapshots(TKvClippingTool* tool, const TRect& rect,
+                                              TKvGraphicsDocument* document);
+
+    // Made at the end of the tool's edit, taking the snapshots now or from
+    // those taken already.
     TKvClippingCommandState(TKvClippingTool* tool, const TRect& rect, TKvGraphicsDocument* document);
+    TKvClippingCommandState(TKvClippingTool* tool, TKvGraphicsDocument* document, TKvClippingSnapshots snapshots);
 
     void Undo() override;
     void Redo() override;
 
-    const TKvClippingRecord& BeforeRecord() const { return m_beforeRecord; }
-    const TKvClippingRecord& AfterRecord() const { return m_afterRecord; }
+    const TKvClippingRecord& BeforeRecord() const { return m_kept.BeforeRecord; }
+    const TKvClippingRecord& AfterRecord() const { return m_kept.AfterRecord; }
     // The snapshots kept; empty where the command is repeated instead.
-    const TKvPixelBuffer& BeforeImage() const { return m_beforeImage; }
-    const TKvPixelBuffer& AfterImage() const { return m_afterImage; }
-    const TMarkedPointArray& BeforeMarks() const { return m_beforeMarks; }
-    const TMarkedPointArray& AfterMarks() const { return m_afterMarks; }
+    const TKvPixelBuffer& BeforeImage() const { return m_kept.BeforeImage; }
+    const TKvPixelBuffer& AfterImage() const { return m_kept.AfterImage; }
+    const TMarkedPointArray& BeforeMarks() const { return m_kept.BeforeMarks; }
+    const TMarkedPointArray& AfterMarks() const { return m_kept.AfterMarks; }
 
 private:
     TKvClippingTool* ClippingTool() const { return m_tool; }
@@ -40,12 +63,5 @@ private:
     void Finish(bool undo);
 
     TKvClippingTool* m_tool;
-    TLabelCounts m_beforeCounts{};
-    TLabelCounts m_afterCounts{};
-    TKvPixelBuffer m_beforeImage;
-    TKvPixelBuffer m_afterImage;
-    TMarkedPointArray m_beforeMarks;
-    TMarkedPointArray m_afterMarks;
-    TKvClippingRecord m_beforeRecord;
-    TKvClippingRecord m_afterRecord;
+    TKvClippingSnapshots m_kept;
 };

@@ -9,6 +9,7 @@
 #include "KvLocalizer.h"
 #include "KvObjectLibrary.h"
 #include "KvSDF.h"
+#include "KvStepThread.h"
 #include "KvToolPanel.h"
 #include "KvToolPanelParts.h"
 #include "KvWaitCursor.h"
@@ -19,6 +20,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QSlider>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -300,7 +302,9 @@ void TKvClippingTool::UpdateControls()
     m_frame->SwapTBXButton->setEnabled(usable && m_session.MaySwap());
     m_frame->DoneTBXButton->setEnabled(usable && m_session.MayFinish());
     m_frame->StoreTBXButton->setEnabled(usable && m_session.ShowsObject());
-    if (active && editor) {
+    // While a step runs, its marks are its thread's; the tool stays
+    // exclusive as it was when the step began.
+    if (active && editor && !Busy()) {
         if (Region().IsEmpty())
             editor->EndExclusive();
         else
@@ -332,7 +336,7 @@ void TKvClippingTool::Activated()
     TKvBrushTool::Activated();
     if (m_panel)
         m_panel->BringFrameToFront(m_frame);
-    if (TKvGraphicsDocument* document = Document())
+    if (TKvGraphicsDocument* document = Document(); document && !Busy())
         Region().AttachImage(&document->Image().Pixels());
 }
 
@@ -376,10 +380,11 @@ void TKvClippingTool::BuildDab()
 
 bool TKvClippingTool::BeginStroke(TKvDrawToolControl* control, Qt::MouseButton button, const TKvShiftState& shift)
 {
-    BeginCommand(TKvClippingRecord::ckNone);
+    // A stroke refused while a step runs leaves that step's records alone.
     const TKvGraphicsDocument* document = control->View()->Document();
     if (!document || document->Locked() || !m_session.MayPaint())
         return false;
+    BeginCommand(TKvClippingRecord::ckNone);
     return TKvBrushTool::BeginStroke(control, button, shift);
 }
 
@@ -419,6 +424,8 @@ int TKvClippingTool::ToolCursor() const
     case LabelBand:
         return crPlus;
     default:
+        if (Busy())
+            return crDefault; // the marks are the running step's
         return m_session.MayPaint() ? crNone : crDefault;
     }
 }
@@ -451,7 +458,10 @@ void TKvClippingTool::RecordState()
     TKvGraphicsDocument* document = EditDocument();
     if (!document || document->DirtyRect().IsEmpty() || m_afterRecord.Kind == TKvClippingRecord::ckNone)
         return;
-    document->RecordState(std::make_unique<TKvClippingCommandState>(this, document->DirtyRect(), document));
+    if (m_snapshots)
+        document->RecordState(std::make_unique<TKvClippingCommandState>(this, document, std::move(*m_snapshots)));
+    else
+        document->RecordState(std::make_unique<TKvClippingCommandState>(this, document->DirtyRect(), document));
 }
 
 // ---------------------------------------------------------------------------
@@ -477,37 +487,117 @@ void TKvClippingTool::RepaintWholePicture()
 void TKvClippingTool::RunOperation(TOperation operation)
 {
     m_operation = std::move(operation);
+    m_phase = phSteps;
+    m_stepFrames = 0;
+    m_stepParts = 0;
     TKvLiveRepaint repaint(Region().Width(), Region().Height(), [this](const TRect& rect) { InvalidateDirty(rect); });
     m_repaint = &repaint;
-    while (Busy()) {
-        // A copy: the operation may be completed from inside its own part.
-        const std::function<bool(TDirtyTiles&)> step = m_operation.Step;
-        const bool more = step(repaint.Pending());
-        if (!more || !Busy())
-            break;
-        repaint.Pause();
-    }
-    if (Busy())
-        CompleteOperation();
+    // What the view paints from is the parts' while they run.
+    m_heldView = EditView();
+    if (m_heldView)
+        m_heldView->HoldPaint(true);
+    const std::function<bool(TDirtyTiles&)> step = m_operation.Step;
+    if (RunOnStepThread([step, &repaint] { return step(repaint.Pending()); }, true))
+        FinishOperation(false);
     m_repaint = nullptr;
+}
+
+bool TKvClippingTool::RunOnStepThread(std::function<bool()> part, bool frames)
+{
+    QObject* application = QCoreApplication::instance();
+    // Started held: the main thread handles its events at least once while
+    // the operation runs, however soon its parts are done.
+    TKvStepThread thread(
+        std::move(part), [application] { QMetaObject::invokeMethod(application, [] {}, Qt::QueuedConnection); },
+        true);
+    m_thread = &thread;
+    QTimer frameTimer;
+    frameTimer.setInterval(int(TKvLiveRepaint::PaintIntervalNs / 1'000'000));
+    QObject::connect(&frameTimer, &QTimer::timeout, [&thread] { thread.RequestHold(); });
+    if (frames)
+        frameTimer.start();
+    while (m_thread == &thread && !thread.Done()) {
+        if (thread.Held()) {
+            if (frames)
+                PaintFrame();
+            thread.Resume();
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    m_stepParts += thread.PartsRun();
+    if (m_thread != &thread)
+        return false; // completed from inside an event
+    m_thread = nullptr;
+    thread.RethrowFailure();
+    return true;
+}
+
+void TKvClippingTool::PaintFrame()
+{
+    ++m_stepFrames;
+    m_repaint->Flush();
+    if (m_heldView)
+        m_heldView->PaintGathered(FramePaintNs);
+}
+
+void TKvClippingTool::FinishOperation(bool completing)
+{
+    // The parts are over: the main thread has the picture and the marks.
+    // As before the operation, no step runs while its Finish does (which
+    // may ask the user).
+    const TOperation operation = std::exchange(m_operation, {});
+    m_phase = phFinish;
+    if (m_repaint)
+        m_repaint->Flush();
+    if (m_heldView)
+        m_heldView->HoldPaint(false);
+    m_heldView = nullptr;
+    if (operation.Finish)
+        operation.Finish();
+    // The snapshots only read the picture and the current marks, which the
+    // view may paint from meanwhile.
+    TKvGraphicsDocument* document = EditDocument();
+    if (!completing && document && m_afterRecord.Kind != TKvClippingRecord::ckNone
+        && !document->DirtyRect().IsEmpty()) {
+        const TRect rect = document->DirtyRect();
+        m_snapshots = std::make_unique<TKvClippingSnapshots>();
+        TKvClippingSnapshots* into = m_snapshots.get();
+        m_phase = phSnapshots;
+        if (!RunOnStepThread(
+                [this, rect, document, into] {
+                    *into = TKvClippingCommandState::TakeSnapshots(this, rect, document);
+                    return false;
+                },
+                false))
+            return; // the edit was ended meanwhile, with these snapshots
+    }
+    EndOperation();
+}
+
+void TKvClippingTool::EndOperation()
+{
+    m_phase = phNone;
+    EndEdit();
+    m_snapshots.reset();
 }
 
 void TKvClippingTool::CompleteOperation()
 {
-    const TOperation operation = std::move(m_operation);
-    m_operation = {};
+    if (TKvStepThread* thread = std::exchange(m_thread, nullptr))
+        thread->Hold(); // waits for the part running; no other follows
+    if (m_phase == phSnapshots) {
+        EndOperation();
+        return;
+    }
     TKvLiveRepaint* repaint = m_repaint;
-    m_repaint = nullptr;
     std::optional<TKvLiveRepaint> own;
     if (!repaint)
-        repaint = &own.emplace(Region().Width(), Region().Height(),
-                               [this](const TRect& rect) { InvalidateDirty(rect); });
-    while (operation.Step(repaint->Pending())) {
+        repaint = &own.emplace(Region().Width(), Region().Height(), [this](const TRect& rect) { InvalidateDirty(rect); });
+    m_repaint = repaint;
+    while (m_operation.Step(repaint->Pending())) {
     }
-    repaint->Flush();
-    if (operation.Finish)
-        operation.Finish();
-    EndEdit();
+    FinishOperation(true);
+    m_repaint = nullptr;
 }
 
 void TKvClippingTool::ColumnPass(TColumnPass pass, std::function<void()> finish)
@@ -529,36 +619,43 @@ void TKvClippingTool::Separate()
         return;
     BeginCommand(TKvClippingRecord::ckMarks);
     BeginCommandEdit();
+    // The earlier cut line becomes band again and the unmarked areas are
+    // numbered: every pixel's segment changes, so the command keeps the
+    // whole picture, but only the earlier cut line looks different.
+    EditDocument()->ExtendDirtyRect({0, 0, Region().Width(), Region().Height()});
     struct TWork {
         std::optional<TSeparation> Separation;
         bool Growing = false;
+        bool Open = false; // the band enclosed nothing
     };
     auto work = std::make_shared<TWork>();
     RunOperation({[this, work](TDirtyTiles& changed) {
-                      // Generations in parts, so that events (a
-                      // demonstration's pointer among them) run on time
-                      // within a generation of a large picture.
-                      if (work->Growing)
-                          return work->Separation->StepPart(changed, SeparatePartCells) > 0;
+                      if (work->Growing) {
+                          // Generations in parts, so that the cut is painted
+                          // as it grows on a large picture.
+                          if (work->Separation->StepPart(changed, SeparatePartCells) > 0)
+                              return true;
+                          work->Growing = false;
+                          work->Separation->Finish();
+                          return false;
+                      }
                       if (work->Separation)
-                          return false; // the band enclosed nothing
-                      // The earlier cut line becomes band again and the
-                      // unmarked areas are numbered: every pixel's segment
-                      // changes, so the command keeps the whole picture,
-                      // but only the earlier cut line looks different.
+                          return false;
                       work->Separation.emplace(Region(), &changed, m_session.GrowCutMemory());
-                      EditDocument()->ExtendDirtyRect({0, 0, Region().Width(), Region().Height()});
                       if (!work->Separation->Encloses()) {
-                          ShowOpenBand(*work->Separation);
+                          work->Open = true;
                           return false;
                       }
                       work->Separation->StartGrowCut();
                       work->Growing = true;
                       return true;
                   },
-                  [work] {
-                      if (work->Separation)
-                          work->Separation->Finish();
+                  [this, work] {
+                      if (!work->Separation)
+                          return;
+                      if (work->Open)
+                          ShowOpenBand(*work->Separation);
+                      work->Separation->Finish();
                   }});
 }
 
@@ -648,7 +745,7 @@ void TKvClippingTool::Clear()
 
 void TKvClippingTool::RefreshBackground()
 {
-    if (!m_session.ShowsBackground() || !MayStartCommand())
+    if (!MayStartCommand() || !m_session.ShowsBackground())
         return;
     MakeRecord(m_afterRecord, TKvClippingRecord::ckParameters);
     BeginCommandEdit();
@@ -661,10 +758,14 @@ void TKvClippingTool::RefreshBackground()
 void TKvClippingTool::ParameterChanged(int effect, const QString& suffix, qint64 value,
                                        const std::function<void()>& store)
 {
-    // Undo goes back to what the background shows now.
-    const TClippingEffect shown = m_session.Shown();
-    m_beforeRecord = {TKvClippingRecord::ckParameters, shown.Effect, shown.Color, shown.Level,
-                      m_session.ObjectLabel()};
+    // Undo goes back to what the background shows now. While another
+    // command runs, its records stay as they are: the value is only kept
+    // for later.
+    if (MayStartCommand()) {
+        const TClippingEffect shown = m_session.Shown();
+        m_beforeRecord = {TKvClippingRecord::ckParameters, shown.Effect, shown.Color, shown.Level,
+                          m_session.ObjectLabel()};
+    }
     store();
     RecordSetting(suffix, value);
     if (m_session.BackgroundEffect() == effect)

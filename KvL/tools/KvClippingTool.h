@@ -11,14 +11,18 @@
 #include "KvClippingFrame.h"
 #include "KvDrawTools.h"
 
+#include <QPointer>
 #include <QUuid>
 
 #include <functional>
 #include <memory>
 #include <vector>
 
+class TKvGraphicsView;
 class TKvLiveRepaint;
+class TKvStepThread;
 class TKvToolPanelModule;
+struct TKvClippingSnapshots;
 
 // What a clipping command did, and the background it rendered: the tool
 // keeps one for the state before and one for the state after the command
@@ -77,12 +81,15 @@ public:
     static constexpr int crPlus = 2;
     static constexpr int crMinus = 3;
     // The levels of the shadow and the blur.
-    // Separate lets events run after at most this many cells of a
+    // Separate can be held for painting after at most this many cells of a
     // generation.
     static constexpr std::size_t SeparatePartCells = 1 << 15;
-    // Effect, Swap and Clear let events run after this many columns per
+    // Effect, Swap and Clear can be held after this many columns per
     // thread.
     static constexpr int ColumnsPerStep = 32;
+    // The most time a step's frame spends painting what changed; the rest
+    // is painted in the next frames.
+    static constexpr qint64 FramePaintNs = 6'000'000;
     static constexpr int MinLevel = TClippingSession::MinLevel;
     static constexpr int MaxLevel = TClippingSession::MaxLevel;
 
@@ -143,8 +150,14 @@ public:
     const TKvClippingRecord& BeforeRecord() const { return m_beforeRecord; }
     const TKvClippingRecord& AfterRecord() const { return m_afterRecord; }
     // Whether a long step (Separate, Effect, Swap, Clear, a new background)
-    // is running.
-    bool Busy() const { return bool(m_operation.Step); }
+    // is running. Its parts run on a thread of their own; meanwhile the
+    // region and the picture are not to be read on the main thread (the
+    // tool's own paint and idle updates leave them alone).
+    bool Busy() const { return m_phase == phSteps || m_phase == phSnapshots; }
+    // The times the running (or last) step was held and what it changed
+    // was painted, and the parts its thread ran.
+    int StepFrames() const { return m_stepFrames; }
+    std::int64_t StepParts() const { return m_stepParts; }
 
     // --- The steps of the work; each is one command, refused while a
     // document is not shown or is locked by an edit.
@@ -218,8 +231,8 @@ protected:
 
 private:
     // A long step in parts (generations or columns): Step does the next part
-    // and returns false when none is left; Finish runs after the last part,
-    // before the edit ends.
+    // and returns false when none is left, on the step's thread; Finish runs
+    // on the main thread after the last part, before the edit ends.
     struct TOperation {
         std::function<bool(TDirtyTiles& changed)> Step;
         std::function<void()> Finish;
@@ -231,11 +244,24 @@ private:
     // Begins the edit of a command on the document's view and updates the
     // panel, which the edit's lock disables.
     void BeginCommandEdit();
-    // Runs the operation inside the open edit, the picture repainted as it
-    // changes and pending events processed between its parts, then ends
-    // the edit. When the document starts closing meanwhile, the operation
-    // is completed at once and nothing may be touched afterwards.
+    // Runs the operation inside the open edit, its parts on a thread of
+    // their own while the main thread goes on with its events and paints
+    // the picture as it changes, then takes the command's snapshots on that
+    // thread too and ends the edit. When the document starts closing
+    // meanwhile, the operation is completed at once and nothing may be
+    // touched afterwards.
     void RunOperation(TOperation operation);
+    // Runs part on a step thread until it returns false, processing events
+    // meanwhile (at least once); with frames, the thread is held every paint interval and
+    // what changed is painted. False when the operation was completed
+    // meanwhile.
+    bool RunOnStepThread(std::function<bool()> part, bool frames);
+    // Paints what the step changed so far; its thread is held.
+    void PaintFrame();
+    // After the last part: the operation's Finish, then the command's
+    // snapshots (on a step thread unless completing) and the edit's end.
+    void FinishOperation(bool completing);
+    void EndOperation();
     // Completes the running operation without pausing and ends the edit.
     void CompleteOperation();
     void ColumnPass(TColumnPass pass, std::function<void()> finish = {});
@@ -262,4 +288,16 @@ private:
     TKvClippingRecord m_afterRecord;
     TOperation m_operation;
     TKvLiveRepaint* m_repaint = nullptr;
+    // Where the running operation stands: its parts run, its Finish runs
+    // (not busy: the user may be asked), the command's snapshots are taken.
+    enum TPhase { phNone, phSteps, phFinish, phSnapshots };
+    TPhase m_phase = phNone;
+    // The thread of the running operation's parts, or of its snapshots.
+    TKvStepThread* m_thread = nullptr;
+    // The view whose painting waits while the parts run.
+    QPointer<TKvGraphicsView> m_heldView;
+    // The snapshots of the command being ended, taken off the main thread.
+    std::unique_ptr<TKvClippingSnapshots> m_snapshots;
+    int m_stepFrames = 0;
+    std::int64_t m_stepParts = 0;
 };

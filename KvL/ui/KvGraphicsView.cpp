@@ -75,7 +75,7 @@ void TKvGraphicsView::DocumentChanged(TKvDocument*) { UpdateScrollRange(); }
 void TKvGraphicsView::InvalidateImageRect(const TRect& rect)
 {
     m_picture->PixelsChanged(rect);
-    update(MapMode().LogicalToDevice(ToQRect(rect)).adjusted(-1, -1, 1, 1));
+    UpdateRect(MapMode().LogicalToDevice(ToQRect(rect)).adjusted(-1, -1, 1, 1));
 }
 
 void TKvGraphicsView::BeginToneChange() { m_picture->Painter().BeginTone(); }

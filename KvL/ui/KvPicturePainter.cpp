@@ -78,12 +78,15 @@ void TKvPicturePainter::Paint(TKvPixels& target, const QRegion& region, const TK
 
     const bool unscaled = x.DeviceExtent == x.LogicalExtent && y.DeviceExtent == y.LogicalExtent;
     const bool reduced = x.Reduces() || y.Reduces();
-    for (const QRect& r : region & shown) {
+    const QRegion painted = region & shown;
+    if (!unscaled && reduced) {
+        PaintReduced(target, painted, picture, x, y);
+        return;
+    }
+    for (const QRect& r : painted) {
         const TRect rect = ToTRect(r);
         if (unscaled)
             CopyUnscaled(target, rect, picture, x, y);
-        else if (reduced)
-            PaintReduced(target, rect, picture, x, y);
         else
             CopyEnlarged(target, rect, picture, x, y);
     }
@@ -128,7 +131,7 @@ void TKvPicturePainter::CopyEnlarged(TKvPixels& target, const TRect& rect, const
     }
 }
 
-void TKvPicturePainter::PaintReduced(TKvPixels& target, const TRect& rect, const TKvPixels& picture,
+void TKvPicturePainter::PaintReduced(TKvPixels& target, const QRegion& region, const TKvPixels& picture,
                                      const TAxis& x, const TAxis& y)
 {
     const TRect bounds = picture.GetBounds();
@@ -137,18 +140,24 @@ void TKvPicturePainter::PaintReduced(TKvPixels& target, const TRect& rect, const
                       y.ToDevice(bounds.Bottom)};
     const TPixelResampler& kernel = ReductionKernel({x.DeviceExtent, y.DeviceExtent}, {x.LogicalExtent, y.LogicalExtent});
     if (!PrepareScaledCopy(picture, whole, x, y)) {
-        ResamplePixels(target, whole, rect, kernel, bounds, picture);
+        for (const QRect& r : region)
+            ResamplePixels(target, whole, ToTRect(r), kernel, bounds, picture);
         return;
     }
-    // The scaled copy is the whole device rectangle moved to (0, 0).
-    const QRect wanted = ToQRect(rect.Offset(-whole.Left, -whole.Top)) & ToQRect(m_scaled.GetBounds());
-    const QRegion missing = QRegion(wanted) - m_valid;
+    // The scaled copy is the whole device rectangle moved to (0, 0). The
+    // region is worked on as one: a picture step's repaint asks for many
+    // small rectangles, and each operation on the computed parts costs as
+    // much as they have pieces.
+    const QRegion wanted = region.translated(-whole.Left, -whole.Top) & ToQRect(m_scaled.GetBounds());
+    const QRegion missing = wanted - m_valid;
     const TRect scaledBounds = m_scaled.GetBounds();
     for (const QRect& m : missing)
         ResamplePixels(m_scaled, scaledBounds, ToTRect(m), kernel, bounds, picture);
     m_valid += missing;
-    const TRect copied = ToTRect(wanted);
-    target.CopyFrom(copied.Left + whole.Left, copied.Top + whole.Top, copied, m_scaled);
+    for (const QRect& w : wanted) {
+        const TRect copied = ToTRect(w);
+        target.CopyFrom(copied.Left + whole.Left, copied.Top + whole.Top, copied, m_scaled);
+    }
 }
 
 bool TKvPicturePainter::PrepareScaledCopy(const TKvPixels& picture, const TRect& whole, const TAxis& x,

@@ -68,7 +68,7 @@ private:
                       const TAxis& y) const;
     void CopyEnlarged(TKvPixels& target, const TRect& rect, const TKvPixels& picture, const TAxis& x,
                       const TAxis& y) const;
-    void PaintReduced(TKvPixels& target, const TRect& rect, const TKvPixels& picture, const TAxis& x,
+    void PaintReduced(TKvPixels& target, const QRegion& region, const TKvPixels& picture, const TAxis& x,
                       const TAxis& y);
     // Makes the scaled copy fit the picture, whose device rectangle is
     // whole, and the zoom; false when it is too large to keep.

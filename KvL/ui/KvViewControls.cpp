@@ -1,5 +1,6 @@
 #include "KvViewControls.h"
 
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -7,6 +8,8 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // TKvViewControl
@@ -21,8 +24,58 @@ TKvViewControl::TKvViewControl(QWidget* parent)
     setAttribute(Qt::WA_StaticContents);
 }
 
+void TKvViewControl::HoldPaint(bool hold)
+{
+    m_paintHeld = hold;
+    if (!hold)
+        PaintGathered();
+}
+
+void TKvViewControl::PaintGathered(qint64 budgetNs)
+{
+    const QRegion gathered = std::exchange(m_gathered, QRegion());
+    if (gathered.isEmpty())
+        return;
+    const bool held = std::exchange(m_paintHeld, false);
+    if (budgetNs <= 0) {
+        repaint(gathered);
+    } else {
+        // A few rectangles at a time, until the time is up.
+        constexpr std::size_t RectsPerGo = 8;
+        const std::vector<QRect> rects(gathered.begin(), gathered.end());
+        QElapsedTimer clock;
+        clock.start();
+        std::size_t next = 0;
+        while (next < rects.size() && (next == 0 || clock.nsecsElapsed() < budgetNs)) {
+            const std::size_t end = std::min(rects.size(), next + RectsPerGo);
+            QRegion go;
+            go.setRects(rects.data() + next, int(end - next));
+            repaint(go);
+            next = end;
+        }
+        if (next < rects.size()) {
+            QRegion rest;
+            rest.setRects(rects.data() + next, int(rects.size() - next));
+            m_gathered += rest;
+        }
+    }
+    m_paintHeld = held;
+}
+
+void TKvViewControl::UpdateRect(const QRect& rect)
+{
+    if (m_paintHeld)
+        m_gathered += rect;
+    else
+        update(rect);
+}
+
 void TKvViewControl::paintEvent(QPaintEvent* event)
 {
+    if (m_paintHeld) {
+        m_gathered += event->region();
+        return;
+    }
     if (!m_canvas.BeginPaint(*this, event->region() & ClientRect()))
         return;
     PaintObjects();

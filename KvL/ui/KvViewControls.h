@@ -30,6 +30,21 @@ public:
     // The area objects are shown in, in client coordinates.
     virtual QRect ClientRect() const { return rect(); }
 
+    // While painting is held, something else is writing what the objects
+    // paint from: paint events only gather the area they ask for (the
+    // screen keeps what it showed) and so do UpdateRect's requests.
+    // PaintGathered paints that area at once, when the caller has made sure
+    // nothing writes meanwhile; releasing the hold does too. Given a budget,
+    // it stops once that much time has gone by and keeps the rest for the
+    // next time, so that a large change is shown in several goes.
+    void HoldPaint(bool hold);
+    bool PaintHeld() const { return m_paintHeld; }
+    void PaintGathered(qint64 budgetNs = 0);
+    bool HasGathered() const { return !m_gathered.isEmpty(); }
+    // Asks for rect to be painted: soon, or at the next PaintGathered while
+    // painting is held.
+    void UpdateRect(const QRect& rect);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     // Visits the stack and fills the background, between BeginPaint and
@@ -39,6 +54,8 @@ protected:
 private:
     TKvViewObjectList m_objects;
     TKvViewCanvas m_canvas;
+    bool m_paintHeld = false;
+    QRegion m_gathered;
 };
 
 // How far the content has to move to be placed correctly, and by how much it

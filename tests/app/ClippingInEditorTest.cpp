@@ -1,9 +1,10 @@
 // The clipping tool in the assembled program: the composition root's
 // editor, tool panel and tool, a picture opened from a file. What only the
 // whole program shows: the open-band message, undo and redo refused while
-// Separate runs, the program closed during Separate, undo going on across
-// clipping states while another tool is current, and pictures that leave
-// no area to separate.
+// Separate runs, what else the user does while Separate runs on its thread
+// (the picture closed, the program closed, other steps, tools, zoom),
+// undo going on across clipping states while another tool is current, and
+// pictures that leave no area to separate.
 #include "CommonData.h"
 #include "EditorTestSupport.h"
 #include "KvClippingTool.h"
@@ -12,6 +13,7 @@
 #include "KvGraphicsView.h"
 #include "KvMainForm.h"
 #include "KvScrollTool.h"
+#include "KvTextTool.h"
 #include "ModalAnswers.h"
 #include "Model.h"
 #include "ProgramTestSupport.h"
@@ -28,6 +30,7 @@
 
 #include <cmath>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -101,6 +104,37 @@ protected:
         return nullptr;
     }
     TMarkedRegion& Region() const { return ClippingTool->Region(); }
+
+    // The picture's bytes and the labels, to compare two runs.
+    std::vector<std::uint8_t> PictureAndLabels(TKvGraphicsDocument* document) const
+    {
+        const TKvPixels& pixels = document->Image().Pixels();
+        std::vector<std::uint8_t> bytes;
+        for (int y = 0; y < pixels.Height; ++y)
+            for (int x = 0; x < pixels.Width; ++x) {
+                const std::uint8_t* pixel = pixels.PixelAt(x, y);
+                bytes.insert(bytes.end(), pixel, pixel + 3);
+                bytes.push_back(Region().LabelAt(x, y));
+            }
+        return bytes;
+    }
+
+    // Clicks Separate; act runs once from an event while Separate is under
+    // way. Returns whether it did.
+    bool SeparateWhile(const std::function<void()>& act)
+    {
+        bool acted = false;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (acted || !ClippingTool->Busy())
+                return;
+            acted = true;
+            act();
+        });
+        timer.start(0);
+        Click(Frame()->SeparateTBXButton);
+        return acted;
+    }
 
     TTempUserFolders userFolders;
     TTestLocalizer localizer;
@@ -348,3 +382,106 @@ TEST_F(ClippingInEditorTest, TheBrushStaysUnderAPointerThatStandsStillWhileThePi
 }
 
 } // namespace
+
+TEST_F(ClippingInEditorTest, WhatTheUserDoesWhileSeparateRunsLeavesItsResultAndOneCommand)
+{
+    struct TCase {
+        const char* Name;
+        std::function<void()> Act;
+    };
+    const TCase cases[] = {
+        {"a second Separate", [this] { ClippingTool->Separate(); }},
+        {"Effect, Swap, Done and Clear",
+         [this] {
+             ClippingTool->ShowEffect();
+             ClippingTool->Swap();
+             ClippingTool->Done();
+             ClippingTool->Clear();
+         }},
+        {"another background effect and level",
+         [this] {
+             ClippingTool->SetBackgroundEffect(BackgroundBlur);
+             ClippingTool->SetBlurLevel(5);
+         }},
+        {"a stroke over the picture", [this] { Stroke({{20, 20}, {120, 60}}); }},
+        {"zooming in and out", [this] {
+             GraphicsEditor->ZoomInClick(nullptr);
+             View()->repaint();
+             GraphicsEditor->ZoomOutClick(nullptr);
+         }},
+        {"the text tool chosen", [this] { TextTool->Activate(nullptr); }},
+        {"the cursor and the panel updated", [this] {
+             ClippingTool->UpdateControls();
+             int cursor = 0;
+             Brush()->GetCursor(Qt::NoModifier, QPoint(10, 10), cursor);
+         }},
+    };
+    // What Separate gives when nobody interferes.
+    TKvGraphicsDocument* reference = Open(DiscPicture());
+    ASSERT_NE(reference, nullptr);
+    PaintRing(200, 150, 60, 31);
+    Click(Frame()->SeparateTBXButton);
+    ASSERT_TRUE(Region().HasLabel(LabelCutLine));
+    const std::vector<std::uint8_t> expected = PictureAndLabels(reference);
+    reference->SetNoSavePrompt(true);
+    CloseEveryDocumentUnasked(GraphicsEditor);
+
+    for (const TCase& c : cases) {
+        TKvGraphicsDocument* document = Open(DiscPicture());
+        ASSERT_NE(document, nullptr) << c.Name;
+        GraphicsEditor->SetActiveTool(ClippingTool);
+        PaintRing(200, 150, 60, 31);
+        ASSERT_EQ(document->History().Count(), 1) << c.Name;
+
+        EXPECT_TRUE(SeparateWhile(c.Act)) << c.Name << ": done while Separate ran";
+
+        EXPECT_FALSE(ClippingTool->Busy()) << c.Name;
+        EXPECT_FALSE(document->Locked()) << c.Name;
+        EXPECT_EQ(document->History().Count(), 2) << c.Name << ": Separate and nothing else";
+        EXPECT_TRUE(PictureAndLabels(document) == expected) << c.Name << ": the result of Separate alone";
+        // The work goes on as usual.
+        GraphicsEditor->SetActiveTool(ClippingTool);
+        Click(Frame()->EffectTBXButton);
+        EXPECT_TRUE(HasBackground(Region())) << c.Name;
+        GraphicsEditor->Undo();
+        GraphicsEditor->Undo();
+        EXPECT_FALSE(Region().HasLabel(LabelCutLine)) << c.Name << ": undone to the band";
+        document->SetNoSavePrompt(true);
+        CloseEveryDocumentUnasked(GraphicsEditor);
+    }
+    EXPECT_EQ(answers.Unexpected, 0);
+}
+
+TEST_F(ClippingInEditorTest, ClosingThePictureWhileSeparateRunsEndsItAndTheNextPictureSeparates)
+{
+    TKvGraphicsDocument* document = Open(DiscPicture());
+    ASSERT_NE(document, nullptr);
+    PaintRing(200, 150, 60, 31);
+    document->SetNoSavePrompt(true);
+    EXPECT_TRUE(SeparateWhile([&] { GraphicsEditor->CloseClick(nullptr); }));
+    EXPECT_EQ(GraphicsEditor->ActiveDocument(), nullptr);
+    EXPECT_FALSE(ClippingTool->Busy());
+
+    TKvGraphicsDocument* next = Open(DiscPicture(), QStringLiteral("next.png"));
+    ASSERT_NE(next, nullptr);
+    GraphicsEditor->SetActiveTool(ClippingTool);
+    PaintRing(200, 150, 60, 31);
+    Click(Frame()->SeparateTBXButton);
+    EXPECT_TRUE(Region().HasLabel(LabelCutLine));
+    EXPECT_EQ(next->History().Count(), 2);
+    next->SetNoSavePrompt(true);
+    EXPECT_EQ(answers.Unexpected, 0);
+}
+
+TEST_F(ClippingInEditorTest, SeparateRunsInPartsAndTheViewPaintsAgainOnceItEnds)
+{
+    TKvGraphicsDocument* document = Open(DiscPicture());
+    ASSERT_NE(document, nullptr);
+    PaintRing(200, 150, 60, 31);
+    bool heldWhileBusy = false;
+    EXPECT_TRUE(SeparateWhile([&] { heldWhileBusy = View()->PaintHeld(); }));
+    EXPECT_TRUE(heldWhileBusy) << "the view does not paint from the picture the parts write";
+    EXPECT_FALSE(View()->PaintHeld());
+    EXPECT_GT(ClippingTool->StepParts(), 1) << "Separate ran in parts on its thread";
+    document->SetNoSavePrompt(true);
+}

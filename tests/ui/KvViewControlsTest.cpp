@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QStyle>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,62 @@ TEST_F(PaintOrder, OnlyObjectsInTheUpdateRegionPaint)
     log.clear();
     Render(view, QRect(0, 0, 10, 10));
     EXPECT_EQ(log, (TLog{"body:A", "overlay:A", "after:A"}));
+}
+
+// A long step writes what the objects paint from: while painting is held,
+// nothing is painted, and what was asked for is painted when allowed.
+TEST_F(PaintOrder, HeldPaintingGathersWhatIsAskedAndPaintsItOnlyWhenAllowed)
+{
+    const auto painted = [&](const std::string& entry) { return std::count(log.begin(), log.end(), entry); };
+    view.show();
+    QApplication::processEvents();
+    log.clear();
+
+    view.HoldPaint(true);
+    view.UpdateRect(QRect(0, 0, 10, 10)); // A's body only
+    view.update(QRect(70, 70, 10, 10));   // C's overlay, by a paint event
+    QApplication::processEvents();
+    view.repaint(QRect(70, 70, 10, 10));
+    EXPECT_TRUE(log.empty()) << "nothing is painted while held";
+
+    view.PaintGathered();
+    EXPECT_EQ(painted("body:A"), 1);
+    EXPECT_EQ(painted("overlay:C"), 1);
+    EXPECT_EQ(painted("body:B"), 0) << "only what was asked for";
+    EXPECT_TRUE(view.PaintHeld());
+    log.clear();
+    view.PaintGathered();
+    EXPECT_TRUE(log.empty()) << "what was painted is not painted again";
+
+    view.UpdateRect(QRect(20, 20, 5, 5));
+    view.HoldPaint(false);
+    EXPECT_EQ(painted("body:B"), 1) << "releasing paints what was gathered";
+    log.clear();
+    view.UpdateRect(QRect(0, 0, 10, 10));
+    QApplication::processEvents();
+    EXPECT_EQ(painted("body:A"), 1) << "released, asking paints as usual";
+}
+
+TEST_F(PaintOrder, AHeldViewOutOfTimeKeepsWhatItDidNotPaintForTheNextGo)
+{
+    view.show();
+    QApplication::processEvents();
+    view.HoldPaint(true);
+    // Many separate areas: more than one go's worth.
+    for (int i = 0; i < 40; ++i)
+        view.UpdateRect(QRect(2 * i, 2 * i, 1, 1));
+    log.clear();
+    view.PaintGathered(1); // out of time after the first go
+    EXPECT_FALSE(log.empty()) << "a go is painted however short the time";
+    EXPECT_TRUE(view.HasGathered()) << "the rest waits";
+    int goes = 1;
+    while (view.HasGathered() && goes < 100) {
+        view.PaintGathered(1);
+        ++goes;
+    }
+    EXPECT_FALSE(view.HasGathered());
+    EXPECT_GT(goes, 1);
+    view.HoldPaint(false);
 }
 
 TEST_F(PaintOrder, AnInactivePictureLeavesOnlyTheBackground)
