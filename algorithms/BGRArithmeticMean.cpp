@@ -21,9 +21,9 @@ namespace {
 
 // Rows of a band taken down the columns before they are taken along the
 // rows: their sums down the columns (12 bytes a pixel) stay in the core's
-// cache until the pass along the rows reads them, and 3 x 16 lanes keep the
+// cache until the pass along the rows reads them, and 3 x 32 lanes keep the
 // pass along the rows wide enough for vector instructions.
-constexpr int kChunkRows = 16;
+constexpr int kChunkRows = 32;
 
 // The progress meter advances after each round of the bands' rows.
 constexpr int kRounds = 16;
