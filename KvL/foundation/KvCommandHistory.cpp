@@ -28,14 +28,22 @@ void TKvCommandHistoryList::Undo()
     if (!CanUndo())
         return;
     --m_position;
-    m_states[static_cast<size_t>(m_position)]->Undo();
+    try {
+        m_states[static_cast<size_t>(m_position)]->Undo();
+    } catch (const EKvCommandNotDone&) {
+        ++m_position;
+    }
 }
 
 void TKvCommandHistoryList::Redo()
 {
     if (!CanRedo())
         return;
-    m_states[static_cast<size_t>(m_position)]->Redo();
+    try {
+        m_states[static_cast<size_t>(m_position)]->Redo();
+    } catch (const EKvCommandNotDone&) {
+        return;
+    }
     ++m_position;
 }
 

@@ -5,6 +5,11 @@
 #include <memory>
 #include <vector>
 
+// Thrown by a state's Undo or Redo that could not be carried out (memory ran
+// out, say) and left the document as it was: the history then stays where it
+// stood, so that what it counts as done is what the document shows.
+class EKvCommandNotDone {};
+
 // One recorded operation that can undo and redo itself. Created by the tool
 // that performed the operation, after the operation was applied.
 class TKvCommandState {
@@ -35,10 +40,12 @@ public:
     // as done.
     virtual void Add(std::unique_ptr<TKvCommandState> state);
     // Steps back, then undoes the state now at Position(): while a state
-    // undoes itself it is already the next state to redo.
+    // undoes itself it is already the next state to redo. A state that
+    // throws EKvCommandNotDone leaves the position where it was.
     virtual void Undo();
     // Redoes the state at Position(), then steps forward: while a state
-    // redoes itself it is still the next state to redo.
+    // redoes itself it is still the next state to redo. A state that throws
+    // EKvCommandNotDone leaves the position where it was.
     virtual void Redo();
 
     TKvCommandState* NextUndoState() const;

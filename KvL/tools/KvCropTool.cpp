@@ -48,9 +48,7 @@ TKvCropFrame::TKvCropFrame(QWidget* parent) : TKvFrame(parent)
     DescriptionLabel->setObjectName(QStringLiteral("DescriptionLabel"));
     DescriptionLabel->setWordWrap(true);
     OkPanel = NewOkPanel(this, "CropButton", CropButton, CancelButton);
-    ShowOptions = new QToolButton(this);
-    ShowOptions->setObjectName(QStringLiteral("ShowOptions"));
-    ShowOptions->setAutoRaise(true);
+    ShowOptions = NewOptionsLink(this);
     ShowOptions->setVisible(false);
 
     auto* layout = new QVBoxLayout(this);
@@ -76,8 +74,7 @@ void TKvCropFrame::Localize()
 
 void TKvCropFrame::ShowOptionsCaption(bool shown)
 {
-    ShowOptions->setText(shown ? LocalStr(2020, QStringLiteral("Hide Options"))
-                               : LocalStr(2019, QStringLiteral("Show More Options")));
+    ShowOptionsLinkState(ShowOptions, shown);
 }
 
 void TKvCropFrame::CropButtonClick()
@@ -303,9 +300,10 @@ void TKvCropCommandState::Undo()
     TKvPixelBuffer image;
     TKvPixelBuffer original;
     const bool withOriginal = !m_original.IsEmpty();
-    if (m_image.Restore(document->Image().Pixels(), image)
-        && (!withOriginal || m_original.Restore(document->Original().Pixels(), original)))
-        document->AdoptImage(std::move(image), withOriginal ? &original : nullptr, &m_before);
+    if (!m_image.Restore(document->Image().Pixels(), image)
+        || (withOriginal && !m_original.Restore(document->Original().Pixels(), original)))
+        AbandonForLackOfMemory();
+    document->AdoptImage(std::move(image), withOriginal ? &original : nullptr, &m_before);
     TKvCustomGraphicsCommandState::Undo();
 }
 

@@ -153,9 +153,7 @@ TKvRotateFrame::TKvRotateFrame(QWidget* parent) : TKvFrame(parent)
     RotateLeftButton = NewButton(this, "RotateLeftButton");
     FlipHorizontalButton = NewButton(this, "FlipHorizontalButton");
     FlipVerticalButton = NewButton(this, "FlipVerticalButton");
-    ShowOptions = new QToolButton(this);
-    ShowOptions->setObjectName(QStringLiteral("ShowOptions"));
-    ShowOptions->setAutoRaise(true);
+    ShowOptions = NewOptionsLink(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(TitleLabel);
@@ -223,8 +221,7 @@ void TKvRotateFrame::ShowOptionsLayout(bool shown)
     PreviewControl->setVisible(shown);
     for (QPushButton* button : {RotateRightButton, RotateLeftButton, FlipHorizontalButton, FlipVerticalButton})
         button->setVisible(!shown);
-    ShowOptions->setText(shown ? LocalStr(2020, QStringLiteral("Hide Options"))
-                               : LocalStr(2019, QStringLiteral("Show More Options")));
+    ShowOptionsLinkState(ShowOptions, shown);
 }
 
 void TKvRotateFrame::RebuildThumbnail(const TKvGraphicsDocument* document)
@@ -277,13 +274,15 @@ TKvRotateCommandState::TKvRotateCommandState(IKvGraphicsTool* tool, TKvGraphicsD
 
 void TKvRotateCommandState::Undo()
 {
-    ApplyRotateOperation(Document(), InverseRotateOperation(m_operation));
+    if (!ApplyRotateOperation(Document(), InverseRotateOperation(m_operation)))
+        AbandonForLackOfMemory();
     TKvCustomGraphicsCommandState::Undo();
 }
 
 void TKvRotateCommandState::Redo()
 {
-    ApplyRotateOperation(Document(), m_operation);
+    if (!ApplyRotateOperation(Document(), m_operation))
+        AbandonForLackOfMemory();
     TKvCustomGraphicsCommandState::Redo();
 }
 

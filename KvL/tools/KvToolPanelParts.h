@@ -10,6 +10,7 @@
 
 #include "KvForms.h"
 #include "KvGraphicsTool.h"
+#include "KvLocalizer.h"
 #include "KvShell.h"
 #include "KvToolPanel.h"
 
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <functional>
 #include <memory>
@@ -67,6 +69,26 @@ inline QWidget* NewOkPanel(QWidget* frame, const char* okName, QPushButton*& ok,
     row->addWidget(ok);
     row->addWidget(cancel);
     return panel;
+}
+
+// The frame's ShowOptions link: a flat button with its caption beside its
+// image.
+inline QToolButton* NewOptionsLink(QWidget* frame)
+{
+    auto* link = new QToolButton(frame);
+    link->setObjectName(QStringLiteral("ShowOptions"));
+    link->setAutoRaise(true);
+    link->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    return link;
+}
+
+// The options link's caption and image for options shown ("Hide Options",
+// an arrow pointing up) or hidden ("Show More Options", pointing down).
+inline void ShowOptionsLinkState(QToolButton* link, bool shown)
+{
+    link->setText(shown ? LocalStr(2020, QStringLiteral("Hide Options"))
+                        : LocalStr(2019, QStringLiteral("Show More Options")));
+    link->setArrowType(shown ? Qt::UpArrow : Qt::DownArrow);
 }
 
 // A button of the tool on the toolbar with the shared image list's picture

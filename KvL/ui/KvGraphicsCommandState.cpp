@@ -1,6 +1,15 @@
 #include "KvGraphicsCommandState.h"
 
+#include "KvForms.h"
 #include "KvGraphicsDocument.h"
+#include "KvLocalizer.h"
+
+void AbandonForLackOfMemory()
+{
+    if (KvApplication)
+        KvApplication->MessageBox(LocalStr(2920, QStringLiteral("Out of memory.")), 16);
+    throw EKvCommandNotDone();
+}
 
 namespace {
 

@@ -9,6 +9,11 @@
 class IKvGraphicsTool;
 class TKvGraphicsDocument;
 
+// Says "Out of memory." and gives up the undo or redo under way
+// (EKvCommandNotDone): for a state that could not restore its pictures and
+// left the document as it was.
+[[noreturn]] void AbandonForLackOfMemory();
+
 // An operation of a tool on a rectangle (image coordinates) of a document.
 // Creating one tells every tool that the tool's state changed there.
 class TKvCustomGraphicsCommandState : public TKvCommandState {

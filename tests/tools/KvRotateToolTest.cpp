@@ -7,6 +7,7 @@
 
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -143,6 +144,48 @@ TEST_F(RotateToolTest, ThePreviewShowsTheCheckedOption)
     EXPECT_EQ(ImageAt(0, 0), NumberedColor(0, 22));
     ASSERT_TRUE(frame->Thumbnail());
     EXPECT_EQ(std::memcmp(frame->Thumbnail()->Pixels().PixelAt(0, 0), lastRow.data(), lastRow.size()), 0);
+}
+
+TEST_F(RotateToolTest, AnUndoOrRedoThatCannotTurnSaysSoAndLeavesTheHistoryWhereItStood)
+{
+    // The original put into a format the turns refuse once the operation is
+    // done: its undo (or redo) cannot turn the document, so the picture and
+    // the history's position must stay as they are, with a message.
+    TKvApplication application;
+    TModalAnswers answers;
+    answers.Answer(QMessageBox::Ok);
+    answers.Answer(QMessageBox::Ok);
+    ASSERT_TRUE(rotate->RotateRight());
+    const auto turned = CopyOf(Image());
+    document->Original().SetSize(23, 37, PixelFormatBGRA32);
+    Undo();
+    EXPECT_TRUE(SamePicture(Image(), *turned));
+    EXPECT_EQ(document->History().Position(), 1);
+
+    document->Original().SetSize(23, 37, PixelFormatBGR24);
+    Undo();
+    ASSERT_EQ(document->History().Position(), 0);
+    const auto unturned = CopyOf(Image());
+    document->Original().SetSize(37, 23, PixelFormatBGRA32);
+    Redo();
+    EXPECT_TRUE(SamePicture(Image(), *unturned));
+    EXPECT_EQ(document->History().Position(), 0);
+    EXPECT_EQ(answers.Messages.size(), 2u);
+    EXPECT_EQ(answers.Unexpected, 0);
+}
+
+TEST_F(RotateToolTest, TheOptionsLinkNamesAndPointsToWhatAClickDoes)
+{
+    tools.SetActiveTool(rotate.get());
+    QToolButton* link = rotate->RotateFrame()->ShowOptions;
+    for (const bool shown : {true, false, true}) {
+        rotate->SetOptionsShown(shown);
+        EXPECT_EQ(link->text(), shown ? QStringLiteral("Hide Options") : QStringLiteral("Show More Options"));
+        EXPECT_EQ(link->arrowType(), shown ? Qt::UpArrow : Qt::DownArrow);
+    }
+    link->click();
+    EXPECT_FALSE(rotate->OptionsShown());
+    EXPECT_EQ(link->arrowType(), Qt::DownArrow);
 }
 
 TEST_F(RotateToolTest, ClicksAndOptionsAreRecorded)
