@@ -6,6 +6,7 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
+#include "KvDemoEditor.h"
 #include "KvDemonstration.h"
 #include "KvForms.h"
 #include "KvGraphicsEditor.h"
@@ -99,12 +100,15 @@ void TModule::DataModuleCreate()
     KvApplication->CreateComponent(DemonstrationModule, MainForm);
     DemonstrationModule->DemoFolder = GraphicsEditor->DemoFolder;
     GraphicsEditor->SetDemoRegistry(&DemonstrationModule->Registry());
+    DemonstrationModule->SetEditor(GraphicsEditor);
+    KvApplication->CreateComponent(DemoEditorModule, MainForm, DemonstrationModule);
     KvApplication->CreateComponent(SystemInfo);
     KvApplication->CreateComponent(GraphicsPrint, GraphicsEditor);
     KvApplication->CreateComponent(About, MainForm);
     About->Description = ProgramAboutDescription(SystemInfo->Version());
 
     KvApplication->CreateComponent(ToolPanelModule, MainForm);
+    DemonstrationModule->SetToolPanel(ToolPanelModule);
     ToolPanelModule->Toolbar->SetWrapping(true);
     MainForm->AddSeparator(GraphicsEditor->StandardToolbar);
 

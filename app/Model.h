@@ -17,6 +17,7 @@ class TKvAbout;
 class TKvBrightnessContrastTool;
 class TKvClippingTool;
 class TKvCropTool;
+class TKvDemoEditorModule;
 class TKvDemonstrationModule;
 class TKvGraphicsEditor;
 class TKvGraphicsPrintModule;
@@ -76,6 +77,7 @@ public:
     TKvAbout* About = nullptr;
     TKvHelp* Help = nullptr;
     TKvDemonstrationModule* DemonstrationModule = nullptr;
+    TKvDemoEditorModule* DemoEditorModule = nullptr;
     TKvToolPanelModule* ToolPanelModule = nullptr;
     TKvOriginalImageTool* OriginalImageTool = nullptr;
     TKvRotateTool* RotateTool = nullptr;

@@ -97,6 +97,7 @@ TPlayRun::TPlayRun(const TPlayOptions& options, const TKvDemoScript& script, TKv
     : m_options(options), m_script(script), m_editor(editor), m_demonstrations(demonstrations)
 {
     m_editor.CommandLineFile = options.Picture;
+    m_demonstrations.SetCommandLineRun();
     if (KvApplication) {
         KvApplication->SetExitCode(PlayStopped);
         KvApplication->SetSaveSettingsOnExit(false);

@@ -510,6 +510,7 @@ void TKvDemoPlayback::Finish()
     m_state = psIdle;
     ReleaseHeldButtons();
     RemoveHandlers();
+    emit Ended();
     if (OnFinished)
         OnFinished();
 }
@@ -578,6 +579,12 @@ void TKvDemoPlayback::RequestStop()
         Resume();
 }
 
+void TKvDemoPlayback::Stop()
+{
+    if (Playing())
+        StopNow();
+}
+
 void TKvDemoPlayback::Error(const QString& message)
 {
     if (!Playing())
@@ -601,6 +608,7 @@ void TKvDemoPlayback::StopNow()
     ReleaseHeldButtons();
     m_state = psStopped;
     m_holds = 0;
+    emit Ended();
     if (OnStopped)
         OnStopped();
 }

@@ -272,6 +272,9 @@ public:
     bool Play(int startLine = 0);
     // Asks OnQueryStop (while playing or paused) and stops when it agrees.
     void RequestStop();
+    // Stops at once without asking (while playing or paused): the program
+    // is closing.
+    void Stop();
     // A hold on the playback (a question is shown, for example): it waits
     // until every hold is released.
     void Pause();
@@ -355,6 +358,12 @@ public:
 
     static QString InvalidArguments() { return QStringLiteral("Invalid arguments."); }
     static QString UnknownCommand(const QString& name) { return QStringLiteral("Unknown command: \"%1\"").arg(name); }
+
+signals:
+    // A play came to its end in any way: the last line completed, an
+    // error, a stop. Sent before OnFinished or OnStopped, to tidy up after
+    // a demonstration whoever handles those events.
+    void Ended();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,15 +1,22 @@
 #include "KvDemonstration.h"
 
 #include "KvDemoInput.h"
+#include "KvDemonstrationForm.h"
 #include "KvForms.h"
+#include "KvGraphicsEditor.h"
+#include "KvGraphicsTool.h"
 #include "KvLocalizer.h"
+#include "KvSDF.h"
 #include "KvScriptClient.h"
 #include "KvShell.h"
+#include "KvToolPanel.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QMenu>
 #include <QShortcut>
 
 namespace {
@@ -23,7 +30,14 @@ QString Caption()
     return LocalStr(37, QStringLiteral("Demonstrations"));
 }
 
+constexpr quint32 ShowAtStartupElement = 1;
+
+// Whether the main window shows the document's picture.
+enum TPreparation : int { NeedsNothing = 0, ClosesPicture = 1, Maximises = 2 };
+
 } // namespace
+
+const QUuid TKvDemonstrationModule::SettingsGuid{QStringLiteral("{2032DB53-FE8E-4FB8-8457-43C5430C9D6B}")};
 
 TKvDemonstrationModule::TKvDemonstrationModule(IKvShell* shell)
     : m_ownInput(CreateDemoInput()), m_ownClock(std::make_unique<TKvSteadyDemoClock>()),
@@ -55,16 +69,24 @@ void TKvDemonstrationModule::Attach(IKvShell* shell)
                                     const TKvCustomProperties& params) {
         RunUserCommand(name, handled, action, params);
     };
+    playback.OnBeforePlay = [this](bool& cancel) { BeforePlay(cancel); };
     playback.OnQueryStop = [this](bool& stop) { AskToStop(stop); };
     playback.OnError = [this](const QString& message, bool& stop, const QString& line) {
         ShowError(message, stop, line);
     };
     playback.OnFinished = [this] { ShowFinished(); };
+    playback.OnStopped = [this] { ReopenListLater(); };
     playback.OnStartRecording = [this] { StartRecording(); };
     playback.OnStopRecording = [this] { StopRecording(); };
+    connect(&playback, &TKvDemoPlayback::Ended, this, &TKvDemonstrationModule::DemoEnded);
+    m_shell = shell;
     if (!shell)
         return;
     playback.SetMainWindow(shell->Window());
+    QMenu* help = shell->Items().HelpMenuItem;
+    DemoMenuItem = shell->AddMenuItem(Caption(), QKeySequence(), TKvMethod(this, &TKvDemonstrationModule::ShowDemonstrations),
+                                      -1, nullptr, help ? help->menuAction() : nullptr);
+    DemoMenuItem->setObjectName(QStringLiteral("DemoMenuItem"));
     // A hidden menu item's shortcut never fires; a shortcut of the whole
     // application does, in every window of the program.
     m_demoEditorShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D), shell->Window());
@@ -135,6 +157,7 @@ void TKvDemonstrationModule::ShowFinished()
 {
     if (KvApplication)
         KvApplication->MessageBox(LocalStr(725), Caption(), MbInformation);
+    ReopenListLater();
 }
 
 void TKvDemonstrationModule::StartRecording()
@@ -179,4 +202,168 @@ void TKvDemonstrationModule::RecordDemoCommand(const QString& name, const QStrin
 {
     RecordDemoMove(name);
     RecordDemoLine(argument.isEmpty() ? name : name + QLatin1Char(' ') + argument);
+}
+
+// ---------------------------------------------------------------------------
+// The Demonstrations entry and its settings
+
+void TKvDemonstrationModule::SetEditor(TKvGraphicsEditor* editor)
+{
+    m_editor = editor;
+    TKvFormOf<QMainWindow>* window = editor ? editor->MainWindow() : nullptr;
+    if (!window)
+        return;
+    // Closing the window while a demonstration runs stops it without the
+    // stop question; the window's own question (saving) follows.
+    window->OnCloseQuery = [this, previous = window->OnCloseQuery](QObject* sender, bool& canClose) {
+        MainFormCloseQuery(sender, canClose);
+        if (canClose && previous)
+            previous(sender, canClose);
+    };
+}
+
+void TKvDemonstrationModule::MainFormCloseQuery(QObject*, bool&)
+{
+    if (!m_playback->Playing())
+        return;
+    m_backToList = false;
+    m_playback->Stop();
+}
+
+void TKvDemonstrationModule::Localize()
+{
+    if (DemoMenuItem)
+        DemoMenuItem->setText(Caption());
+}
+
+void TKvDemonstrationModule::UpdateControls()
+{
+    if (DemoMenuItem)
+        DemoMenuItem->setEnabled(!m_playback->Playing());
+}
+
+void TKvDemonstrationModule::LoadSettings(TKvSDFReader& reader)
+{
+    if (!reader.EnterNode(1, SettingsGuid))
+        return;
+    bool show = ShowAtStartup;
+    if (reader.ReadBoolean(ShowAtStartupElement, show))
+        ShowAtStartup = show;
+    reader.LeaveNode();
+}
+
+void TKvDemonstrationModule::SaveSettings(TKvSDFWriter& writer)
+{
+    writer.BeginNode(1, SettingsGuid);
+    writer.WriteBoolean(ShowAtStartupElement, ShowAtStartup);
+    writer.EndNode();
+}
+
+void TKvDemonstrationModule::Initialize()
+{
+    if (ShowAtStartup && !m_commandLineRun && KvApplication)
+        KvApplication->PostCall(TKvMethod(this, &TKvDemonstrationModule::ShowDemonstrations), this);
+    TKvModuleWithControls::Initialize();
+}
+
+// ---------------------------------------------------------------------------
+// The list
+
+void TKvDemonstrationModule::ShowDemonstrations()
+{
+    if (m_playback->Playing() || m_playback->Recording())
+        return;
+    QWidget* owner = m_shell ? m_shell->Window() : nullptr;
+    TKvDemonstrationForm* form = NewInitialized<TKvDemonstrationForm>(DemoFolder, LastIndex, ShowAtStartup, owner);
+    const bool confirmed = form->exec() == QDialog::Accepted;
+    ShowAtStartup = form->ShowAtStartup();
+    if (form->SelectedIndex() >= 0)
+        LastIndex = form->SelectedIndex();
+    const TKvDemoScript* chosen = confirmed ? form->SelectedScript() : nullptr;
+    if (chosen) {
+        if (m_toolPanel)
+            m_toolPanel->SetPanelVisible(true);
+        if (PlayScript(*chosen)) {
+            ++LastIndex;
+            m_backToList = true;
+        }
+    }
+    delete form;
+}
+
+void TKvDemonstrationModule::ReopenListLater()
+{
+    if (!m_backToList)
+        return;
+    m_backToList = false;
+    if (KvApplication)
+        KvApplication->PostCall(TKvMethod(this, &TKvDemonstrationModule::ShowDemonstrations), this);
+}
+
+// ---------------------------------------------------------------------------
+// Before and after a demonstration
+
+void TKvDemonstrationModule::BeforePlay(bool& cancel)
+{
+    if (!m_commandLineRun && m_editor) {
+        // A picture an earlier demonstration opened goes without a question.
+        if (TKvDocument* document = m_editor->ActiveDocument(); document && document->NoSavePrompt())
+            document->CloseQuery();
+        int need = NeedsNothing;
+        if (CloseDocument && m_editor->ActiveDocument())
+            need |= ClosesPicture;
+        QMainWindow* window = m_editor->MainWindow();
+        if (Maximise && window && !window->isMaximized())
+            need |= Maximises;
+        if (need != NeedsNothing) {
+            const int question = need == ClosesPicture ? 173 : need == Maximises ? 174 : 175;
+            if (!KvApplication || KvApplication->MessageBox(LocalStr(question), Caption(), MbYesNoQuestion) != idYes) {
+                cancel = true;
+                return;
+            }
+        }
+        if ((need & ClosesPicture) && !CloseOpenPicture()) {
+            cancel = true;
+            return;
+        }
+        if ((need & Maximises) && window)
+            window->showMaximized();
+    }
+    if (KvApplication) {
+        const QString title = KvApplication->Title();
+        m_savedTitle = title;
+        KvApplication->SetTitle(title + QStringLiteral(" - ") + m_playback->Script().Title());
+    }
+}
+
+// A plug-in edit's picture is kept in memory, not written to the host's
+// file; any other picture is closed as the user closes it (asking to save).
+bool TKvDemonstrationModule::CloseOpenPicture()
+{
+    while (TKvDocument* document = m_editor->ActiveDocument()) {
+        if (m_editor->PluginMode() && !m_keptPicture.Holds()) {
+            auto* graphics = static_cast<TKvGraphicsDocument*>(document);
+            graphics->CommitOrCancelOpenChanges();
+            if (!m_keptPicture.Keep(*graphics))
+                return false;
+            document->SetNoSavePrompt(true);
+        }
+        if (!document->CloseQuery())
+            return false;
+    }
+    return true;
+}
+
+void TKvDemonstrationModule::DemoEnded()
+{
+    if (m_editor) {
+        if (TKvGraphicsTool* tool = m_editor->ActiveTool())
+            if (TKvGraphicsTool* ending = tool->DemoEnding())
+                ending->DemoEnded();
+        if (m_keptPicture.Holds())
+            m_keptPicture.PutBack(*m_editor);
+    }
+    if (m_savedTitle && KvApplication)
+        KvApplication->SetTitle(*m_savedTitle);
+    m_savedTitle.reset();
 }

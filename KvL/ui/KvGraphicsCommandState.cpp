@@ -18,11 +18,14 @@ TRect ClippedToPicture(const TRect& rect, const TKvGraphicsDocument* document)
     return IntersectRect(rect, document->Image().GetBounds());
 }
 
-// A copy of the rect part of pixels, in their format, at rect's position.
-void Snapshot(const TKvPixels& pixels, const TRect& rect, TKvPixelBuffer& into)
+// A copy of the rect part of pixels, in their format, at rect's position;
+// false when the memory for it cannot be had.
+bool Snapshot(const TKvPixels& pixels, const TRect& rect, TKvPixelBuffer& into)
 {
-    if (into.SetFormat(pixels.Format, rect))
-        into.Assign(pixels);
+    if (!into.SetFormat(pixels.Format, rect))
+        return false;
+    into.Assign(pixels);
+    return true;
 }
 
 } // namespace
@@ -43,7 +46,6 @@ TKvGraphicsCommandState::TKvGraphicsCommandState(IKvGraphicsTool* tool, const TR
     : TKvCustomGraphicsCommandState(tool, ClippedToPicture(rect, document), document)
 {
     Snapshot(document->Committed(), Rect(), m_before);
-    Snapshot(document->Image().Pixels(), Rect(), m_after);
 }
 
 void TKvGraphicsCommandState::Restore(const TKvPixelBuffer& pixels)
@@ -56,6 +58,11 @@ void TKvGraphicsCommandState::Restore(const TKvPixelBuffer& pixels)
 
 void TKvGraphicsCommandState::Undo()
 {
+    // The rectangle as the edit left it is what the document shows now (an
+    // undo finds the document as the edit left it): it is kept from the
+    // first undo on, for the redo, instead of from the edit on.
+    if (!m_after.Data && !Rect().IsEmpty() && !Snapshot(Document()->Image().Pixels(), Rect(), m_after))
+        AbandonForLackOfMemory();
     Restore(m_before);
     TKvCustomGraphicsCommandState::Undo();
 }

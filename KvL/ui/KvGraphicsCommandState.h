@@ -36,8 +36,10 @@ private:
 };
 
 // An edit kept as the rectangle's pixels before it (from the document's
-// Committed picture) and after it (from Image). Undo and redo put them back
-// and bring Committed up to date.
+// Committed picture) and after it (from Image, taken at the first undo, so
+// that an edit never undone keeps one copy, and its recording copies the
+// rectangle once). Undo and redo put them back and bring Committed up to
+// date.
 class TKvGraphicsCommandState : public TKvCustomGraphicsCommandState {
 public:
     // rect is clipped to the picture.
@@ -46,8 +48,6 @@ public:
     void Undo() override;
     void Redo() override;
 
-    const TKvPixelBuffer& Before() const { return m_before; }
-    const TKvPixelBuffer& After() const { return m_after; }
 
 private:
     void Restore(const TKvPixelBuffer& pixels);

@@ -86,6 +86,10 @@ bool TKvGraphicsEditorScript::Execute(const QString& command, const TKvCustomPro
         editor.ActualSizeClick(editor.ActualSizeButton);
     } else if (command == QStringLiteral("BESTFIT")) {
         editor.BestFitClick(editor.ScaleToBestFitButton);
+    } else if (command == QStringLiteral("NEXTIMAGE")) {
+        editor.NextImageClick(editor.NextImageButton);
+    } else if (command == QStringLiteral("PREVIMAGE")) {
+        editor.PrevImageClick(editor.PrevImageButton);
     } else if (command == QStringLiteral("SETMINWINDOWSIZE")) {
         if (params.Count() == 2 && TwoNumbers(params, 0)) {
             SetMinWindowSize(ScriptParamInt(params, 0), ScriptParamInt(params, 1));
@@ -109,7 +113,8 @@ bool TKvGraphicsEditorScript::FindTarget(const TKvCustomProperties& params, bool
     const std::pair<const char*, QAction*> buttons[] = {
         {"OPEN", editor.OpenToolButton},     {"OPENBUTTON", editor.OpenToolButton},
         {"ZOOMIN", editor.ZoomInButton},     {"ZOOMOUT", editor.ZoomOutButton},
-        {"ACTUALSIZE", editor.ActualSizeButton}, {"BESTFIT", editor.ScaleToBestFitButton}};
+        {"ACTUALSIZE", editor.ActualSizeButton}, {"BESTFIT", editor.ScaleToBestFitButton},
+        {"NEXTIMAGE", editor.NextImageButton}, {"PREVIMAGE", editor.PrevImageButton}};
     for (const auto& [target, button] : buttons)
         if (name == QLatin1String(target)) {
             found = ButtonCentre(editor.StandardToolbar, button, screenPoint);

@@ -1,7 +1,8 @@
 // What demonstration scripts ask of the graphics editor: the commands
-// IMAGEOPEN, ZOOMIN, ZOOMOUT, ACTUALSIZE, BESTFIT, SETMINWINDOWSIZE and
-// SETMINVIEWSIZE, the targets OPEN, OPENBUTTON, the four zoom buttons and
-// IMAGE (a picture point), the lines recorded for the editor's commands
+// IMAGEOPEN, ZOOMIN, ZOOMOUT, ACTUALSIZE, BESTFIT, NEXTIMAGE, PREVIMAGE,
+// SETMINWINDOWSIZE and SETMINVIEWSIZE, the targets OPEN, OPENBUTTON, the
+// four zoom buttons, the folder's NEXTIMAGE and PREVIMAGE and IMAGE (a
+// picture point), the lines recorded for the editor's commands
 // while a script is being recorded, and the sizing of the main window the
 // size commands need. The graphics editor owns one and passes on to it.
 #pragma once

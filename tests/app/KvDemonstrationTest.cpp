@@ -3,7 +3,8 @@
 // commands through the registry and the components that answer scripts, a
 // script drives the program with posted mouse events (this platform cannot
 // move the pointer) and cuts an object out by the names of the clipping
-// tool's buttons, recording reaches every component, a picture a script
+// tool's buttons, a stroke a script leaves open is ended however the script
+// ends, recording reaches every component, a picture a script
 // names is looked for beside the script, and Ctrl+Shift+D asks for the
 // demo editor although no menu item shows it.
 #include "KvClippingFrame.h"
@@ -38,6 +39,8 @@ protected:
     void SetUp() override
     {
         CreateProgram(*application);
+        // The scripts here work on the picture the test opened.
+        DemonstrationModule->CloseDocument = false;
         application->LoadAllSettings();
         // Within the offscreen screen (800 x 600): targets off every screen
         // are refused.
@@ -156,6 +159,28 @@ TEST_F(KvDemonstrationTest, AScriptCutsAnObjectOutByTheNamesOfTheClippingToolsBu
     // Effect shows the disc as the object: the ground is white now.
     ClippingTool->UpdateControls();
     EXPECT_TRUE(ClippingTool->ClippingFrame()->SwapTBXButton->isEnabled());
+}
+
+TEST_F(KvDemonstrationTest, AStrokeLeftOpenIsEndedWhenTheDemonstrationFinishesOrFails)
+{
+    QTemporaryDir folder;
+    OpenDisc(folder.filePath(QStringLiteral("disc.png")));
+    QObject owner;
+    bool stroking = false;
+    DemonstrationModule->Registry().RegisterDemoCommand(&owner, QStringLiteral("TestNoteStroke"),
+                                                        [&] { stroking = ClippingTool->StrokeControl() != nullptr; });
+    // The band is begun with the left button, which the script leaves down.
+    const QByteArray stroke = "EdgeIndication\nMouseTo Image, 60, 60\nMouseDown\nMouseMove Image, 100, 60\n"
+                              "TestNoteStroke\n";
+    for (const QByteArray& end : {QByteArray("Pause 0.05"), QByteArray("NoSuchCommand")}) {
+        stroking = false;
+        Errors.clear();
+        ASSERT_TRUE(Play(stroke + end)) << end.constData();
+        EXPECT_TRUE(stroking) << end.constData();
+        EXPECT_EQ(Errors.size(), end == "NoSuchCommand" ? 1 : 0) << end.constData();
+        EXPECT_EQ(ClippingTool->StrokeControl(), nullptr) << end.constData();
+    }
+    DemonstrationModule->Registry().UnregisterOwner(&owner);
 }
 
 TEST_F(KvDemonstrationTest, ToolsAndCommandsOfTheRegistryRunFromScriptLines)

@@ -450,6 +450,28 @@ TEST_F(GraphicsEditorTest, TheFolderIsSteppedThroughInNameOrder)
     editor->NextImageClick(nullptr);
     EXPECT_EQ(editor->ActiveDocument()->FileName(), Path("c.png"));
     EXPECT_EQ(editor->RecentFiles().first(), Path("c.png"));
+
+    // Scripts step by the buttons' names, as commands and as targets.
+    TKvProperties none;
+    bool handled = false;
+    editor->ExecuteScriptCommand(QStringLiteral("PREVIMAGE"), handled, none);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(editor->ActiveDocument()->FileName(), Path("b.png"));
+    handled = false;
+    editor->ExecuteScriptCommand(QStringLiteral("NEXTIMAGE"), handled, none);
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(editor->ActiveDocument()->FileName(), Path("c.png"));
+    for (const auto& [name, button] : {std::pair{"NextImage", editor->NextImageButton},
+                                       std::pair{"PrevImage", editor->PrevImageButton}}) {
+        TKvProperties target;
+        target.SetString(0, name);
+        bool found = false;
+        QPoint point;
+        editor->GetScriptTarget(target, found, point);
+        EXPECT_TRUE(found) << name;
+        QWidget* widget = editor->StandardToolbar->widgetForAction(button);
+        EXPECT_EQ(point, widget->mapToGlobal(widget->rect().center())) << name;
+    }
     EXPECT_TRUE(answers.Done());
     EXPECT_EQ(answers.Unexpected, 0);
 }

@@ -5,6 +5,7 @@
 #include "KvBrightnessContrastTool.h"
 #include "KvClippingTool.h"
 #include "KvCropTool.h"
+#include "KvDemoEditor.h"
 #include "KvDemonstration.h"
 #include "KvGraphicsEditor.h"
 #include "KvGraphicsPrint.h"
@@ -56,6 +57,7 @@ TEST_F(ModelTest, ComponentsAreCreatedInTheProgramsOrder)
                                          ScrollTool,
                                          Help,
                                          DemonstrationModule,
+                                         Module->DemoEditorModule,
                                          SystemInfo,
                                          GraphicsPrint,
                                          About,

@@ -251,6 +251,7 @@ TEST(ClippingOnScreenChild, Run)
             QCoreApplication::exit(1);
     });
     start->start(100);
+    ASSERT_TRUE(SkipDemonstrationsAtStartup());
     EXPECT_EQ(RunProgram(BuildLanguagesFolder()), 0);
 }
 

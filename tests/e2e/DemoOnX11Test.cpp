@@ -142,6 +142,8 @@ public:
             stop = true;
         };
         playback.OnFinished = [] {};
+        // The script works on the photograph the program opened.
+        demonstrations.CloseDocument = false;
         ASSERT_TRUE(demonstrations.PlayScript(script));
         ASSERT_TRUE(RunLoopUntil([&] { return !playback.Playing(); }, 120000));
         EXPECT_TRUE(errors.isEmpty()) << errors.join(QStringLiteral("; ")).toStdString();
@@ -205,6 +207,7 @@ TEST(DemoOnX11Child, Run)
             QCoreApplication::exit(1);
     });
     start->start(100);
+    ASSERT_TRUE(SkipDemonstrationsAtStartup());
     EXPECT_EQ(RunProgram(BuildLanguagesFolder()), 0);
 }
 

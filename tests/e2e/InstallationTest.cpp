@@ -4,6 +4,7 @@
 // editor, started from another folder on a picture under Xvfb, finds its
 // data from its prefix.
 #include "KvSDF.h"
+#include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
 
@@ -341,6 +342,7 @@ TEST_F(InstallationTest, TheInstalledEditorStartsFromAnotherFolderOnAPictureWith
     environment.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
     for (const char* overriding : {"LC_ALL", "LC_MESSAGES", "LC_NUMERIC", "LANGUAGE"})
         environment.remove(QLatin1String(overriding));
+    ASSERT_TRUE(SkipDemonstrationsAtStartup(QStringLiteral("orvane")));
     QProcess editor;
     editor.setProcessEnvironment(environment);
     editor.setWorkingDirectory(work.path());

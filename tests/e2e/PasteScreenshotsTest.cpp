@@ -274,6 +274,7 @@ TEST(PasteOnScreenChild, Run)
             QCoreApplication::exit(1);
     });
     start->start(100);
+    SkipDemonstrationsAtStartup();
     EXPECT_EQ(RunProgram(BuildLanguagesFolder()), 0);
 }
 

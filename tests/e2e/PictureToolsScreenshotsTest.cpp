@@ -180,6 +180,7 @@ TEST(PictureToolsOnScreenChild, Run)
             QCoreApplication::exit(1);
     });
     start->start(100);
+    ASSERT_TRUE(SkipDemonstrationsAtStartup());
     EXPECT_EQ(RunProgram(BuildLanguagesFolder()), 0);
 }
 

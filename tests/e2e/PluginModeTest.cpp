@@ -2,16 +2,22 @@
 // started on an exchange file, and OK or Cancel is pressed with a click
 // synthesised by xdotool. OK writes the picture back into the exchange file
 // and ends with exit status 0; Cancel leaves the file as it was and ends
-// with 255.
+// with 255, also after a demonstration played over the user's unconfirmed
+// changes, which come back once it has ended.
 //
 // The test runs itself again as the program: the child runs RunProgram, as
 // the editor's main does, with the exchange file as its first argument, and
 // tells the parent where the OK and Cancel buttons are on the screen.
+#include "KvDemonstration.h"
 #include "KvExchangeFile.h"
+#include "KvGraphicsDocument.h"
 #include "KvGraphicsEditor.h"
+#include "KvLocalizer.h"
 #include "KvMainForm.h"
 #include "Program.h"
+#include "ModalAnswers.h"
 #include "ProgramTestSupport.h"
+#include "RegionFixture.h"
 #include "ScreenDriver.h"
 #include "ShellTestSupport.h"
 #include "XvfbServer.h"
@@ -38,6 +44,8 @@ TKvGraphicsEditor* GraphicsEditor() { return RunningModule() ? RunningModule()->
 TMainForm* MainForm() { return RunningModule() ? RunningModule()->MainForm : nullptr; }
 
 constexpr char ReportVariable[] = "ORVANE_PLUGIN_CHILD_REPORT";
+// A demonstration script the child plays before it reports.
+constexpr char DemoVariable[] = "ORVANE_PLUGIN_CHILD_DEMO";
 constexpr int Width = 5;
 constexpr int Height = 3;
 
@@ -77,6 +85,34 @@ QString ButtonCentre(QAction* button)
     return QStringLiteral("%1 %2").arg(centre.x()).arg(centre.y());
 }
 
+// The user turns the picture (a change not yet confirmed by OK), then
+// plays the demonstration, agreeing to have the picture closed for it;
+// "back" when the turned picture is the one shown once it has ended.
+QString PlayADemonstrationOverTheEdit(const QString& scriptPath)
+{
+    auto* document = static_cast<TKvGraphicsDocument*>(GraphicsEditor()->ActiveDocument());
+    if (!document || !document->RotateRight())
+        return QStringLiteral("no turn");
+    TKvPixelBuffer turned;
+    turned.SetFormat(PixelFormatBGR24, document->Image().Pixels().GetBounds());
+    turned.Assign(document->Image().Pixels());
+    TModalAnswers answers;
+    answers.Answer(QMessageBox::Yes); // may the open picture be closed?
+    answers.Answer(QMessageBox::Ok);  // the demonstration has finished
+    TKvDemonstrationModule* demonstrations = RunningModule()->DemonstrationModule;
+    TKvDemoScript script;
+    if (!script.LoadFromFile(scriptPath) || !demonstrations->PlayScript(script))
+        return QStringLiteral("not played");
+    if (!RunLoopUntil([&] { return answers.Done() && !demonstrations->Playback().Playing(); }))
+        return QStringLiteral("not ended");
+    auto* shown = static_cast<TKvGraphicsDocument*>(GraphicsEditor()->ActiveDocument());
+    if (answers.Unexpected != 0 || answers.Messages.size() != 2 || answers.Messages[1].Text != LocalStr(725))
+        return QStringLiteral("not finished");
+    if (!shown)
+        return QStringLiteral("lost");
+    return SamePixels(shown->Image().Pixels(), turned) ? QStringLiteral("back") : QStringLiteral("another");
+}
+
 } // namespace
 
 // The program, on the X server the parent started.
@@ -95,15 +131,19 @@ TEST(PluginModeChild, Run)
         // the screen with its layout done.
         if (!Settle(MainForm()))
             QCoreApplication::exit(1);
+        const QString demo = qEnvironmentVariable(DemoVariable);
+        const QString played = demo.isEmpty() ? QString() : PlayADemonstrationOverTheEdit(demo);
         QFile file(report + QStringLiteral(".part"));
         if (file.open(QIODevice::WriteOnly))
             file.write((ButtonCentre(GraphicsEditor()->OkButton) + QLatin1Char('\n')
-                        + ButtonCentre(GraphicsEditor()->CancelButton) + QLatin1Char('\n'))
+                        + ButtonCentre(GraphicsEditor()->CancelButton) + QLatin1Char('\n') + played
+                        + QLatin1Char('\n'))
                            .toUtf8());
         file.close();
         file.rename(report);
     });
     poll->start(50);
+    SkipDemonstrationsAtStartup();
     const int exitCode = RunProgram(BuildLanguagesFolder());
     std::fflush(nullptr);
     std::_Exit(exitCode);
@@ -142,6 +182,8 @@ protected:
         const QString report = QDir(folder.path()).filePath(QStringLiteral("buttons.txt"));
         QProcessEnvironment environment = server->Environment();
         environment.insert(QLatin1String(ReportVariable), report);
+        if (!demoScript.isEmpty())
+            environment.insert(QLatin1String(DemoVariable), demoScript);
         environment.insert(QStringLiteral("GTEST_FILTER"), QStringLiteral("PluginModeChild.Run"));
         program.setProcessEnvironment(environment);
         program.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -151,6 +193,7 @@ protected:
         if (!WaitUntil([&] { return QFile::exists(report) || program.state() == QProcess::NotRunning; }, 60000))
             return -1001;
         const QStringList centres = QString::fromUtf8(ReadFile(report)).split(QLatin1Char('\n'));
+        demoPlayed = centres.value(2);
         const QStringList at = centres.value(button).split(QLatin1Char(' '));
         if (at.size() != 2)
             return -1002;
@@ -170,6 +213,10 @@ protected:
     TTempUserFolders userFolders;
     QTemporaryDir folder;
     QString exchange;
+    // The script the child plays before the click, and what it said of the
+    // picture afterwards.
+    QString demoScript;
+    QString demoPlayed;
     std::unique_ptr<TXvfbServer> server;
     QString display;
     QProcess program;
@@ -204,4 +251,20 @@ TEST_F(PluginModeOnScreen, CancelLeavesTheFileAndExitsWith255)
     const QByteArray before = ReadFile(exchange);
     EXPECT_EQ(ClickAndExit(1), 255);
     EXPECT_EQ(ReadFile(exchange), before);
+}
+
+TEST_F(PluginModeOnScreen, ADemonstrationThenCancelLeavesTheFileAndExitsWith255)
+{
+    // The demonstration opens a picture of its own and turns it.
+    demoScript = QDir(folder.path()).filePath(QStringLiteral("demo.dsc"));
+    QFile script(demoScript);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("[Script]\nImageOpen \""
+                 + QDir(qEnvironmentVariable("ORVANE_SOURCE_DIR")).filePath(QStringLiteral("Demo/coffee.png")).toUtf8()
+                 + "\"\nRotation\nRotationLeft\nPause 0.2\n");
+    script.close();
+    const QByteArray before = ReadFile(exchange);
+    EXPECT_EQ(ClickAndExit(1), 255);
+    EXPECT_EQ(demoPlayed, QStringLiteral("back")) << "the user's turned picture after the demonstration";
+    EXPECT_EQ(ReadFile(exchange), before) << "only OK writes the exchange file";
 }

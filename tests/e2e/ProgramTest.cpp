@@ -1,20 +1,26 @@
 // The whole program from start to exit and again: what the user set comes
-// back, and bad surroundings (no language files, a broken configuration
-// file) do not stop it from starting.
+// back, the demonstrations show on a first start until their box is
+// unchecked, and bad surroundings (no language files, a broken
+// configuration file) do not stop it from starting.
+#include "KvDemonstrationForm.h"
 #include "KvForms.h"
 #include "KvLocalizer.h"
 #include "KvMainForm.h"
 #include "KvToolPanel.h"
+#include "ModalAnswers.h"
 #include "Program.h"
 #include "ProgramTestSupport.h"
 #include "ShellTestSupport.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -79,6 +85,48 @@ TEST(ProgramTest, PlacementLanguageAndToolPanelComeBackAfterARestart)
         EXPECT_EQ(MainForm()->normalGeometry(), placed);
         EXPECT_TRUE(ToolPanelModule()->PanelVisible());
     });
+}
+
+// Ends the program through File > Exit from a call posted once it runs:
+// posted calls run in order, so a window posted at start-up has been shown
+// (and answered) before it.
+class TExitAfterStartUp : public QObject {
+public:
+    TExitAfterStartUp()
+    {
+        QTimer::singleShot(0, this, [this] { KvApplication->PostCall(TKvMethod(this, &TExitAfterStartUp::Exit), this); });
+    }
+    void Exit() { MainForm()->ExitMenuItem->trigger(); }
+};
+
+TEST(ProgramTest, AFirstStartShowsTheDemonstrationsUntilTheBoxIsUnchecked)
+{
+    TTempUserFolders folders;
+    {
+        TModalAnswers answers;
+        bool overTheMainWindow = false;
+        answers.Then([&](QWidget* modal) {
+            auto* form = qobject_cast<TKvDemonstrationForm*>(modal);
+            ASSERT_NE(form, nullptr);
+            overTheMainWindow = MainForm() && MainForm()->isVisible();
+            EXPECT_TRUE(form->ShowAtStartupCheckBox->isChecked());
+            EXPECT_GT(form->DemoListView->count(), 0) << "the shipped demonstrations";
+            form->ShowAtStartupCheckBox->click();
+            form->CloseButton->click();
+        });
+        TExitAfterStartUp exit;
+        EXPECT_EQ(RunProgram(BuildLanguagesFolder()), 0);
+        EXPECT_TRUE(answers.Done());
+        EXPECT_TRUE(overTheMainWindow);
+        EXPECT_EQ(answers.Unexpected, 0);
+    }
+    ASSERT_TRUE(QFileInfo(ConfigFile()).isFile());
+
+    // The next start shows nothing (a window would be counted unexpected).
+    TModalAnswers none;
+    TExitAfterStartUp exit;
+    EXPECT_EQ(RunProgram(BuildLanguagesFolder()), 0);
+    EXPECT_EQ(none.Unexpected, 0);
 }
 
 TEST(ProgramTest, WithoutLanguageFilesTheProgramStillStartsAndEnds)

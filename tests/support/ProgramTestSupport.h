@@ -5,8 +5,17 @@
 #pragma once
 
 #include "CommonData.h"
+#include "KvDemonstration.h"
 #include "KvForms.h"
+#include "KvSDF.h"
 #include "Model.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 // The composition root among the application object's components; null
 // while no program runs.
@@ -38,6 +47,8 @@ struct TProgramModules {
         About = Module->About;
         Help = Module->Help;
         DemonstrationModule = Module->DemonstrationModule;
+        // The tests open the demonstrations window themselves.
+        DemonstrationModule->ShowAtStartup = false;
         ToolPanelModule = Module->ToolPanelModule;
         TextTool = Module->TextTool;
         ClippingTool = Module->ClippingTool;
@@ -59,3 +70,33 @@ struct TProgramModules {
     TKvClippingTool* ClippingTool = nullptr;
     TKvPasteTool* PasteTool = nullptr;
 };
+
+// The user's configuration file of the program of that base name (this
+// test program when none is given), in the user's configuration folder.
+inline QString ProgramConfigFile(QString baseName = QString())
+{
+    if (baseName.isEmpty())
+        baseName = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
+        .filePath(baseName + QLatin1Char('/') + baseName + QStringLiteral(".cfg"));
+}
+
+// As after the user unchecked "Show at startup": the program (this test
+// program running RunProgram, or the one of that base name) starts without
+// the demonstrations window, which would otherwise be in front of the main
+// window on a first start. Writes the user's configuration file.
+inline bool SkipDemonstrationsAtStartup(const QString& baseName = QString())
+{
+    QBuffer stream;
+    stream.open(QIODevice::WriteOnly);
+    {
+        TKvSDFWriter writer(&stream, false);
+        writer.BeginNode(1, TKvDemonstrationModule::SettingsGuid);
+        writer.WriteBoolean(1, false);
+        writer.EndNode();
+    }
+    const QString path = ProgramConfigFile(baseName);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(stream.data()) == stream.data().size();
+}

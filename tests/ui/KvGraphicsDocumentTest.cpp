@@ -426,6 +426,38 @@ TEST_F(GraphicsDocument, UndoAndRedoOfAnEditRestoreItsRectangleOnly)
                                              "painter" + at, "watcher" + at}));
 }
 
+TEST_F(GraphicsDocument, OverlappingEditsUndoneAndRedoneInTurnGiveBackEachStage)
+{
+    // Each edit's own result is taken only when it is first undone, from
+    // what the picture then shows: two overlapping edits, undone and redone
+    // twice over, must give every stage back exactly.
+    std::vector<std::string> log;
+    LoggingTool painter("painter", log);
+    editor.Tools = {&painter};
+    FillPicture(*document, 20, 20);
+    std::vector<QImage> stages{WholeImage(document->Image())};
+    for (const auto& [rect, value] : {std::pair{TRect{2, 2, 12, 12}, 50}, std::pair{TRect{8, 8, 18, 18}, 90}}) {
+        document->Lock(&painter);
+        for (int y = rect.Top; y < rect.Bottom; ++y)
+            for (int x = rect.Left; x < rect.Right; ++x)
+                SetPixel(*document, x, y, value + x);
+        document->AddDirtyRect(rect);
+        ASSERT_TRUE(document->RecordEdit(&painter));
+        document->Unlock();
+        stages.push_back(WholeImage(document->Image()));
+    }
+    for (int round = 0; round < 2; ++round) {
+        document->History().Undo();
+        EXPECT_EQ(WholeImage(document->Image()), stages[1]) << round;
+        document->History().Undo();
+        EXPECT_EQ(WholeImage(document->Image()), stages[0]) << round;
+        document->History().Redo();
+        EXPECT_EQ(WholeImage(document->Image()), stages[1]) << round;
+        document->History().Redo();
+        EXPECT_EQ(WholeImage(document->Image()), stages[2]) << round;
+    }
+}
+
 TEST_F(GraphicsDocument, DocumentEventsReachEveryToolInCreationOrder)
 {
     std::vector<std::string> log;
