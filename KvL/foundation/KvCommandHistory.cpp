@@ -14,13 +14,18 @@ void TKvCommandHistoryList::Add(std::unique_ptr<TKvCommandState> state)
 {
     if (!state)
         return;
+    DiscardRedo();
+    m_states.push_back(std::move(state));
+    ++m_position;
+}
+
+void TKvCommandHistoryList::DiscardRedo()
+{
     // Freed from the last one down, as they were recorded in reverse.
     while (Count() > m_position)
         m_states.pop_back();
     if (m_cleanPosition > m_position)
         m_cleanPosition = -1;
-    m_states.push_back(std::move(state));
-    ++m_position;
 }
 
 void TKvCommandHistoryList::Undo()

@@ -39,6 +39,10 @@ public:
     // Frees the states from Position() on, appends the state and counts it
     // as done.
     virtual void Add(std::unique_ptr<TKvCommandState> state);
+    // Frees the states from Position() on, as Add will: a recorder calls it
+    // before making its state, whose copies of pixels may then take the
+    // memory the freed states held.
+    void DiscardRedo();
     // Steps back, then undoes the state now at Position(): while a state
     // undoes itself it is already the next state to redo. A state that
     // throws EKvCommandNotDone leaves the position where it was.

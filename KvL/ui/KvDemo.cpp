@@ -3,6 +3,7 @@
 #include "KvBalloon.h"
 #include "KvDemoInput.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFileInfo>
@@ -657,6 +658,18 @@ void TKvDemoPlayback::ReleaseHeldButtons()
             ReleaseButton(button);
 }
 
+namespace {
+
+// While a modal window is open, a click elsewhere reaches nothing: a named
+// target outside it is as good as missing.
+bool BehindAModalWindow(const QPoint& point)
+{
+    const QWidget* modal = QApplication::activeModalWidget();
+    return modal && !modal->frameGeometry().contains(point);
+}
+
+} // namespace
+
 std::optional<QPoint> TKvDemoPlayback::ResolveTarget(const TKvCustomProperties& params)
 {
     if (params.Count() == 0)
@@ -671,7 +684,7 @@ std::optional<QPoint> TKvDemoPlayback::ResolveTarget(const TKvCustomProperties& 
         bool found = false;
         QPoint point;
         OnGetTargetPoint(params, found, point);
-        if (found)
+        if (found && !BehindAModalWindow(point))
             target = point;
     }
     if (!target || !OnSomeScreen(*target)) {

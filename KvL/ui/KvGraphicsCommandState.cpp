@@ -19,10 +19,12 @@ TRect ClippedToPicture(const TRect& rect, const TKvGraphicsDocument* document)
 }
 
 // A copy of the rect part of pixels, in their format, at rect's position;
-// false when the memory for it cannot be had.
+// false when the memory for it cannot be had. A rect within the pixels is
+// written whole, so its storage may be a freed picture's, not cleared.
 bool Snapshot(const TKvPixels& pixels, const TRect& rect, TKvPixelBuffer& into)
 {
-    if (!into.SetFormat(pixels.Format, rect))
+    const bool written = IntersectRect(rect, pixels.GetBounds()) == rect;
+    if (!(written ? into.SetFormatForOverwrite(pixels.Format, rect) : into.SetFormat(pixels.Format, rect)))
         return false;
     into.Assign(pixels);
     return true;

@@ -287,6 +287,7 @@ bool TKvGraphicsDocument::RecordEdit(IKvGraphicsTool* tool)
     const TRect changed = m_dirtyRect;
     if (changed.IsEmpty())
         return false;
+    History().DiscardRedo();
     RecordState(std::make_unique<TKvGraphicsCommandState>(tool, changed, this));
     UpdateCommitted(changed);
     return true;

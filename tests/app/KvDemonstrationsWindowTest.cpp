@@ -113,9 +113,14 @@ TEST_F(KvDemonstrationsWindowTest, TheListIsSortedByFileNameAndToleratesBrokenEn
     EXPECT_TRUE(form.StartButton->isEnabled());
     EXPECT_TRUE(TKvDemonstrationForm::FramedPicture(folder.filePath(QStringLiteral("huge.png"))).isNull());
 
-    TKvDemonstrationForm empty(folder.filePath(QStringLiteral("missing")), 0, true);
-    EXPECT_EQ(empty.DemoListView->count(), 0);
-    EXPECT_FALSE(empty.StartButton->isEnabled());
+    // A folder that is missing, empty, or a file: an empty list that
+    // cannot start anything.
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("empty")));
+    for (const char* name : {"missing", "empty", "huge.png"}) {
+        TKvDemonstrationForm none(folder.filePath(QLatin1String(name)), 0, true);
+        EXPECT_EQ(none.DemoListView->count(), 0) << name;
+        EXPECT_FALSE(none.StartButton->isEnabled()) << name;
+    }
 }
 
 TEST_F(KvDemonstrationsWindowTest, AFinishedDemonstrationReopensTheListOnTheNextItemAndStaysOnTheLast)

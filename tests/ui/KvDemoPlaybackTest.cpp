@@ -7,6 +7,7 @@
 #include "KvBalloon.h"
 #include "ShellTestSupport.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QGuiApplication>
@@ -297,6 +298,27 @@ TEST(KvDemoPlaybackTest, AClickOnANamedTargetMovesStraightToItAndClicksThere)
     for (const QPoint& p : f.input.Moves) // on the line from (100, 100) to (300, 200)
         EXPECT_LE(std::abs((p.x() - 100) - 2 * (p.y() - 100)), 2) << p.x() << "," << p.y();
     EXPECT_TRUE(f.Errors.isEmpty());
+}
+
+TEST(KvDemoPlaybackTest, WhileAModalWindowIsOpenOnlyTargetsInsideItAreClicked)
+{
+    // The click behind the dialog would reach nothing: the line is an error
+    // and no button goes down; a target in the dialog is clicked.
+    DemoPlaybackFixture f;
+    QDialog dialog;
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setGeometry(400, 300, 200, 100);
+    dialog.show();
+    ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
+    f.playback.OnGetTargetPoint = [](const TKvCustomProperties& params, bool& found, QPoint& point) {
+        found = true;
+        point = ScriptParamText(params, 0).toUpper() == QStringLiteral("INDIALOG") ? QPoint(450, 340) : QPoint(50, 60);
+    };
+    f.StopOnError = false;
+    ASSERT_TRUE(f.Play("MouseClick BehindTheDialog\nMouseClick InDialog"));
+    f.RunToEnd();
+    EXPECT_EQ(f.Errors, QStringList{"Invalid arguments. | MouseClick BehindTheDialog"});
+    EXPECT_EQ(f.input.Buttons, (QStringList{"down left 450,340", "up left 450,340"}));
 }
 
 // ---------------------------------------------------------------------------
