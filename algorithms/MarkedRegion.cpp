@@ -1,5 +1,6 @@
 #include "MarkedRegion.h"
 
+#include "Prefetch.h"
 #include "WorkerPool.h"
 
 #include <algorithm>
@@ -9,6 +10,21 @@
 #include <numbers>
 #include <stdexcept>
 #include <vector>
+
+namespace {
+
+// The column passes take this many rows of every column before the next
+// rows: the picture's rows they touch stay in the cache from one column to
+// the next.
+constexpr int kRowsAtOnce = 64;
+// Columns lie far apart in the marks: the passes ask for the rows of the
+// column this far ahead while they work on one.
+constexpr int kColumnsAhead = 8;
+// The picture's rows hold a cache line for 21 columns: every this many
+// columns the passes ask for the pixels of the column as far ahead.
+constexpr int kPictureColumnsAhead = 16;
+
+} // namespace
 
 // ---------------------------------------------------------------------------
 // TMarkedPointArray
@@ -220,9 +236,9 @@ void TMarkedRegion::Relabel(std::uint8_t from, std::uint8_t to)
         return;
     const std::int64_t moved = m_currentCounts[from];
     EnsureMeanFor(m_kinds[to]);
-    ForColumns(0, m_width, [&](int x, TColumnChanges&) {
+    ForColumns(0, m_width, [&](int x, int top, int bottom, TColumnChanges&) {
         TMarkedPoint* column = m_current.Column(x);
-        for (int y = 0; y < m_height; ++y)
+        for (int y = top; y < bottom; ++y)
             if (column[y].Label == from)
                 ChangeLabel(column[y], PixelAt(x, y), x, y, to);
     });
@@ -235,9 +251,9 @@ void TMarkedRegion::ClearExcept(const TLabelSet& labels)
     std::array<bool, 256> keep{};
     for (std::size_t label = 0; label < keep.size(); ++label)
         keep[label] = labels.test(label) || label == 0;
-    ForColumns(0, m_width, [&](int x, TColumnChanges& changes) {
+    ForColumns(0, m_width, [&](int x, int top, int bottom, TColumnChanges& changes) {
         TMarkedPoint* column = m_current.Column(x);
-        for (int y = 0; y < m_height; ++y) {
+        for (int y = top; y < bottom; ++y) {
             const std::uint8_t old = column[y].Label;
             if (!keep[old]) {
                 ChangeLabel(column[y], PixelAt(x, y), x, y, 0);
@@ -505,8 +521,19 @@ std::pair<int, int> TMarkedRegion::ForColumns(int x0, int x1, ColumnWork work)
     std::vector<TColumnChanges> changes(static_cast<std::size_t>(parts));
     const auto doPart = [&](int part) {
         TColumnChanges& own = changes[std::size_t(part)];
-        for (std::int64_t x = x0 + columns * part / parts; x < x0 + columns * (part + 1) / parts; ++x)
-            work(int(x), own);
+        const int first = int(x0 + columns * part / parts);
+        const int end = int(x0 + columns * (part + 1) / parts);
+        for (int top = 0; top < m_height; top += kRowsAtOnce) {
+            const int bottom = std::min(top + kRowsAtOnce, m_height);
+            for (int x = first; x < end; ++x) {
+                if (x + kColumnsAhead < m_width)
+                    PrefetchRange(m_current.Column(x + kColumnsAhead) + top, bottom - top);
+                if (x % kPictureColumnsAhead == 0 && x + kPictureColumnsAhead < m_width)
+                    for (int y = top; y < bottom; ++y)
+                        PrefetchRange(PixelAt(x + kPictureColumnsAhead, y), 3);
+                work(x, top, bottom, own);
+            }
+        }
     };
     if (parts == 1)
         doPart(0);
@@ -527,10 +554,10 @@ TRect TMarkedRegion::ColumnsRect(int x0, int x1, std::pair<int, int> rows) const
     return {x0, rows.first, x1, rows.second};
 }
 
-void TMarkedRegion::ApplyObjectColumn(std::uint8_t object, int x, TColumnChanges& changes)
+void TMarkedRegion::ApplyObjectColumn(std::uint8_t object, int x, int top, int bottom, TColumnChanges& changes)
 {
     TMarkedPoint* column = m_current.Column(x);
-    for (int y = 0; y < m_height; ++y) {
+    for (int y = top; y < bottom; ++y) {
         TMarkedPoint& mark = column[y];
         const std::uint8_t label = mark.Segment == object ? object : std::uint8_t(mark.Segment + 128);
         if (mark.Label != label) {
@@ -541,11 +568,11 @@ void TMarkedRegion::ApplyObjectColumn(std::uint8_t object, int x, TColumnChanges
     }
 }
 
-void TMarkedRegion::SwapObjectColumn(std::uint8_t object, int x, TColumnChanges& changes)
+void TMarkedRegion::SwapObjectColumn(std::uint8_t object, int x, int top, int bottom, TColumnChanges& changes)
 {
     const std::uint8_t shownObject = std::uint8_t(object + 128);
     TMarkedPoint* column = m_current.Column(x);
-    for (int y = 0; y < m_height; ++y) {
+    for (int y = top; y < bottom; ++y) {
         TMarkedPoint& mark = column[y];
         std::uint8_t label = mark.Label;
         if (label == shownObject)
@@ -560,10 +587,10 @@ void TMarkedRegion::SwapObjectColumn(std::uint8_t object, int x, TColumnChanges&
     }
 }
 
-void TMarkedRegion::RefreshEffectsColumn(int x, TColumnChanges& changes)
+void TMarkedRegion::RefreshEffectsColumn(int x, int top, int bottom, TColumnChanges& changes)
 {
     TMarkedPoint* column = m_current.Column(x);
-    for (int y = 0; y < m_height; ++y) {
+    for (int y = top; y < bottom; ++y) {
         TMarkedPoint& mark = column[y];
         if (mark.Label < 128)
             continue;
@@ -574,10 +601,10 @@ void TMarkedRegion::RefreshEffectsColumn(int x, TColumnChanges& changes)
     }
 }
 
-void TMarkedRegion::ClearColumn(int x, TColumnChanges& changes)
+void TMarkedRegion::ClearColumn(int x, int top, int bottom, TColumnChanges& changes)
 {
     TMarkedPoint* column = m_current.Column(x);
-    for (int y = 0; y < m_height; ++y) {
+    for (int y = top; y < bottom; ++y) {
         const std::uint8_t old = column[y].Label;
         if (old == 0)
             continue;
@@ -615,14 +642,18 @@ void TMarkedRegion::ClearColumn(int x, TRect& rect)
 TRect TMarkedRegion::ApplyObjectColumns(std::uint8_t object, int x0, int x1)
 {
     EnsureMeanFor(EffectColor + m_backgroundEffect);
-    ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { ApplyObjectColumn(object, x, changes); });
+    ForColumns(x0, x1, [&](int x, int top, int bottom, TColumnChanges& changes) {
+        ApplyObjectColumn(object, x, top, bottom, changes);
+    });
     return {x0, 0, x1, m_height};
 }
 
 TRect TMarkedRegion::SwapObjectColumns(std::uint8_t object, int x0, int x1)
 {
     EnsureMeanFor(EffectColor + m_backgroundEffect);
-    ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { SwapObjectColumn(object, x, changes); });
+    ForColumns(x0, x1, [&](int x, int top, int bottom, TColumnChanges& changes) {
+        SwapObjectColumn(object, x, top, bottom, changes);
+    });
     return {x0, 0, x1, m_height};
 }
 
@@ -630,12 +661,16 @@ TRect TMarkedRegion::RefreshEffectsColumns(int x0, int x1)
 {
     EnsureMeanFor(EffectColor + m_backgroundEffect);
     return ColumnsRect(x0, x1,
-                       ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { RefreshEffectsColumn(x, changes); }));
+                       ForColumns(x0, x1, [&](int x, int top, int bottom, TColumnChanges& changes) {
+                           RefreshEffectsColumn(x, top, bottom, changes);
+                       }));
 }
 
 TRect TMarkedRegion::ClearColumns(int x0, int x1)
 {
-    return ColumnsRect(x0, x1, ForColumns(x0, x1, [&](int x, TColumnChanges& changes) { ClearColumn(x, changes); }));
+    return ColumnsRect(x0, x1, ForColumns(x0, x1, [&](int x, int top, int bottom, TColumnChanges& changes) {
+        ClearColumn(x, top, bottom, changes);
+    }));
 }
 
 // ---------------------------------------------------------------------------
@@ -652,13 +687,13 @@ void TMarkedRegion::PrepareEffect(int mode)
 void TMarkedRegion::ComputeMean()
 {
     m_mean.SetSize(m_width, m_height);
-    ForRangesOn(m_pool, m_width, m_height, [&](std::int64_t x0, std::int64_t x1) {
-        for (int x = int(x0); x < int(x1); ++x) {
-            TColorTriple* column = m_mean.Column(x);
-            for (int y = 0; y < m_height; ++y) {
-                const std::uint8_t* color = UnaffectedColor(x, y);
-                column[y] = {color[0], color[1], color[2]};
-            }
+    ForColumns(0, m_width, [&](int x, int top, int bottom, TColumnChanges&) {
+        if (x + kColumnsAhead < m_width)
+            PrefetchRange(m_mean.Column(x + kColumnsAhead) + top, bottom - top);
+        TColorTriple* column = m_mean.Column(x);
+        for (int y = top; y < bottom; ++y) {
+            const std::uint8_t* color = UnaffectedColor(x, y);
+            column[y] = {color[0], color[1], color[2]};
         }
     });
     m_mean.Average(m_blurRadius, m_progress, m_pool);

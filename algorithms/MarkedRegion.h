@@ -266,16 +266,19 @@ private:
             bottom = std::max(bottom, y + 1);
         }
     };
-    // Calls work(x, changes) for every column x0 .. x1 - 1, on the workers
-    // when the columns hold many pixels, and takes the changes into the
-    // counts; returns the rows that changed.
+    // Calls work(x, top, bottom, changes) for the rows top .. bottom - 1 of
+    // every column x0 .. x1 - 1, a band of rows across the columns at a time
+    // (so that the picture's rows stay in the cache from column to column),
+    // on the workers when the columns hold many pixels, and takes the changes
+    // into the counts; returns the rows that changed.  Every work changes
+    // only the pixels and marks it is called for.
     template <typename ColumnWork>
     std::pair<int, int> ForColumns(int x0, int x1, ColumnWork work);
     TRect ColumnsRect(int x0, int x1, std::pair<int, int> rows) const;
-    void ApplyObjectColumn(std::uint8_t object, int x, TColumnChanges& changes);
-    void SwapObjectColumn(std::uint8_t object, int x, TColumnChanges& changes);
-    void RefreshEffectsColumn(int x, TColumnChanges& changes);
-    void ClearColumn(int x, TColumnChanges& changes);
+    void ApplyObjectColumn(std::uint8_t object, int x, int top, int bottom, TColumnChanges& changes);
+    void SwapObjectColumn(std::uint8_t object, int x, int top, int bottom, TColumnChanges& changes);
+    void RefreshEffectsColumn(int x, int top, int bottom, TColumnChanges& changes);
+    void ClearColumn(int x, int top, int bottom, TColumnChanges& changes);
     // Relabels the component of index start (labelled seedLabel) by filling
     // column runs, with FillStack holding the run starts still to extend.
     void FillFrom(std::size_t start, std::uint8_t seedLabel, std::uint8_t newLabel);

@@ -4,10 +4,12 @@
 #include "Clipping.h"
 #include "Progress.h"
 #include "RegionFixture.h"
+#include "WorkerPool.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 
 namespace {
@@ -225,31 +227,70 @@ std::vector<TColorTriple> ReferenceMean(int width, int height, const std::vector
     return means;
 }
 
+// Averages the colours with the pool (none: on the caller) and compares
+// every mean with the plain passes'.
+void ExpectPlainMeans(int width, int height, int radius, TWorkerPool* pool,
+                      const std::function<TColorTriple()>& nextColor)
+{
+    std::vector<TColorTriple> colors(std::size_t(width) * std::size_t(height));
+    TArithmeticMean mean;
+    mean.SetSize(width, height);
+    for (int x = 0; x < width; ++x) {
+        for (int y = 0; y < height; ++y) {
+            const TColorTriple c = nextColor();
+            colors[std::size_t(x) * std::size_t(height) + std::size_t(y)] = c;
+            mean.SetColor(x, y, TPackedPixel(c.Blue | c.Green << 8 | c.Red << 16));
+        }
+    }
+    mean.Average(radius, nullptr, pool);
+    const std::vector<TColorTriple> expected = ReferenceMean(width, height, colors, radius);
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < height; ++y)
+            ASSERT_EQ(mean.GetColor(x, y), expected[std::size_t(x) * std::size_t(height) + std::size_t(y)])
+                << width << " x " << height << " radius " << radius << " at " << x << ", " << y;
+}
+
 TEST(ArithmeticMean, MatchesTheTwoPassesWrittenOutPlainly)
 {
-    std::mt19937 random(5);
-    for (int round = 0; round < 30; ++round) {
-        // Up to a few sweeps of rows of the pass along the rows.
-        const int width = 1 + int(random() % 40);
-        const int height = 1 + int(random() % 150);
-        const int radii[] = {0, 1, 2, 7, 30, 243};
-        const int radius = radii[random() % 6];
-        std::vector<TColorTriple> colors(std::size_t(width) * std::size_t(height));
-        TArithmeticMean mean;
-        mean.SetSize(width, height);
-        for (int x = 0; x < width; ++x) {
-            for (int y = 0; y < height; ++y) {
-                const TColorTriple c{std::uint8_t(random()), std::uint8_t(random()), std::uint8_t(random() % 7)};
-                colors[std::size_t(x) * std::size_t(height) + std::size_t(y)] = c;
-                mean.SetColor(x, y, TPackedPixel(c.Blue | c.Green << 8 | c.Red << 16));
-            }
+    // Threads share everything, however small: bands of a few rows, pictures
+    // narrower than the columns read ahead, radii beyond the picture.
+    TWorkerPool two(2, 1);
+    TWorkerPool three(3, 1);
+    TWorkerPool seven(7, 1);
+    for (TWorkerPool* pool : {static_cast<TWorkerPool*>(nullptr), &two, &three, &seven}) {
+        std::mt19937 random(5);
+        const auto color = [&random] {
+            return TColorTriple{std::uint8_t(random()), std::uint8_t(random()), std::uint8_t(random() % 7)};
+        };
+        for (int round = 0; round < 30; ++round) {
+            SCOPED_TRACE(testing::Message() << (pool ? pool->Threads() : 1) << " threads, round " << round);
+            // Up to a few chunks of rows in every band.
+            const int width = 1 + int(random() % 40);
+            const int height = 1 + int(random() % 150);
+            const int radii[] = {0, 1, 2, 7, 30, 243};
+            ExpectPlainMeans(width, height, radii[random() % 6], pool, color);
         }
-        mean.Average(radius, nullptr);
-        const std::vector<TColorTriple> expected = ReferenceMean(width, height, colors, radius);
-        for (int x = 0; x < width; ++x)
-            for (int y = 0; y < height; ++y)
-                ASSERT_EQ(mean.GetColor(x, y), expected[std::size_t(x) * std::size_t(height) + std::size_t(y)])
-                    << width << " x " << height << " radius " << radius << " at " << x << ", " << y;
+    }
+}
+
+TEST(ArithmeticMean, LongWindowsDownAColumnKeepTheirSumsOrder)
+{
+    // Sums of up to 65793 bytes of 255 are whole numbers single precision
+    // holds exactly, so that where a band starts them does not matter;
+    // longer windows round on the way, and only the pass from the top gives
+    // the plain pass's means.
+    TWorkerPool pool(3, 1);
+    struct Case {
+        int height;
+        int radius;
+    };
+    for (const Case c : {Case{65793, 65793}, Case{90001, 50000}, Case{90001, 100}}) {
+        SCOPED_TRACE(testing::Message() << c.height << " rows, radius " << c.radius);
+        std::mt19937 random(9);
+        ExpectPlainMeans(1, c.height, c.radius, &pool, [&random] {
+            const std::uint8_t v = random() % 20 == 0 ? std::uint8_t(random()) : std::uint8_t(255);
+            return TColorTriple{v, 255, std::uint8_t(v / 3)};
+        });
     }
 }
 
