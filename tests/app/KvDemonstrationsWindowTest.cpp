@@ -102,7 +102,7 @@ TEST_F(KvDemonstrationsWindowTest, TheListIsSortedByFileNameAndToleratesBrokenEn
 {
     Write(QStringLiteral("f-garbage.dsc"), QByteArray(5000, '\xff'));
     Write(QStringLiteral("g-picture.dsc"), "[Info]\nImage=huge.png\n[Script]\n");
-    Write(QStringLiteral("huge.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\x7f\xff\xff\xff\x7f\xff\xff\xff\x08\x02\0\0\0", 33));
+    Write(QStringLiteral("huge.png"), QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\x7f\xff\xff\xff\x7f\xff\xff\xff\x08\x02\0\0\0\0\0\0\0", 33));
     QDir(folder.path()).mkdir(QStringLiteral("h-folder.dsc"));
     TKvDemonstrationForm form(folder.path(), 99, true);
     QStringList titles;
