@@ -180,26 +180,29 @@ TEST_F(PlayCommand, EscapeThenYesStopsWithFourAndWritesNothing)
         // Once the window is up, give it the keyboard and press Escape until
         // the stop question shows (the script may not have started, or the
         // focus not arrived, at the first press); the question takes Return
-        // as its default, Yes. The focus is not waited for: without a window
-        // manager that wait can outlast the tool's own time limit.
-        ASSERT_TRUE(WaitUntil([&] {
-            return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                            QStringLiteral("Orvane"), QStringLiteral("windowfocus")});
-        }, 90000)); // a guard: on a busy machine the window takes long to come up
+        // as its default, Yes. Focusing is tried again before every press
+        // and its outcome not waited for: without a window manager it can
+        // fail while the window is still being mapped, or outlast the
+        // tool's own time limit.
+        const QStringList mainWindow{QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                                     QStringLiteral("Orvane")};
+        ASSERT_TRUE(WaitUntil([&] { return xdotool(mainWindow); }, 90000))
+            << "no window named Orvane came up"; // a guard: on a busy machine the window takes long
         const auto questionShown = [&] {
             return xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
                             QStringLiteral("^Demonstrations$")});
         };
         ASSERT_TRUE(WaitUntil([&] {
+            xdotool(mainWindow + QStringList{QStringLiteral("windowfocus")});
             xdotool({QStringLiteral("key"), QStringLiteral("Escape")});
             return WaitUntil(questionShown, 3000);
-        }, 60000));
+        }, 90000));
         // The question is modal and has the keyboard once it is up.
         RunEventLoopFor(500);
         ASSERT_TRUE(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
         Q_UNUSED(orvane);
     };
-    const TRun run = RunOrvane({QStringLiteral("--play"), WriteScript("Pause 60"), QStringLiteral("--save-as"), output,
+    const TRun run = RunOrvane({QStringLiteral("--play"), WriteScript("Pause 600"), QStringLiteral("--save-as"), output,
                                 picture},
                                environment, pressEscapeAndYes);
     EXPECT_EQ(run.Status, 4) << run.Errors.toStdString();
