@@ -177,17 +177,22 @@ TEST(JpegCodecTest, TurnsAndFlipsGiveJpegtransCoefficients)
     struct Case {
         TJpegKind Kind;
         bool Progressive;
+        int Width = 64;
+        int Height = 48;
     };
+    // The larger picture has enough block rows to be turned by several
+    // threads at once.
     const Case cases[] = {{TJpegKind::Subsampled420, false}, {TJpegKind::Subsampled422, false},
                           {TJpegKind::Full444, false},       {TJpegKind::Gray, false},
-                          {TJpegKind::Subsampled420, true}};
+                          {TJpegKind::Subsampled420, true},  {TJpegKind::Full444, false, 328, 264}};
     for (const Case& c : cases) {
         TJpegFixtureOptions options;
         options.Kind = c.Kind;
         options.Progressive = c.Progressive;
-        const TBytes source = MakeJpeg(64, 48, options);
+        const TBytes source = MakeJpeg(c.Width, c.Height, options);
         for (TTurn turn : {TTurn::Right, TTurn::Half, TTurn::Left, TTurn::FlipH, TTurn::FlipV}) {
-            SCOPED_TRACE(std::string(KindName(c.Kind)) + (c.Progressive ? " progressive " : " ") + Name(turn));
+            SCOPED_TRACE(std::string(KindName(c.Kind)) + (c.Progressive ? " progressive " : " ") + Name(turn) + " "
+                         + std::to_string(c.Width) + " x " + std::to_string(c.Height));
             JpegCodec codec;
             ASSERT_TRUE(codec.LoadFromMemory(source)) << codec.LastError();
             Apply(codec, turn);
