@@ -250,33 +250,53 @@ void TKvPixels::Assign(const TKvPixels& source)
 // ---------------------------------------------------------------------------
 // TKvPixelBuffer
 
-TKvPixelBuffer::TKvPixelBuffer(TKvPixelBuffer&& other) noexcept : TKvPixels(other)
+TKvPixelStorage::~TKvPixelStorage() { RecyclePages(m_block, m_size); }
+
+bool TKvPixelStorage::Holds(const uint8_t* data, std::ptrdiff_t stride, std::size_t rowBytes, int height) const
 {
-    other.Data = nullptr; // the storage moved here
+    if (!data || height <= 0 || stride < std::ptrdiff_t(rowBytes) || data < m_block)
+        return false;
+    const std::size_t first = std::size_t(data - m_block);
+    return first <= m_size && rowBytes <= m_size - first
+        && std::size_t(height - 1) * std::size_t(stride) <= m_size - first - rowBytes;
+}
+
+TKvPixelBuffer::TKvPixelBuffer(TKvPixelBuffer&& other) noexcept
+    : TKvPixels(other), m_storage(std::move(other.m_storage))
+{
     other.Release();
 }
 
 TKvPixelBuffer& TKvPixelBuffer::operator=(TKvPixelBuffer&& other) noexcept
 {
     if (this != &other) {
-        Release();
         static_cast<TKvPixels&>(*this) = static_cast<TKvPixels&>(other);
-        other.Data = nullptr; // the storage moved here
+        m_storage = std::move(other.m_storage);
         other.Release();
     }
     return *this;
 }
 
-TKvPixelBuffer::~TKvPixelBuffer() { Release(); }
-
-std::size_t TKvPixelBuffer::StorageSize() const
-{
-    return Data ? std::size_t(Stride) * std::size_t(Height) : 0;
-}
+TKvPixelBuffer::~TKvPixelBuffer() = default;
 
 bool TKvPixelBuffer::SetBounds(const TRect& rect, bool keepContents)
 {
     return Reshape(rect, keepContents, false);
+}
+
+std::shared_ptr<TKvPixelStorage> TKvPixelBuffer::StorageFor(std::size_t size, bool forOverwrite)
+{
+    if (forOverwrite && m_storage && m_storage.use_count() == 1 && m_storage->Size() == size)
+        return m_storage;
+    uint8_t* block = forOverwrite ? AllocatePagesForOverwrite(size) : AllocatePages(size);
+    if (!block)
+        return nullptr;
+    try {
+        return std::make_shared<TKvPixelStorage>(block, size);
+    } catch (const std::bad_alloc&) {
+        FreePages(block, size);
+        return nullptr;
+    }
 }
 
 bool TKvPixelBuffer::Reshape(const TRect& rect, bool keepContents, bool forOverwrite)
@@ -286,21 +306,22 @@ bool TKvPixelBuffer::Reshape(const TRect& rect, bool keepContents, bool forOverw
     const int width = std::max(rect.Width(), 0);
     const int height = std::max(rect.Height(), 0);
     const int stride = PaddedStride(Format, width);
-    uint8_t* block = nullptr;
+    std::shared_ptr<TKvPixelStorage> storage;
     if (stride != 0 && height > 0) {
-        const std::size_t size = std::size_t(std::max(stride, 0)) * std::size_t(height);
-        block = stride < 0 ? nullptr : forOverwrite ? AllocatePagesForOverwrite(size) : AllocatePages(size);
-        if (!block) {
+        if (stride > 0)
+            storage = StorageFor(std::size_t(stride) * std::size_t(height), forOverwrite && !keepContents);
+        if (!storage) {
             Release();
             return false;
         }
     }
     TKvPixels fresh;
-    fresh.Init(RectOfSize(rect.Left, rect.Top, width, height), block, Format, std::max(stride, 0));
+    fresh.Init(RectOfSize(rect.Left, rect.Top, width, height), storage ? storage->Block() : nullptr, Format,
+               std::max(stride, 0));
     if (keepContents)
         fresh.Assign(*this);
-    RecyclePages(Data, StorageSize());
     static_cast<TKvPixels&>(*this) = fresh;
+    m_storage = std::move(storage);
     return true;
 }
 
@@ -332,20 +353,24 @@ void TKvPixelBuffer::ShrinkTo(const TRect& rect)
         Release();
         return;
     }
-    const std::size_t before = StorageSize();
-    const int stride = PaddedStride(Format, part.Width());
-    const std::size_t rowBytes = std::size_t(part.Width()) * std::size_t(BytesPerPixel);
-    // Every row moves towards the start (never past a row still to move),
-    // so the rows go top to bottom.
-    for (int y = 0; y < part.Height(); ++y)
-        std::memmove(Data + std::size_t(y) * std::size_t(stride), PixelAt(part.Left, part.Top + y), rowBytes);
-    Init(RectOfSize(0, 0, part.Width(), part.Height()), Data, Format, stride);
-    GiveBackTail(Data, before, StorageSize());
+    Init(RectOfSize(0, 0, part.Width(), part.Height()), PixelAt(part.Left, part.Top), Format, Stride);
+}
+
+bool TKvPixelBuffer::ShareWindow(const std::shared_ptr<TKvPixelStorage>& storage, uint8_t* data, const TRect& rect,
+                                 TKvPixelFormat format, int stride)
+{
+    const int bytesPerPixel = BitsPerPixel(format) / 8;
+    if (!storage || rect.IsEmpty() || bytesPerPixel == 0
+        || !storage->Holds(data, stride, std::size_t(rect.Width()) * std::size_t(bytesPerPixel), rect.Height()))
+        return false;
+    Init(rect, data, format, stride);
+    m_storage = storage;
+    return true;
 }
 
 void TKvPixelBuffer::Release()
 {
-    RecyclePages(Data, StorageSize());
+    m_storage.reset();
     Data = nullptr;
     Left = Top = Width = Height = Stride = 0;
 }

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -199,8 +200,31 @@ public:
     void Assign(const TKvPixels& source);
 };
 
+// A block of pages pixels live in, freed when the last pixel buffer (or
+// other keeper) sharing it lets go.
+class TKvPixelStorage {
+public:
+    TKvPixelStorage(uint8_t* block, std::size_t size) : m_block(block), m_size(size) {}
+    TKvPixelStorage(const TKvPixelStorage&) = delete;
+    TKvPixelStorage& operator=(const TKvPixelStorage&) = delete;
+    ~TKvPixelStorage();
+
+    uint8_t* Block() const { return m_block; }
+    std::size_t Size() const { return m_size; }
+    // Whether the rectangle of height rows of rowBytes bytes, stride apart,
+    // starting at data lies wholly within the block.
+    bool Holds(const uint8_t* data, std::ptrdiff_t stride, std::size_t rowBytes, int height) const;
+
+private:
+    uint8_t* m_block;
+    std::size_t m_size;
+};
+
 // A pixel rectangle that owns its storage, zero-filled pages from the
-// operating system, with rows padded to whole 32-bit words.
+// operating system, with rows padded to whole 32-bit words. The storage may
+// be larger than the rectangle (a crop narrows the buffer to a window of
+// it, moving no pixel) and may be shared with whatever keeps the rest of
+// it (a crop's undo).
 class TKvPixelBuffer : public TKvPixels {
 public:
     TKvPixelBuffer() = default;
@@ -220,21 +244,34 @@ public:
     // Sets the pixel format, then the rectangle, discarding the contents.
     bool SetFormat(TKvPixelFormat format, const TRect& rect);
     // The same for a caller that writes every pixel at once: the new
-    // storage's contents are unspecified (and may come from a picture
-    // freed a moment ago).
+    // storage's contents are unspecified (the buffer's own storage when it
+    // alone holds storage of that size, or a picture's freed a moment ago).
     bool SetFormatForOverwrite(TKvPixelFormat format, const TRect& rect);
-    // Keeps only the part rect (within the bounds) in its own storage: its
-    // rows move to the start, it is placed at (0, 0), and the storage it no
-    // longer needs is given back. Needs no memory, so it cannot fail; an
+    // Narrows the buffer to the part rect (within the bounds), placed at
+    // (0, 0), without moving a pixel: the rows stay where they are in the
+    // storage, which is kept whole. Needs no memory, so it cannot fail; an
     // empty part releases the buffer.
     void ShrinkTo(const TRect& rect);
-    // Frees the storage and zeroes position, size and stride; the format stays.
+    // Frees the storage (unless it is shared) and zeroes position, size and
+    // stride; the format stays.
     void Release();
 
+    // The storage the pixels live in; null without.
+    const std::shared_ptr<TKvPixelStorage>& Storage() const { return m_storage; }
+    // Becomes rect of storage, in format, with the pixel at (rect.Left,
+    // rect.Top) at data and rows stride apart. False, the buffer unchanged,
+    // when that window does not lie within the storage.
+    bool ShareWindow(const std::shared_ptr<TKvPixelStorage>& storage, uint8_t* data, const TRect& rect,
+                     TKvPixelFormat format, int stride);
+
 private:
-    std::size_t StorageSize() const;
     void TakeFormat(TKvPixelFormat format);
     bool Reshape(const TRect& rect, bool keepContents, bool forOverwrite);
+    // The storage for a picture of size bytes: this buffer's own when
+    // reuse allows and it alone holds one of that size, else new.
+    std::shared_ptr<TKvPixelStorage> StorageFor(std::size_t size, bool forOverwrite);
+
+    std::shared_ptr<TKvPixelStorage> m_storage;
 };
 
 // A coverage mask, one byte per pixel (0 = not covered), that can grow.  The

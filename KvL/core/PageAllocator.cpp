@@ -98,14 +98,6 @@ uint8_t* AllocatePagesForOverwrite(std::size_t size)
     return AllocatePages(size);
 }
 
-void GiveBackTail(uint8_t* block, std::size_t size, std::size_t kept)
-{
-    const std::size_t from = PageRounded(kept);
-    const std::size_t to = PageRounded(size);
-    if (block && to > from)
-        munmap(block + from, to - from);
-}
-
 void ZeroPages(uint8_t* block, std::size_t size)
 {
     // Private anonymous pages read as zeros once given back.

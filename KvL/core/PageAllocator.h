@@ -17,9 +17,6 @@ uint8_t* AllocatePages(std::size_t size);
 // kept, which spares the kernel clearing fresh pages; otherwise fresh pages
 // as AllocatePages.
 uint8_t* AllocatePagesForOverwrite(std::size_t size);
-// Gives back the pages of a block of size bytes beyond its first kept
-// bytes; the block is then a block of kept bytes.
-void GiveBackTail(uint8_t* block, std::size_t size, std::size_t kept);
 // Makes every byte of a block of size bytes from either allocation 0 again
 // by giving its pages back: they cost nothing until touched, and then come
 // cleared, so that clearing a large array that is mostly not used again

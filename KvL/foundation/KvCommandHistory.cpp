@@ -17,6 +17,13 @@ void TKvCommandHistoryList::Add(std::unique_ptr<TKvCommandState> state)
     DiscardRedo();
     m_states.push_back(std::move(state));
     ++m_position;
+    CompactStates();
+}
+
+void TKvCommandHistoryList::CompactStates()
+{
+    for (const std::unique_ptr<TKvCommandState>& state : m_states)
+        state->Compact();
 }
 
 void TKvCommandHistoryList::DiscardRedo()
@@ -38,6 +45,7 @@ void TKvCommandHistoryList::Undo()
     } catch (const EKvCommandNotDone&) {
         ++m_position;
     }
+    CompactStates();
 }
 
 void TKvCommandHistoryList::Redo()
@@ -50,6 +58,7 @@ void TKvCommandHistoryList::Redo()
         return;
     }
     ++m_position;
+    CompactStates();
 }
 
 TKvCommandState* TKvCommandHistoryList::NextUndoState() const

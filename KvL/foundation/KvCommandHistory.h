@@ -17,6 +17,10 @@ public:
     virtual ~TKvCommandState() = default;
     virtual void Undo() = 0;
     virtual void Redo() = 0;
+    // Gives back memory the state could keep cheaply only while the document
+    // shared it (a crop's margins in the picture's own storage). The history
+    // calls it on every state after each Add, Undo and Redo.
+    virtual void Compact() {}
 };
 
 // A linear history: states below Position() are done and can be undone, the
@@ -64,6 +68,8 @@ public:
     bool IsClean() const { return m_cleanPosition == m_position; }
 
 private:
+    void CompactStates();
+
     std::vector<std::unique_ptr<TKvCommandState>> m_states;
     int m_position = 0;
     int m_cleanPosition = 0; // -1 when the clean position can no longer be reached

@@ -288,10 +288,16 @@ std::unique_ptr<TKvCropCommandState> TKvCropCommandState::Take(IKvGraphicsTool* 
 {
     std::unique_ptr<TKvCropCommandState> state(new TKvCropCommandState(tool, rect, document));
     const bool hasOriginal = !document->Original().IsEmpty();
-    if (!state->m_image.Take(document->Image().Pixels(), rect)
-        || (hasOriginal && !state->m_original.Take(document->Original().Pixels(), rect)))
+    if (!state->m_image.Take(document->Image().PixelBuffer(), rect)
+        || (hasOriginal && !state->m_original.Take(document->Original().PixelBuffer(), rect)))
         return nullptr;
     return state;
+}
+
+void TKvCropCommandState::Compact()
+{
+    m_image.Compact();
+    m_original.Compact();
 }
 
 void TKvCropCommandState::Undo()
@@ -300,8 +306,8 @@ void TKvCropCommandState::Undo()
     TKvPixelBuffer image;
     TKvPixelBuffer original;
     const bool withOriginal = !m_original.IsEmpty();
-    if (!m_image.Restore(document->Image().Pixels(), image)
-        || (withOriginal && !m_original.Restore(document->Original().Pixels(), original)))
+    if (!m_image.Restore(document->Image().PixelBuffer(), image)
+        || (withOriginal && !m_original.Restore(document->Original().PixelBuffer(), original)))
         AbandonForLackOfMemory();
     document->AdoptImage(std::move(image), withOriginal ? &original : nullptr, &m_before);
     TKvCustomGraphicsCommandState::Undo();

@@ -91,18 +91,20 @@ private:
 };
 
 // A crop: the pixels of the picture and of the original picture that it
-// cut away, and where the picture lay before (its crop rectangle and the
+// cut away (at first the rest of their storage, which the crop left them a
+// window of), and where the picture lay before (its crop rectangle and the
 // lossless codec's geometry). Undo puts the whole pictures back from what
 // is kept and what the document still holds; redo cuts again.
 class TKvCropCommandState : public TKvCustomGraphicsCommandState {
 public:
     // Takes what cutting the document down to rect (within the picture)
-    // will remove; null when the memory for it cannot be had.
+    // will remove; null when there is no picture to cut.
     static std::unique_ptr<TKvCropCommandState> Take(IKvGraphicsTool* tool, const TRect& rect,
                                                      TKvGraphicsDocument* document);
 
     void Undo() override;
     void Redo() override;
+    void Compact() override;
 
     // Bytes kept for undo.
     std::size_t Size() const { return m_image.Size() + m_original.Size(); }

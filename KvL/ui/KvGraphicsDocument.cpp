@@ -64,8 +64,9 @@ void TKvGraphicsDocument::SetCropRect(const TRect& rect)
 bool TKvGraphicsDocument::CropTo(const TRect& rect)
 {
     const TRect cut = IntersectRect(rect, m_image.GetBounds());
-    // Cut within their own storage, the pictures need no memory: the crop
-    // is made on both or, for a rectangle that misses the picture, on none.
+    // Narrowed to windows of their own storage, the pictures need no memory
+    // and move no pixel: the crop is made on both or, for a rectangle that
+    // misses the picture, on none.
     if (cut.IsEmpty())
         return false;
     MakeOriginal(); // the cut is in the picture's present orientation

@@ -28,6 +28,8 @@ public:
     int Height() const override { return Buffer.Height; }
     TKvPixels& Pixels() override { return Buffer; }
     const TKvPixels& Pixels() const override { return Buffer; }
+    // The pixels with their storage, for a keeper that shares it.
+    const TKvPixelBuffer& PixelBuffer() const { return Buffer; }
     bool Draw(QPainter& dc, const TRect& destRect, std::optional<TRect> destClip = {},
               std::optional<TRect> sourceRect = {}) const override;
     bool Print(QPainter& dc, const TRect& rect) const override;
@@ -63,9 +65,10 @@ public:
     // the bitmap cannot be turned or cut.
     bool Turned(TPixelTurn turn, TKvPixelBuffer& into) const;
     bool Cropped(const TRect& rect, TKvPixelBuffer& into) const;
-    // Crop without new memory: the part moves to the start of the bitmap's
-    // own storage and the rest of it is given back. False, nothing changed,
-    // when rect misses the picture or the format is not 24-bit.
+    // Crop without new memory and without moving a pixel: the bitmap becomes
+    // a window of its storage, whose rest stays until the storage is freed
+    // (a crop's undo shares it). False, nothing changed, when rect misses
+    // the picture or the format is not 24-bit.
     bool CropInPlace(const TRect& rect);
     // Takes over the buffer's pixels (placed at (0, 0)) without copying them.
     void Adopt(TKvPixelBuffer&& pixels);

@@ -58,6 +58,54 @@ TEST(CropMargins, KeepsOnlyTheRemovedPixels)
     EXPECT_EQ(all.Size(), 0u);
 }
 
+TEST(CropMargins, WidensTheWindowTheCropLeftWithoutMovingAPixel)
+{
+    TKvPixelBuffer picture;
+    MakeNumbered(picture, 400, 300);
+    TKvPixelBuffer before;
+    CutOut(picture, picture.GetBounds(), before);
+    uint8_t* const corner = picture.Data;
+    TCropMargins margins;
+    ASSERT_TRUE(margins.Take(picture, {100, 50, 300, 250}));
+    picture.ShrinkTo({100, 50, 300, 250}); // as the document crops
+    margins.Compact(); // the picture still lives in the storage: nothing to do
+    EXPECT_EQ(margins.Size(), std::size_t(400 * 300 - 200 * 200) * 3);
+    TKvPixelBuffer whole;
+    ASSERT_TRUE(margins.Restore(picture, whole));
+    EXPECT_EQ(whole.Data, corner);
+    EXPECT_TRUE(SamePixels(whole, before));
+}
+
+TEST(CropMargins, PutsThePictureBackAfterItMovedToNewStorage)
+{
+    // The picture turned into new storage and back, say: with the margins
+    // copied out of the old storage and with the old storage kept whole.
+    for (const bool compacted : {true, false}) {
+        SCOPED_TRACE(compacted ? "compacted" : "storage kept");
+        TKvPixelBuffer picture;
+        MakeNumbered(picture, 400, 300);
+        TKvPixelBuffer before;
+        CutOut(picture, picture.GetBounds(), before);
+        TCropMargins margins;
+        ASSERT_TRUE(margins.Take(picture, {100, 50, 300, 250}));
+        picture.ShrinkTo({100, 50, 300, 250});
+        TKvPixelBuffer moved;
+        CutOut(picture, picture.GetBounds(), moved);
+        picture.Release();
+        const std::size_t removed = std::size_t(400 * 300 - 200 * 200) * 3;
+        if (compacted) {
+            margins.Compact();
+            EXPECT_GE(margins.Size(), removed);
+            EXPECT_LE(margins.Size(), removed + 4 * 3 * 300); // row padding at most
+        } else {
+            EXPECT_EQ(margins.Size(), std::size_t(1200 * 300)); // all of it, until compacted
+        }
+        TKvPixelBuffer whole;
+        ASSERT_TRUE(margins.Restore(moved, whole));
+        EXPECT_TRUE(SamePixels(whole, before));
+    }
+}
+
 TEST(CropMargins, RefusesACutMissingThePictureAndAWrongPart)
 {
     TKvPixelBuffer picture;

@@ -230,6 +230,65 @@ TEST(PixelBuffer, MovingHandsOverTheStorage)
     EXPECT_EQ(second.GetBounds(), TRect{});
 }
 
+TEST(PixelBuffer, ShrinkingNarrowsToAWindowWithoutMovingPixels)
+{
+    TKvPixelBuffer buffer;
+    FillPattern(buffer, {0, 0, 9, 7});
+    const uint8_t* corner = buffer.PixelAt(2, 3);
+    const int stride = buffer.Stride;
+    buffer.ShrinkTo({2, 3, 6, 10}); // cut to the picture
+    EXPECT_EQ(buffer.GetBounds(), (TRect{0, 0, 4, 4}));
+    EXPECT_EQ(buffer.Data, corner);
+    EXPECT_EQ(buffer.Stride, stride);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(buffer.PixelAt(x, y)[2], uint8_t(x + 2 + y + 3)) << x << ", " << y;
+    buffer.ShrinkTo({10, 10, 12, 12});
+    EXPECT_EQ(buffer.Data, nullptr);
+    EXPECT_EQ(buffer.Storage(), nullptr);
+}
+
+TEST(PixelBuffer, AWindowSharesTheStorageOnlyWithinIt)
+{
+    TKvPixelBuffer picture;
+    FillPattern(picture, {0, 0, 10, 6});
+    const std::shared_ptr<TKvPixelStorage> storage = picture.Storage();
+    TKvPixelBuffer window;
+    ASSERT_TRUE(window.ShareWindow(storage, picture.PixelAt(4, 2), {0, 0, 6, 4}, PixelFormatBGR24, picture.Stride));
+    EXPECT_EQ(window.PixelAt(1, 1), picture.PixelAt(5, 3));
+    // Releasing the picture leaves the storage to the window.
+    picture.Release();
+    EXPECT_EQ(storage.use_count(), 2);
+    EXPECT_EQ(window.PixelAt(1, 1)[0], 5);
+    EXPECT_EQ(window.PixelAt(1, 1)[1], 3);
+    // Windows reaching past the storage, or without area, are refused.
+    const TRect refused[] = {{0, 0, 7, 4}, {0, 0, 6, 5}, {0, 0, 0, 4}};
+    for (const TRect& rect : refused) {
+        TKvPixelBuffer other;
+        EXPECT_FALSE(other.ShareWindow(storage, window.Data, rect, PixelFormatBGR24, window.Stride));
+        EXPECT_EQ(other.Data, nullptr);
+    }
+    TKvPixelBuffer before;
+    EXPECT_FALSE(before.ShareWindow(storage, storage->Block() - 1, {0, 0, 1, 1}, PixelFormatBGR24, 32));
+}
+
+TEST(PixelBuffer, OverwritingReusesStorageHeldAloneAndNeverShared)
+{
+    TKvPixelBuffer buffer;
+    FillPattern(buffer, {0, 0, 8, 6}); // 24 bytes a row, 144 bytes
+    const uint8_t* storage = buffer.Data;
+    ASSERT_TRUE(buffer.SetFormatForOverwrite(PixelFormatBGR24, {0, 0, 6, 8})); // 20 bytes a row: 160
+    EXPECT_NE(buffer.Data, storage);
+    ASSERT_TRUE(buffer.SetFormatForOverwrite(PixelFormatBGR24, {0, 0, 4, 12})); // 12 a row: 144 again
+    const uint8_t* reused = buffer.Data;
+    ASSERT_TRUE(buffer.SetFormatForOverwrite(PixelFormatBGR24, {0, 0, 12, 4}));
+    EXPECT_EQ(buffer.Data, reused);
+    // Storage another keeper shares is never written over.
+    const std::shared_ptr<TKvPixelStorage> kept = buffer.Storage();
+    ASSERT_TRUE(buffer.SetFormatForOverwrite(PixelFormatBGR24, {0, 0, 4, 12}));
+    EXPECT_NE(buffer.Storage(), kept);
+}
+
 // ---------------------------------------------------------------------------
 // CopyFrom and Assign
 

@@ -128,6 +128,37 @@ TEST_F(CropToolTest, TheCommandKeepsNoMoreThanWhatTheCropRemoved)
     EXPECT_GE(state->Size(), 2 * removedPerPicture);
 }
 
+TEST_F(CropToolTest, LaterStepsLeaveTheMarginsAndUndoPutsEverythingBack)
+{
+    // Steps after a crop work on the window it left of the picture's
+    // storage: a brightness step must not reach into the margins beside
+    // its rows, and a turn moves the pictures into new storage, after which
+    // the crop keeps only the margins.
+    const auto image = CopyOf(Image());
+    const auto originalBefore = CopyOf(Original());
+    const std::size_t removedPerPicture = std::size_t(400 * 300 - 200 * 200) * 3;
+    ASSERT_TRUE(crop->CropToRect({100, 50, 300, 250}));
+    const auto* state = dynamic_cast<const TKvCropCommandState*>(document->History().Items(0));
+    ASSERT_NE(state, nullptr);
+    tone->StepBrightness(TKvBrightnessContrastTool::StepValue);
+    ASSERT_TRUE(rotate->RotateRight());
+    document->Original(); // the original takes the turn as well
+    ASSERT_TRUE(rotate->RotateLeft());
+    ASSERT_EQ(document->History().Count(), 4);
+    EXPECT_LE(state->Size(), 2 * removedPerPicture + 2 * 4 * 4 * 300); // row padding of the bands
+    for (int step = 0; step < 4; ++step)
+        Undo();
+    EXPECT_TRUE(SamePicture(Image(), *image));
+    EXPECT_TRUE(SamePicture(Original(), *originalBefore));
+    for (int step = 0; step < 4; ++step)
+        Redo();
+    EXPECT_EQ(document->Image().GetBounds(), (TRect{0, 0, 200, 200}));
+    for (int step = 0; step < 4; ++step)
+        Undo();
+    EXPECT_TRUE(SamePicture(Image(), *image));
+    EXPECT_TRUE(SamePicture(Original(), *originalBefore));
+}
+
 TEST_F(CropToolTest, ARectangleMissingThePictureRecordsNothing)
 {
     document->MarkSaved();
