@@ -19,3 +19,14 @@ void ForEachRowBand(int height, long long pixels, const std::function<void(int y
     for (std::thread& helper : helpers)
         helper.join();
 }
+
+void AssignInBands(TKvPixels& target, const TKvPixels& source)
+{
+    const TRect overlap = IntersectRect(target.GetBounds(), source.GetBounds());
+    if (overlap.IsEmpty())
+        return;
+    ForEachRowBand(overlap.Height(), (long long)overlap.Width() * overlap.Height(), [&](int y0, int y1) {
+        const TRect band{overlap.Left, overlap.Top + y0, overlap.Right, overlap.Top + y1};
+        target.CopyFrom(band.Left, band.Top, band, source);
+    });
+}

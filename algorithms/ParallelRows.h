@@ -1,9 +1,12 @@
 // Whole-picture pixel loops split among the processor's cores: the rows of
 // a large picture are cut into bands, one per core (at most four), each
 // worked on by its own thread while the caller waits. Small pictures stay
-// on the calling thread. Used by the turns and mirrors and by the tonal
-// curve, whose bands never share a pixel.
+// on the calling thread. Used by the turns and mirrors, the tonal curve, the
+// paste and text rendering and whole-picture copies, whose bands never share
+// a pixel.
 #pragma once
+
+#include "KvBitmap.h"
 
 #include <functional>
 
@@ -14,3 +17,7 @@ constexpr long long ParallelRowsMinimum = 1 << 20;
 // each band a whole number of 4-row blocks except the last; returns when
 // every band is done.
 void ForEachRowBand(int height, long long pixels, const std::function<void(int y0, int y1)>& work);
+
+// TKvPixels::Assign in bands of rows: the overlap of source copied into
+// target at equal image coordinates.
+void AssignInBands(TKvPixels& target, const TKvPixels& source);

@@ -1,7 +1,8 @@
 // Asking the memory ahead for cells a loop will read soon: the engine's
 // passes over arrays stored column after column read a short run of each of
 // many columns that lie far apart, which the processor does not foresee on
-// its own.  Used by the blur's mean and its preparation.
+// its own.  Used by the blur's mean and its preparation, and by the quarter
+// turns of pictures.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 #include "KvGraphicsDocument.h"
 
 #include "KvGraphicsCommandState.h"
+#include "ParallelRows.h"
 
 #include <QWidget>
 
@@ -183,8 +184,8 @@ void TKvGraphicsDocument::ImageReplaced(bool sameSize, bool newOriginal, const T
 void TKvGraphicsDocument::CopyImage(TKvPixelBuffer& image, TKvPixelBuffer* original) const
 {
     const auto copy = [](const TKvPixels& from, TKvPixelBuffer& to) {
-        if (to.SetFormat(from.Format, from.GetBounds()))
-            to.Assign(from);
+        if (to.SetFormatForOverwrite(from.Format, from.GetBounds()))
+            AssignInBands(to, from);
     };
     copy(m_image.Pixels(), image);
     if (original)
@@ -340,7 +341,7 @@ void TKvGraphicsDocument::MakeCommitted() const
         return;
     m_committedIsImage = false;
     if (m_committed.SetFormatForOverwrite(m_image.Pixels().Format, m_image.GetBounds()))
-        m_committed.Assign(m_image.Pixels());
+        AssignInBands(m_committed, m_image.Pixels());
 }
 
 void TKvGraphicsDocument::ResetCommitted()

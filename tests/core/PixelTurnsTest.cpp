@@ -59,6 +59,24 @@ TEST(PixelTurns, EveryTurnMovesEachPixelWhereItBelongs)
         }
 }
 
+TEST(PixelTurns, AWindowOfLargerStorageTurnsAsAPictureOfItsOwn)
+{
+    // A cropped picture is a window of its old storage: rows further apart
+    // than its width, with pixels on either side that are not its own.
+    const std::pair<int, int> sizes[] = {{5, 3}, {67, 131}, {1100, 1000}};
+    for (const auto& [w, h] : sizes)
+        for (const TPixelTurn turn : AllTurns) {
+            TKvPixelBuffer from;
+            MakeNumbered(from, w + 9, h + 6);
+            from.ShrinkTo(RectOfSize(5, 2, w, h));
+            const TRect bounds = TurnedBounds(turn, w, h);
+            TKvPixelBuffer to;
+            MakePicture(to, bounds.Width(), bounds.Height(), {1, 2, 3});
+            ASSERT_TRUE(TurnPixels(turn, from, to));
+            EXPECT_EQ(FirstMismatch(turn, from, to), "") << w << " x " << h << " turn " << int(turn);
+        }
+}
+
 TEST(PixelTurns, TheDocumentedCorners)
 {
     // Turned right, a 400 x 300 picture is 300 x 400; its top-left pixel
