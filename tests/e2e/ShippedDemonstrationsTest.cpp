@@ -98,7 +98,9 @@ public:
     {
         if (Done)
             return;
-        if (m_program.waitForFinished(50)) {
+        // A run whose end was seen while another process was waited for is
+        // no longer running, and waiting for it answers false at once.
+        if (m_program.waitForFinished(50) || m_program.state() == QProcess::NotRunning) {
             Status = m_program.exitStatus() == QProcess::NormalExit ? m_program.exitCode() : -1;
             Errors = QString::fromLocal8Bit(m_program.readAllStandardError());
             Finish();
