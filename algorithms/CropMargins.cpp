@@ -7,7 +7,7 @@ bool TCropMargins::Take(const TKvPixelBuffer& picture, const TRect& keep)
     Release();
     const TRect whole = picture.GetBounds();
     const TRect kept = IntersectRect(keep, whole);
-    if (kept.IsEmpty() || !picture.Data || !picture.Storage())
+    if (kept.IsEmpty() || !picture.Storage())
         return false;
     m_whole = whole;
     m_kept = kept;

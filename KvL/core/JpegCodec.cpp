@@ -1,5 +1,7 @@
 #include "JpegCodec.h"
 
+#include "ParallelRows.h"
+
 #include <algorithm>
 #include <array>
 #include <csetjmp>
@@ -7,13 +9,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <new>
 #include <numeric>
 #include <stdexcept>
 #include <system_error>
-#include <thread>
 
 #include <jpeglib.h>
 #include <unistd.h>
@@ -540,31 +540,6 @@ struct TBlockTurn {
     }
 #endif
 };
-
-// Calls work(begin, end) for bands that together cover 0 .. count - 1, one
-// band per core (at most four), each on its own thread while the caller does
-// the first; returns when all are done. The bands must not share what they
-// write.
-void ForEachBand(int count, const std::function<void(int begin, int end)>& work)
-{
-    const int bands = std::clamp(int(std::thread::hardware_concurrency()), 1, std::min(4, std::max(count, 1)));
-    std::vector<std::jthread> threads;
-    int begin = 0;
-    for (int band = 0; band < bands; ++band) {
-        const int end = int((long long)count * (band + 1) / bands);
-        if (band == 0) {
-            begin = end;
-            continue;
-        }
-        try {
-            threads.emplace_back(work, begin, end);
-        } catch (const std::system_error&) {
-            work(begin, end); // no thread to be had: the caller does the band
-        }
-        begin = end;
-    }
-    work(0, int((long long)count / bands));
-}
 
 // For each output block unit along one axis, the index of the source unit it
 // comes from.  start is the output's first pixel in the turned source, extent
@@ -1287,7 +1262,8 @@ bool JpegCodec::SaveLossless(std::vector<std::uint8_t>& output, const TJpegSaveP
         // along its rows too, and in bands of tile rows, one per core.
         constexpr int TileRows = 8;
         const int tiles = DivideUp(blockRows, TileRows);
-        ForEachBand(tiles, [&](int firstTile, int endTile) {
+        const long long pixels = (long long)blockColumns * blockRows * DCTSIZE2;
+        ForEachRowBand(tiles, pixels, [&](int firstTile, int endTile) {
             for (int tile = firstTile; tile < endTile; ++tile) {
                 const int top = tile * TileRows;
                 const int bottom = std::min(top + TileRows, blockRows);

@@ -1,6 +1,7 @@
 #include "ParallelRows.h"
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -12,12 +13,16 @@ void ForEachRowBand(int height, long long pixels, const std::function<void(int y
         return;
     }
     const int band = (height / int(cores) + 3) / 4 * 4;
-    std::vector<std::thread> helpers;
-    for (int y = band; y < height; y += band)
-        helpers.emplace_back(work, y, std::min(y + band, height));
+    std::vector<std::jthread> helpers;
+    for (int y = band; y < height; y += band) {
+        const int end = std::min(y + band, height);
+        try {
+            helpers.emplace_back(work, y, end);
+        } catch (const std::system_error&) {
+            work(y, end);
+        }
+    }
     work(0, std::min(band, height));
-    for (std::thread& helper : helpers)
-        helper.join();
 }
 
 void AssignInBands(TKvPixels& target, const TKvPixels& source)
